@@ -1,0 +1,57 @@
+# Shared by scripts/run and scripts/test: installs what is missing and builds.
+# Sourced, not run. Set HALVEK_SANITIZE=thread or =address to build with sanitizers
+# (into build-tsan or build-asan instead of build).
+
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+HALVEK_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+                 qt6-base-dev libgl-dev xvfb xauth)
+
+halvek_missing_packages() {
+    local missing=()
+    for p in "${HALVEK_PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$p")
+        fi
+    done
+    echo "${missing[@]:-}"
+}
+
+halvek_install() {
+    local missing
+    missing=$(halvek_missing_packages)
+    [ -z "$missing" ] && return 0
+    echo "halvek: installing Debian packages: $missing"
+    local sudo=""
+    if [ "$(id -u)" -ne 0 ]; then
+        if command -v sudo >/dev/null 2>&1; then
+            sudo="sudo"
+            echo "halvek: this needs root; asking sudo"
+        else
+            echo "halvek: these packages are missing and installing them needs root: $missing" >&2
+            echo "halvek: run as root, or install them with: apt-get install $missing" >&2
+            exit 1
+        fi
+    fi
+    # shellcheck disable=SC2086
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q || true
+    # shellcheck disable=SC2086
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing
+}
+
+halvek_build() {
+    local sanitize="${HALVEK_SANITIZE:-}"
+    local dir=build type=Release
+    case "$sanitize" in
+        "") ;;
+        thread) dir=build-tsan; type=RelWithDebInfo ;;
+        address) dir=build-asan; type=RelWithDebInfo ;;
+        *) echo "halvek: HALVEK_SANITIZE must be thread or address, not '$sanitize'" >&2; exit 2 ;;
+    esac
+    HALVEK_BUILD_DIR="$dir"
+    if [ ! -f "$dir/build.ninja" ]; then
+        cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DHALVEK_SANITIZE="$sanitize"
+    fi
+    cmake --build "$dir" -j "$(nproc)"
+}

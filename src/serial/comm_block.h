@@ -1,0 +1,94 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "serial/serial_port.h"
+#include "serial/waker.h"
+
+namespace halvek {
+
+enum class ReceiveMode : uint8_t { Protocol = 0, Download = 1, Upload = 2 };
+
+constexpr size_t kTransmitBufferSize = 160;
+constexpr size_t kReceiveBufferSize = 2048;
+
+// The received frame (protocol mode) or download reply. Written by the reader
+// thread, read by the main thread only while a notification is being handled.
+using ReceiveBuffer = std::array<uint8_t, kReceiveBufferSize>;
+
+// The bytes of the last command frame followed by the bytes received after it,
+// read by the traffic view while the reader fills it: entries are atomic and an
+// empty one holds 0xFFFF, so a reader that overtakes the writer just ends early.
+class CaptureList {
+public:
+    static constexpr size_t kEntries = 1024;
+    static constexpr size_t kExchangeLimit = 800;
+    static constexpr uint16_t kEmpty = 0xFFFF;
+
+    CaptureList() { reset(); }
+    void reset();
+    void append(uint8_t byte);  // ignored once kExchangeLimit entries are filled
+    uint16_t at(size_t i) const { return entries_[i].load(std::memory_order_relaxed); }
+    size_t count() const { return count_.load(std::memory_order_relaxed); }
+
+private:
+    std::array<std::atomic<uint16_t>, kEntries> entries_;
+    std::atomic<uint16_t> count_{0};
+};
+
+// Filled by the reader thread during a firmware upload; read by the upload
+// session while a BlockReady notification is being handled.
+struct UploadBuffers {
+    static constexpr size_t kFirstFrameMax = 135;
+    static constexpr size_t kBlockSize = 133;
+    std::array<uint8_t, kFirstFrameMax> firstFrame{};
+    std::array<uint8_t, kBlockSize> blockA{};
+    std::array<uint8_t, kBlockSize> blockB{};
+    std::atomic<bool> firstFrameDone{false};
+    std::atomic<uint32_t> firstFrameLength{0};
+    std::atomic<bool> blockToggle{false};  // false: the next block goes to A
+    std::atomic<uint32_t> remainingBlocks{0};
+};
+
+// Sees every protocol frame the reader thread sends and receives (the capture file).
+class FrameTap {
+public:
+    virtual ~FrameTap() = default;
+    virtual void captureFrame(const uint8_t* frame, size_t length, bool sent) = 0;
+};
+
+// The block the main thread and the reader thread share. No lock guards it:
+// the transmit hand-over is the length, written last by the main thread (only
+// while it is 0) and cleared by the reader thread once the frame is written.
+struct CommBlock {
+    Waker waker;
+    SerialPort port{waker};
+    std::atomic<bool> run{false};
+    std::atomic<bool> awaitingReply{false};
+    std::atomic<bool> portLost{false};  // the device went away under an open port
+
+    std::array<uint8_t, kTransmitBufferSize> transmitBuffer{};
+    std::atomic<uint8_t> transmitLength{0};
+
+    std::atomic<ReceiveMode> receiveMode{ReceiveMode::Protocol};
+    std::atomic<uint8_t> downloadStep{0};
+    std::atomic<uint8_t> downloadReplyLength{0};
+
+    // The link's mode flags, read by the reader thread for framing and collecting.
+    std::atomic<bool> extendedMode{true};
+    std::atomic<bool> interruptMode{false};
+
+    ReceiveBuffer receiveBuffer{};
+    CaptureList captureList;
+    UploadBuffers upload;
+    std::atomic<FrameTap*> frameTap{nullptr};
+
+    bool transmitFree() const { return transmitLength.load(std::memory_order_acquire) == 0; }
+    // Places a frame for the reader thread; false (and nothing changed) while one is waiting.
+    bool placeFrame(const uint8_t* frame, size_t length);
+};
+
+}  // namespace halvek

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <thread>
+
+#include "serial/comm_block.h"
+#include "serial/notification.h"
+
+namespace halvek {
+
+// Writes the frame waiting in the comm block and collects what the validator
+// sends back, framing it by the receive mode, and hands every complete unit to
+// the main thread synchronously. It sleeps in poll() on the port and the
+// waker: an idle line costs no processor time.
+class ReaderThread {
+public:
+    ReaderThread(CommBlock& block, NotificationSink& sink) : block_(block), sink_(sink) {}
+    ~ReaderThread() { stop(); }
+    ReaderThread(const ReaderThread&) = delete;
+    ReaderThread& operator=(const ReaderThread&) = delete;
+
+    void start();
+    // Safe while the reader is blocked delivering: the sink is cancelled first.
+    void stop();
+    bool running() const { return thread_.joinable(); }
+
+private:
+    void loop();
+    void writeStep(const SerialPort::Snapshot& s);
+    void readBurst(const SerialPort::Snapshot& s, bool hungUp);
+    void receive(const uint8_t* chunk, size_t n);
+    void receiveProtocol(const uint8_t* chunk, size_t n);
+    void receiveDownload(const uint8_t* chunk, size_t n);
+    void receiveUpload(const uint8_t* chunk, size_t n);
+    void markLost();
+    void resetFraming();
+
+    CommBlock& block_;
+    NotificationSink& sink_;
+    std::thread thread_;
+
+    // Owned by the reader thread alone.
+    size_t received_ = 0;
+    size_t expected_ = 0;
+    bool discarding_ = false;
+};
+
+}  // namespace halvek

@@ -1,0 +1,119 @@
+#include "serial/serial_port.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "serial/serial_device.h"
+
+namespace halvek {
+
+SerialPort::~SerialPort() { close(); }
+
+bool SerialPort::open(const std::string& path, Parity parity, int baud) {
+    close();
+    path_ = path;
+    DeviceOpenResult r = openSerialDevice(path, baud, parity, true);
+    lastErrno_ = r.error;
+    lastError_ = r.message;
+    if (r.fd < 0) return false;
+    {
+        std::lock_guard lock(mutex_);
+        fd_ = r.fd;
+        ++generation_;
+        settings_ = r.settings;
+        open_.store(true, std::memory_order_release);
+    }
+    waker_.wake();
+    return true;
+}
+
+void SerialPort::close() {
+    {
+        std::lock_guard lock(mutex_);
+        if (fd_ < 0) return;
+        open_.store(false, std::memory_order_release);
+        closeSerialDevice(fd_);
+        fd_ = -1;
+        ++generation_;
+    }
+    waker_.wake();
+}
+
+SerialPort::Snapshot SerialPort::snapshot() const {
+    std::lock_guard lock(mutex_);
+    return {fd_, generation_, fd_ >= 0};
+}
+
+SerialPort::Io SerialPort::read(const Snapshot& s, uint8_t* buffer, size_t n, size_t& count) {
+    count = 0;
+    std::lock_guard lock(mutex_);
+    if (s.generation != generation_ || fd_ < 0) return Io::Stale;
+    for (;;) {
+        const ssize_t r = ::read(fd_, buffer, n);
+        if (r > 0) {
+            count = static_cast<size_t>(r);
+            return Io::Done;
+        }
+        // A non-blocking read that returns 0 means the other end hung up (a pulled
+        // adapter, a closed pseudo-terminal master): it will never yield data again.
+        if (r == 0) return Io::Lost;
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return Io::Empty;
+        return Io::Lost;
+    }
+}
+
+SerialPort::Io SerialPort::write(const Snapshot& s, const uint8_t* data, size_t n) {
+    std::lock_guard lock(mutex_);
+    if (s.generation != generation_ || fd_ < 0) return Io::Stale;
+    size_t done = 0;
+    while (done < n) {
+        const ssize_t r = ::write(fd_, data + done, n - done);
+        if (r > 0) {
+            done += static_cast<size_t>(r);
+            continue;
+        }
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd p{fd_, POLLOUT, 0};
+            if (::poll(&p, 1, 1000) <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
+                return Io::Lost;
+            continue;
+        }
+        return Io::Lost;
+    }
+    return Io::Done;
+}
+
+bool PrinterPort::open(const std::string& path, Parity parity, int baud) {
+    close();
+    DeviceOpenResult r = openSerialDevice(path, baud, parity, false);
+    lastError_ = r.message;
+    fd_ = r.fd;
+    return fd_ >= 0;
+}
+
+bool PrinterPort::write(const uint8_t* data, size_t n) {
+    if (fd_ < 0) return false;
+    size_t done = 0;
+    while (done < n) {
+        const ssize_t r = ::write(fd_, data + done, n - done);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) {
+            lastError_ = std::string("cannot write to the printer: ") + std::strerror(errno);
+            return false;
+        }
+        done += static_cast<size_t>(r);
+    }
+    return true;
+}
+
+void PrinterPort::close() {
+    closeSerialDevice(fd_);
+    fd_ = -1;
+}
+
+}  // namespace halvek

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <termios.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "serial/line_settings.h"
+#include "serial/waker.h"
+
+namespace halvek {
+
+// The validator's line. The main thread opens and closes it; the reader thread
+// reads and writes it. A generation number, bumped on every open and close,
+// lets the reader notice that the descriptor it polled has been replaced, so a
+// close never races with a read on a reused descriptor number.
+//
+// Thread rules: open(), close() and the accessors of the last open are for the
+// main thread; snapshot(), read() and write() are for the reader thread.
+class SerialPort {
+public:
+    explicit SerialPort(Waker& waker) : waker_(waker) {}
+    ~SerialPort();
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    // Opens the device for overlapping use by the reader thread. Returns false and
+    // keeps the reason (lastError) when it cannot be opened or configured.
+    bool open(const std::string& path, Parity parity, int baud);
+    void close();
+    bool isOpen() const { return open_.load(std::memory_order_acquire); }
+
+    const std::string& path() const { return path_; }
+    const std::string& lastError() const { return lastError_; }
+    int lastErrno() const { return lastErrno_; }
+    const termios& lineSettings() const { return settings_; }
+
+    struct Snapshot {
+        int fd = -1;
+        uint64_t generation = 0;
+        bool open = false;
+    };
+    enum class Io { Done, Empty, Lost, Stale };
+
+    Snapshot snapshot() const;
+    // Reads what is queued, at most n bytes; count receives the number read.
+    Io read(const Snapshot& s, uint8_t* buffer, size_t n, size_t& count);
+    // Writes all bytes, waiting at most one second for the driver to take them.
+    Io write(const Snapshot& s, const uint8_t* data, size_t n);
+
+private:
+    Waker& waker_;
+    mutable std::mutex mutex_;
+    int fd_ = -1;
+    uint64_t generation_ = 0;
+    std::atomic<bool> open_{false};
+    std::string path_;
+    std::string lastError_;
+    int lastErrno_ = 0;
+    termios settings_{};
+};
+
+// The ticket printer's line: written by the main thread only, never read.
+class PrinterPort {
+public:
+    ~PrinterPort() { close(); }
+    bool open(const std::string& path, Parity parity, int baud);
+    bool write(const uint8_t* data, size_t n);
+    void close();
+    bool isOpen() const { return fd_ >= 0; }
+    const std::string& lastError() const { return lastError_; }
+
+private:
+    int fd_ = -1;
+    std::string lastError_;
+};
+
+}  // namespace halvek
