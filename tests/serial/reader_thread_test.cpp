@@ -182,7 +182,7 @@ TEST_F(ReaderFixture, UploadFirstFrameThenAlternatingBlocks) {
         place(encodeFrame(extended, 0x60, {}));
         pty.receive(extended ? 7 : 4);
         const size_t first = extended ? 135 : 132;
-        EXPECT_EQ(block.upload.remainingBlocks.load(), 0x0FFFFFFFu);
+        EXPECT_TRUE(test::eventually([&] { return block.upload.remainingBlocks.load() == 0x0FFFFFFFu; }));
         Bytes stream(first, 0xF0);
         stream.insert(stream.end(), 133, 0xA1);
         stream.insert(stream.end(), 133, 0xB2);

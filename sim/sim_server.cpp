@@ -1,0 +1,234 @@
+#include "sim_server.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/eventfd.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "protocol/frame.h"
+#include "serial/line_settings.h"
+
+namespace halvek::sim {
+namespace {
+
+constexpr int64_t kStaleFrameMs = 200;  // a host frame that stops short is dropped after this
+
+int bitsPerSecond(speed_t s) {
+    for (int baud : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200})
+        if (baudConstant(baud) == s) return baud;
+    return 9600;
+}
+
+}  // namespace
+
+SimServer::SimServer(SimOptions options) : model_(options, 0) {}
+
+SimServer::~SimServer() { stop(); }
+
+int64_t SimServer::nowMs() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - epoch_).count();
+}
+
+void SimServer::setLog(std::function<void(const std::string&)> sink) {
+    std::lock_guard lock(mutex_);
+    log_ = std::move(sink);
+    model_.log = [this](const std::string& line) {
+        if (log_) log_(line);
+    };
+}
+
+bool SimServer::start(std::string* error) {
+    if (running_) return true;
+    char name[128] = {};
+    termios raw{};
+    cfmakeraw(&raw);
+    cfsetispeed(&raw, B9600);
+    cfsetospeed(&raw, B9600);
+    if (openpty(&master_, &slave_, name, &raw, nullptr) != 0) {
+        if (error) *error = std::string("cannot create a pseudo-terminal: ") + std::strerror(errno);
+        return false;
+    }
+    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+    fcntl(master_, F_SETFD, FD_CLOEXEC);
+    fcntl(slave_, F_SETFD, FD_CLOEXEC);
+    wake_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    devicePath_ = name;
+    running_ = true;
+    thread_ = std::thread([this] { loop(); });
+    return true;
+}
+
+void SimServer::stop() {
+    if (!running_.exchange(false)) return;
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t r = ::write(wake_, &one, sizeof one);
+    thread_.join();
+    if (!linkPath_.empty()) ::unlink(linkPath_.c_str());
+    ::close(master_);
+    ::close(slave_);
+    ::close(wake_);
+    master_ = slave_ = wake_ = -1;
+}
+
+bool SimServer::linkTo(const std::string& path, std::string* error) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode)) {
+            if (error) *error = path + " exists and is not a symbolic link: left alone";
+            return false;
+        }
+        ::unlink(path.c_str());
+    }
+    if (::symlink(devicePath_.c_str(), path.c_str()) != 0) {
+        if (error) *error = "cannot link " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    linkPath_ = path;
+    return true;
+}
+
+std::string SimServer::execute(const std::string& line) {
+    std::istringstream in(line);
+    std::string word;
+    in >> word;
+    if (word == "wait") {
+        long ms = 0;
+        if (!(in >> ms) || ms < 0) return "wait MS";
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        return "";
+    }
+    if (word == "help") return "";
+    std::string result;
+    {
+        std::lock_guard lock(mutex_);
+        result = model_.execute(line, nowMs());
+    }
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t r = ::write(wake_, &one, sizeof one);
+    return result;
+}
+
+bool SimServer::runScript(const std::string& path, std::string* error) {
+    std::ifstream in(path);
+    if (!in) {
+        if (error) *error = "cannot read the script " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    std::string line;
+    for (int n = 1; std::getline(in, line); ++n) {
+        const std::string complaint = execute(line);
+        if (!complaint.empty()) {
+            if (error) *error = path + ":" + std::to_string(n) + ": " + complaint;
+            return false;
+        }
+    }
+    return true;
+}
+
+void SimServer::writeOut(const Bytes& bytes) {
+    if (wireTime_) {
+        termios t{};
+        int bits = 10, baud = 9600;
+        if (tcgetattr(master_, &t) == 0) {
+            baud = bitsPerSecond(cfgetospeed(&t));
+            // The pseudo-terminal drops parity; the loader's 9600 baud line is the
+            // only one at that speed without it, the protocol line has even parity.
+            bits = baud == 9600 ? 11 : 10;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(static_cast<int64_t>(bytes.size()) * bits * 1000000 / baud));
+    }
+    size_t done = 0;
+    while (done < bytes.size() && running_) {
+        const ssize_t r = ::write(master_, bytes.data() + done, bytes.size() - done);
+        if (r > 0) {
+            done += static_cast<size_t>(r);
+        } else {
+            pollfd p{master_, POLLOUT, 0};
+            ::poll(&p, 1, 100);
+        }
+    }
+}
+
+void SimServer::feed(const uint8_t* bytes, size_t n, int64_t now) {
+    if (pending_.empty()) pendingSince_ = now;
+    pending_.insert(pending_.end(), bytes, bytes + n);
+    for (;;) {
+        // Resynchronise on the start byte; anything before it is line noise.
+        auto stx = std::find(pending_.begin(), pending_.end(), kStx);
+        pending_.erase(pending_.begin(), stx);
+        if (pending_.size() < 4) return;
+        const bool extended = pending_[1] == 0x00;
+        const size_t length = extended ? static_cast<size_t>(pending_[2]) * 256 + pending_[3] : pending_[1];
+        if (length < smallestFrameSize(extended) || length > kTransmitBufferSize) {
+            pending_.erase(pending_.begin());
+            continue;
+        }
+        if (pending_.size() < length) return;
+        const Bytes frame(pending_.begin(), pending_.begin() + static_cast<long>(length));
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(length));
+        pendingSince_ = now;
+        model_.handleFrame(frame, now);
+    }
+}
+
+void SimServer::maybeInsertBill(int64_t now) {
+    if (!auto_ || now < nextAutoBill_) return;
+    nextAutoBill_ = now + 3000 + static_cast<int64_t>(random_() % 3000);
+    if (model_.phase() != ValidatorModel::Phase::Idle) return;
+    std::vector<int> types;
+    for (const Note& n : model_.notes())
+        if (model_.enabled(n.type)) types.push_back(n.type);
+    if (types.empty()) return;
+    const int type = types[random_() % types.size()];
+    if (type == 16) {
+        model_.execute("coupon " + std::to_string(100000000000ULL + random_() % 900000000000ULL), now);
+    } else {
+        model_.execute("insert " + std::to_string(type), now);
+    }
+}
+
+void SimServer::loop() {
+    uint8_t buf[1024];
+    while (running_) {
+        std::vector<Bytes> out;
+        int timeout = -1;
+        {
+            std::lock_guard lock(mutex_);
+            const int64_t now = nowMs();
+            if (!pending_.empty() && now - pendingSince_ > kStaleFrameMs) pending_.clear();
+            maybeInsertBill(now);
+            model_.advance(now);
+            out = model_.takeOutput();
+            int64_t next = model_.nextEventMs();
+            if (auto_) next = next < 0 ? nextAutoBill_ : std::min(next, nextAutoBill_);
+            if (!pending_.empty()) next = next < 0 ? pendingSince_ + kStaleFrameMs : std::min(next, pendingSince_ + kStaleFrameMs);
+            if (next >= 0) timeout = static_cast<int>(std::clamp<int64_t>(next - now + 1, 0, 60000));
+        }
+        for (const Bytes& b : out) writeOut(b);
+        if (!out.empty()) continue;
+        pollfd fds[2] = {{master_, POLLIN, 0}, {wake_, POLLIN, 0}};
+        if (::poll(fds, 2, timeout) < 0) continue;
+        if (fds[1].revents & POLLIN) {
+            uint64_t v;
+            [[maybe_unused]] ssize_t r = ::read(wake_, &v, sizeof v);
+        }
+        if (fds[0].revents & POLLIN) {
+            const ssize_t r = ::read(master_, buf, sizeof buf);
+            if (r > 0) {
+                std::lock_guard lock(mutex_);
+                feed(buf, static_cast<size_t>(r), nowMs());
+            }
+        }
+    }
+}
+
+}  // namespace halvek::sim

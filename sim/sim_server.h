@@ -1,0 +1,76 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "validator_model.h"
+
+namespace halvek::sim {
+
+// Serves a ValidatorModel on the master side of a pseudo-terminal, so that a
+// host opens the slave path exactly as it opens /dev/ttyUSB0. Runs on its own
+// thread; scenario commands may come from any thread.
+class SimServer {
+public:
+    explicit SimServer(SimOptions options = {});
+    ~SimServer();
+    SimServer(const SimServer&) = delete;
+    SimServer& operator=(const SimServer&) = delete;
+
+    // Creates the pseudo-terminal and starts serving. False with the reason on failure.
+    bool start(std::string* error = nullptr);
+    void stop();
+    const std::string& devicePath() const { return devicePath_; }
+    // Makes PATH a symbolic link to the device (replacing an earlier link).
+    bool linkTo(const std::string& path, std::string* error = nullptr);
+
+    // Runs one scenario command; "" on success, else the complaint. "wait MS" sleeps.
+    std::string execute(const std::string& line);
+    // Runs a script file line by line; false with the line and complaint on the first error.
+    bool runScript(const std::string& path, std::string* error = nullptr);
+
+    void setAuto(bool on) { auto_ = on; }
+    // Paces sent bytes at the line speed the host set (read from the pseudo-terminal).
+    void setWireTime(bool on) { wireTime_ = on; }
+    void setLog(std::function<void(const std::string&)> sink);
+
+    // Runs f on the model under the server's lock (tests look inside with it).
+    template <class F>
+    auto withModel(F f) {
+        std::lock_guard lock(mutex_);
+        return f(model_);
+    }
+
+private:
+    void loop();
+    void feed(const uint8_t* bytes, size_t n, int64_t now);
+    void flush();
+    void maybeInsertBill(int64_t now);
+    int64_t nowMs() const;
+    void writeOut(const Bytes& bytes);
+
+    std::mutex mutex_;  // guards model_, pending_ and the log sink
+    ValidatorModel model_;
+    Bytes pending_;  // host bytes not yet a whole frame
+    int64_t pendingSince_ = 0;
+    std::function<void(const std::string&)> log_;
+
+    int master_ = -1;
+    int slave_ = -1;  // kept open so the master never sees a hang-up between host sessions
+    int wake_ = -1;
+    std::string devicePath_;
+    std::string linkPath_;
+    std::thread thread_;
+    std::atomic<bool> running_{false};
+    std::atomic<bool> auto_{false};
+    std::atomic<bool> wireTime_{false};
+    int64_t nextAutoBill_ = 0;
+    std::mt19937 random_{20261210};
+    std::chrono::steady_clock::time_point epoch_ = std::chrono::steady_clock::now();
+};
+
+}  // namespace halvek::sim
