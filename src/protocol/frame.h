@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <span>
 #include <vector>
 
@@ -22,6 +23,9 @@ inline size_t codeOffset(bool extended) { return extended ? 4 : 2; }
 // bytes); returns the frame's length.
 size_t encodeFrame(bool extended, uint8_t code, std::span<const uint8_t> data, uint8_t* out);
 std::vector<uint8_t> encodeFrame(bool extended, uint8_t code, std::span<const uint8_t> data);
+inline std::vector<uint8_t> encodeFrame(bool extended, uint8_t code, std::initializer_list<uint8_t> data) {
+    return encodeFrame(extended, code, std::span<const uint8_t>(data.begin(), data.size()));
+}
 
 // Writes a command frame into the transmit buffer in the link's current mode.
 // Does nothing at all, and returns false, while a frame is still waiting.

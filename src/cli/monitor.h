@@ -1,0 +1,14 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace halvek::cli {
+
+// halvek-cli monitor: connects as CONNECT does and prints one line per happening:
+//   title: <window title>      command: <history name>     event: <event line>
+//   message: <title>: <text>   state: <state name>
+int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace halvek::cli

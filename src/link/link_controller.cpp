@@ -1,0 +1,269 @@
+#include "link/link_controller.h"
+
+#include <thread>
+
+#include "link/texts.h"
+#include "protocol/catalogue.h"
+#include "protocol/frame.h"
+
+namespace halvek {
+
+LinkController::LinkController(CommBlock& block, Stores& stores, UserInterface& ui, const PortMap& ports)
+    : block_(block), stores_(stores), ui_(ui), ports_(ports), titleText_(text::windowTitle()) {
+    linkFlags_ |= linkflag::ReaderStarted;
+}
+
+std::string LinkController::portPath() const { return ports_.pathFor(comPortIndex_ + 1); }
+
+bool LinkController::setExtendedMode(bool on) {
+    if (linkOpen_) return false;
+    block_.extendedMode.store(on);
+    return true;
+}
+
+bool LinkController::setComPortIndex(int index) {
+    if (linkOpen_ || index < 0) return false;
+    comPortIndex_ = index;
+    return true;
+}
+
+bool LinkController::connect() {
+    if (downloadWindowOpen_) return false;
+    if (!(linkFlags_ & linkflag::PortOpen)) {
+        const std::string path = portPath();
+        if (!block_.port.open(path, Parity::Even, 9600)) {
+            linkFlags_ &= ~linkflag::PortOpen;
+            ui_.showMessage({text::kInfo, text::kNoConnection, Buttons::Ok, Icon::None, block_.port.lastError()});
+            return false;
+        }
+        block_.portLost.store(false);
+        lostReported_ = false;
+        linkFlags_ |= linkflag::PortOpen;
+    }
+    if (!(linkFlags_ & linkflag::TimerRunning)) startTimer();
+    ui_.setModeCaption(text::kPollingMode);
+    linkOpen_ = true;
+    ui_.setConnectionControlsEnabled(false);
+    startupCountdown_ = kStartupReads;
+    return true;
+}
+
+void LinkController::shutdown() {
+    if (linkOpen_) {
+        linkOpen_ = false;
+        block_.port.close();
+    }
+    stopTimer();
+    block_.port.close();
+    linkFlags_ &= ~linkflag::PortOpen;
+}
+
+void LinkController::startTimer() {
+    ui_.startPollTimer(pollInterval_);
+    timerRunning_ = true;
+    linkFlags_ |= linkflag::TimerRunning;
+}
+
+void LinkController::stopTimer() {
+    if (!timerRunning_) return;
+    ui_.stopPollTimer();
+    timerRunning_ = false;
+    linkFlags_ &= ~linkflag::TimerRunning;
+}
+
+void LinkController::setPollInterval(int ms) {
+    pollInterval_ = ms;
+    if (timerRunning_) {
+        ui_.stopPollTimer();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ui_.startPollTimer(pollInterval_);
+    }
+    ui_.setModeCaption(text::modeCaption(interruptMode(), pollInterval_));
+    ui_.repaintDrawingArea(false);
+}
+
+void LinkController::closeValidatorPort() {
+    if (!block_.port.isOpen()) return;
+    linkFlags_ &= ~linkflag::PortOpen;
+    block_.port.close();
+}
+
+void LinkController::request(uint8_t code) { requests_[code] = RequestState::Requested; }
+
+void LinkController::requestSensorData() {
+    if (!diagnosticsAvailable_) {
+        ui_.showMessage({text::kInfo, text::kSensorsNotAvailable});
+        return;
+    }
+    requestDiagnostics(0xA0);
+}
+
+void LinkController::requestDiagnostics(uint8_t selector) {
+    diagnosticsSelector_ = selector;
+    request(cmd::ReadDiagn0);
+}
+
+void LinkController::requestStats() { request(cmd::ReadStats); }
+
+void LinkController::selectPage(TabRow row, int index, bool moveTab) {
+    if (row == TabRow::Lower) {
+        lowerPage_ = index;
+        if (index == page::CommandStatus) {
+            stores_.panes.commandDirty = stores_.panes.statusDirty = true;
+            // The next status reply is then decoded as changed and repaints the panes.
+            stores_.status.previous[5] = 1;
+        }
+    } else {
+        upperPage_ = index;
+    }
+    ui_.showPage(row, index, moveTab);
+    if (row == TabRow::Lower) ui_.repaintDrawingArea(true);
+}
+
+int LinkController::currentState() const {
+    const auto& s = stores_.status.received;
+    if (s[1] & 0x40) return 1;
+    if (s[1] & 0x01) return 2;
+    if (s[1] & 0x02) return 3;
+    if (s[0] & 0x20) return 4;
+    if (s[1] & 0x08) return 5;
+    if (s[1] & 0x14) return 6;
+    if (s[2] & 0x80) return 7;
+    return 0;
+}
+
+// A device that went away under an open port (a pulled adapter) is closed, said
+// once, and opened again on a later tick when it is back.
+void LinkController::checkLostPort() {
+    if (block_.portLost.load() && (linkFlags_ & linkflag::PortOpen)) {
+        const std::string path = block_.port.path();
+        closeValidatorPort();
+        if (!lostReported_) {
+            lostReported_ = true;
+            ui_.showMessage({text::kInfo, text::kNoConnection, Buttons::Ok, Icon::None,
+                             "the device " + path + " went away (unplugged or closed)"});
+        }
+    }
+    if (lostReported_ && !(linkFlags_ & linkflag::PortOpen) && linkOpen_ && block_.port.open(portPath(), Parity::Even, 9600)) {
+        block_.portLost.store(false);
+        lostReported_ = false;
+        linkFlags_ |= linkflag::PortOpen;
+    }
+}
+
+void LinkController::updateLinkState() {
+    if (missedPollCount_ <= kLostAfterMissedPolls) linkFlags_ |= linkflag::Connected;
+    else linkFlags_ &= ~linkflag::Connected;
+    if (linkFlags_ == lastShownFlags_) return;
+    const bool connected = linkFlags_ & linkflag::Connected;
+    ui_.setWindowTitle(titleText_ + (connected ? " connected" : " disconnected"));
+    if (connected && !(lastShownFlags_ & linkflag::Connected)) startupCountdown_ = kStartupReads;
+    lastShownFlags_ = linkFlags_;
+}
+
+void LinkController::onTick() {
+    checkLostPort();
+    // 1. Start-up reads after each (re)connection.
+    switch (startupCountdown_) {
+        case 10: request(cmd::ReadBillEnable); break;
+        case 9: request(cmd::ReadSecLevel); break;
+        case 8: request(extendedMode() ? cmd::ReadCreditTable : cmd::ReadUnitOpt); break;
+        case 7: request(cmd::ReadProgRev); break;
+        case 6: request(cmd::ReadSetup); break;
+        case 4:
+            if (interruptMode()) request(cmd::SetMode);
+            break;
+        case 3:
+            if (diagnosticsAvailable_) requestDiagnostics(0xA0);
+            break;
+        default: break;
+    }
+    // 2. Statistics refresh after a bill while the Statistics page is shown.
+    if (statsRefreshCountdown_ == 1) request(cmd::ReadStats);
+    // 3. Reads for the diagnostics report.
+    switch (reportCountdown_) {
+        case 10: request(cmd::ReadStats); break;
+        case 8: request(cmd::ReadDiagn1); break;
+        case 5:
+            if (diagnosticsAvailable_) requestDiagnostics(0xA0);
+            break;
+        default: break;
+    }
+    // 4. One frame at most: the lowest requested code, else a poll.
+    bool waiting = false, sent = false;
+    for (int code = 1; code < 256 && !waiting && !sent; ++code) {
+        const auto c = static_cast<uint8_t>(code);
+        switch (requests_[c]) {
+            case RequestState::Idle: break;
+            case RequestState::Requested:
+                // A mark no builder can turn into a frame would stop the scan for good.
+                if (!hasBuilder(c)) {
+                    requests_[c] = RequestState::Idle;
+                    break;
+                }
+                build(c);
+                sent = true;
+                break;
+            case RequestState::AwaitingReply:
+                waiting = true;
+                // A reply that never comes must not silence the link: give the command up
+                // and count the wait as an unanswered poll.
+                if (++awaitTicks_ >= kReplyWaitTicks) {
+                    requests_[c] = RequestState::Idle;
+                    awaitTicks_ = 0;
+                    ++missedPollCount_;
+                    updateLinkState();
+                }
+                break;
+        }
+    }
+    if (!waiting) awaitTicks_ = 0;
+    if (!waiting && !sent && !interruptMode()) {
+        buildStatusRequest();
+        ++missedPollCount_;  // also when the transmit buffer was busy
+        updateLinkState();
+    }
+    // 5.
+    if (reportCountdown_ > 0) --reportCountdown_;
+    if (statsRefreshCountdown_ > 0) --statsRefreshCountdown_;
+    if (startupCountdown_ > 0) --startupCountdown_;
+}
+
+void LinkController::buildStatusRequest() { buildFrame(block_, cmd::Status); }
+
+void LinkController::onNotification(Notification n) {
+    if (n == Notification::ReplyReady) {
+        onReplyReady();
+    } else if (transferHandler_) {
+        transferHandler_(n);
+    }
+}
+
+void LinkController::onReplyReady() {
+    missedPollCount_ = 0;  // any complete frame counts as an answer
+    const Reply r(block_.receiveBuffer.data(), block_.receiveBuffer.size(), extendedMode());
+    if (r.byte(0) == kStx) {
+        const uint8_t code = r.code();
+        switch (code) {
+            case cmd::Status: decodeStatus(r); break;
+            case cmd::PollNow: buildStatusRequest(); break;
+            case cmd::Unsupported:
+                // The refusal answers the last command sent: it will bring no data.
+                if (requests_[lastSentCode_] == RequestState::AwaitingReply)
+                    requests_[lastSentCode_] = RequestState::Idle;
+                upperPage_ = page::Setup;
+                ui_.showPage(TabRow::Upper, page::Setup, false);
+                ui_.showMessage({text::kInfo, text::kNotSupported});
+                break;
+            default:
+                if (code == cmd::Ack || code == cmd::ReadStackerSensor || code == cmd::ReadCrc16 ||
+                    code == cmd::ReadCrc32 || (code >= 0xC0 && code <= 0xC4) || (code >= 0xD0 && code <= 0xD5) ||
+                    (code >= 0xD7 && code <= 0xEB) || code == cmd::ReadRecogAlgo || code == cmd::ReadCassetteId)
+                    handleReply(code, r);
+                break;
+        }
+    }
+    if (lowerPage_ == page::ViewData) ui_.repaintDrawingArea(false);
+}
+
+}  // namespace halvek

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <vector>
+
+#include "link/link_controller.h"
+#include "protocol/frame.h"
+#include "support/recording_ui.h"
+
+namespace halvek::test {
+
+// A controller without a line: frames it places are taken from the transmit
+// buffer by hand, and replies are put into the receive buffer by hand.
+struct ControllerBench {
+    // The start-up reads are left out unless a test asks for them.
+    explicit ControllerBench(bool extended = true, bool startupReads = false) {
+        block.extendedMode = extended;
+        if (!startupReads) controller.setStartupCountdown(0);
+    }
+
+    std::vector<uint8_t> waiting() const {
+        return {block.transmitBuffer.begin(), block.transmitBuffer.begin() + block.transmitLength.load()};
+    }
+    // Takes the waiting frame off, as the reader thread does when it writes it.
+    std::vector<uint8_t> take() {
+        auto f = waiting();
+        block.transmitLength = 0;
+        return f;
+    }
+    void replyFrame(const std::vector<uint8_t>& frame) {
+        std::fill(block.receiveBuffer.begin(), block.receiveBuffer.end(), 0xEE);  // stale bytes
+        std::copy(frame.begin(), frame.end(), block.receiveBuffer.begin());
+        controller.onNotification(Notification::ReplyReady);
+    }
+    void reply(uint8_t code, const std::vector<uint8_t>& data = {}) {
+        replyFrame(encodeFrame(block.extendedMode, code, data));
+    }
+    void status(std::vector<uint8_t> bytes, const std::string& coupon = {}) {
+        if (!block.extendedMode) bytes.resize(3);
+        for (char c : coupon) bytes.push_back(static_cast<uint8_t>(c));
+        reply(0xCC, bytes);
+    }
+    std::vector<std::string> events() const {
+        std::vector<std::string> out;
+        for (const auto& l : stores.events.lines())
+            if (!l.empty()) out.push_back(l);
+        return out;
+    }
+
+    RecordingUi ui;
+    CommBlock block;
+    Stores stores;
+    PortMap ports;
+    LinkController controller{block, stores, ui, ports};
+};
+
+}  // namespace halvek::test

@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include "controller_bench.h"
+#include "protocol/catalogue.h"
+
+namespace halvek {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Strings = std::vector<std::string>;
+using test::ControllerBench;
+
+// Seven notes of 5 to 500 and the coupon, as the credit table reply brings them.
+void loadBills(ControllerBench& b) {
+    const uint8_t values[][2] = {{5, 0}, {10, 0}, {20, 0}, {50, 0}, {100, 0}, {200, 0}, {50, 1}};
+    const uint8_t shortValues[] = {0x50, 0xA0, 0x21, 0x51, 0xA1, 0x22, 0x52};
+    const bool ext = b.block.extendedMode;
+    Bytes d{8};
+    for (uint8_t t = 1; t <= 7; ++t) {
+        d.insert(d.end(), {t, 'E', 'U', 'R'});
+        if (ext) d.insert(d.end(), {values[t - 1][0], values[t - 1][1]});
+        else d.push_back(shortValues[t - 1]);
+    }
+    d.insert(d.end(), {16, 'C', 'P', 'N', 1});
+    if (ext) d.push_back(0);
+    b.reply(ext ? 0xE5 : 0xE2, d);
+}
+
+TEST(Status, EscrowInStandardModeIsReportedOnEveryReplyAndShowsTheEscrowPage) {
+    ControllerBench b(false);
+    loadBills(b);
+    b.stores.escrow.autoAccept = false;
+    b.status({0x21, 0x00, 0x00});
+    b.status({0x21, 0x00, 0x00});
+    EXPECT_EQ(b.events(), (Strings{"bill in escrow : EUR  5", "bill in escrow : EUR  5"}));
+    EXPECT_EQ(b.controller.upperPage(), page::Escrow);
+    EXPECT_TRUE(b.ui.pages.back().moveTab);
+    EXPECT_TRUE(b.stores.escrow.billInEscrow);
+    EXPECT_EQ(b.stores.escrow.escrowValue, 5);
+    EXPECT_EQ(b.controller.currentState(), 4);  // "escrow" is shown although the bit is not remembered
+    EXPECT_EQ(b.controller.requestState(cmd::EscrowAccept), RequestState::Idle);
+}
+
+TEST(Status, TheNoEscrowEventBitSilencesTheEscrowBit) {
+    ControllerBench b;
+    loadBills(b);
+    b.stores.escrow.billInEscrow = true;
+    b.status({0x20, 0x00, 0x00, 0x03, 0x01, 0x00});
+    EXPECT_TRUE(b.events().empty());
+    EXPECT_TRUE(b.ui.pages.empty());
+    EXPECT_EQ(b.controller.requestState(cmd::EscrowAccept), RequestState::Idle);
+    EXPECT_TRUE(b.stores.escrow.billInEscrow);  // keeps its last value
+}
+
+TEST(Status, EscrowDecisionTable) {
+    struct Case {
+        bool autoAccept, creditLimit;
+        int32_t total, limit, value;
+        uint8_t expected;  // 0: no request
+    };
+    const Case cases[] = {
+        {true, false, 5000, 100, 20, cmd::EscrowAccept}, {true, true, 90, 100, 10, cmd::EscrowAccept},
+        {true, true, 90, 100, 20, cmd::EscrowReturn},    {false, true, 90, 100, 20, cmd::EscrowReturn},
+        {false, true, 90, 100, 10, 0},                   {false, false, 5000, 100, 20, 0},
+        {true, true, 80, 100, 20, cmd::EscrowAccept},  // reaching the limit exactly is still accepted
+    };
+    for (const Case& c : cases) {
+        ControllerBench b;
+        loadBills(b);
+        b.stores.escrow.autoAccept = c.autoAccept;
+        b.stores.escrow.creditLimitOn = c.creditLimit;
+        b.stores.escrow.creditTotal = c.total;
+        b.stores.escrow.creditLimit = c.limit;
+        b.status({0x20, 0x00, 0x00, static_cast<uint8_t>(c.value == 10 ? 2 : 3), 0x00, 0x00});
+        const bool accept = b.controller.requestState(cmd::EscrowAccept) == RequestState::Requested;
+        const bool ret = b.controller.requestState(cmd::EscrowReturn) == RequestState::Requested;
+        EXPECT_EQ(accept, c.expected == cmd::EscrowAccept) << c.autoAccept << c.creditLimit << c.total << "+" << c.value;
+        EXPECT_EQ(ret, c.expected == cmd::EscrowReturn) << c.autoAccept << c.creditLimit << c.total << "+" << c.value;
+    }
+}
+
+TEST(Status, EventsInTheirOrder) {
+    struct Case {
+        const char* what;
+        Bytes before, now;
+        bool escrowOption;
+        Strings events;
+    };
+    const Case cases[] = {
+        {"stringing with escrow on", {0, 1, 0, 0, 0, 0}, {0x0E, 0x10, 0, 0, 0, 0}, true, {}},
+        {"stringing with escrow off", {0, 1, 0, 0, 0, 0}, {0x0E, 0x10, 0, 0, 0, 0}, false, {"rejected - stringing attempt"}},
+        {"unlisted reason", {0, 1, 0, 0, 0, 0}, {0x05, 0x10, 0, 0, 0, 0}, false, {"error code : 05"}},
+        {"stacker attached", {0, 1, 0x04, 0, 0, 0}, {0, 1, 0x00, 0, 0, 0}, false, {"stacker attached"}},
+        {"stacker detached", {0, 1, 0x00, 0, 0, 0}, {0, 1, 0x04, 0, 0, 0}, false, {"stacker detached"}},
+        {"power on reset then unit ready", {0, 0, 0x80, 0, 0, 0}, {0, 0x41, 0x00, 0, 0, 0}, false, {"power on reset", "unit ready"}},
+        {"faults in order", {0, 1, 0, 0, 0, 0}, {0, 0, 0x7B, 0, 0, 0}, false,
+         {"power up with bill", "communication time out", "stacker full", "stacker jam", "bill jam", "unit disabled"}},
+        {"inhibited", {0, 1, 0, 0, 0, 0}, {0, 0, 0x80, 0, 0, 0}, false, {"unit inhibited"}},
+        {"returning", {0, 1, 0, 0, 0, 0}, {0, 0x04, 0, 0, 0, 0}, false, {"returning bill"}},
+        {"no change", {0, 1, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 0}, false, {}},
+    };
+    for (const Case& c : cases) {
+        ControllerBench b;
+        b.stores.setup.escrow = c.escrowOption;
+        b.status(c.before);
+        const uint32_t before = b.stores.events.counter();
+        b.status(c.now);
+        Strings added;
+        for (uint32_t i = before; i < b.stores.events.counter(); ++i) added.push_back(b.events()[i]);
+        EXPECT_EQ(added, c.events) << c.what;
+    }
+}
+
+TEST(Status, StatesAsShown) {
+    const std::pair<Bytes, int> cases[] = {
+        {{0, 0x40, 0, 0, 0, 0}, 1}, {{0, 0x01, 0x80, 0, 0, 0}, 2}, {{0, 0x02, 0, 0, 0, 0}, 3},
+        {{0x20, 0, 0, 1, 0, 0}, 4}, {{0, 0x08, 0, 0, 0, 0}, 5},   {{0, 0x10, 0, 0, 0, 0}, 6},
+        {{0, 0x04, 0, 0, 0, 0}, 6}, {{0, 0, 0x80, 0, 0, 0}, 7},   {{0, 0, 0, 0, 0, 0}, 0},
+    };
+    for (const auto& [bytes, state] : cases) {
+        ControllerBench b;
+        b.stores.escrow.autoAccept = false;
+        b.status(bytes);
+        EXPECT_EQ(b.controller.currentState(), state);
+    }
+}
+
+TEST(Status, ACouponIsNamedByItsCodeAndPrinted) {
+    ControllerBench b(false);
+    loadBills(b);
+    b.controller.setPrinterOpen(true);
+    b.controller.setAcceptAllActive(true);
+    b.status({0x90, 0x01, 0x00}, "1234567890123");
+    EXPECT_EQ(b.events(), (Strings{"coupon: 1234567890123"}));
+    EXPECT_EQ(b.ui.tickets, (Strings{"1234567890123"}));
+    EXPECT_EQ(b.ui.acceptAllStops, 1);
+    // The stacked bit is never remembered: the same reply reports it again.
+    b.status({0x90, 0x01, 0x00}, "1234567890123");
+    EXPECT_EQ(b.events().size(), 2u);
+}
+
+TEST(Status, ABillStackedBeforeTheTableIsKnownIsReportedLater) {
+    ControllerBench b;
+    b.status({0x80, 0x01, 0x00, 0x02, 0x00, 0x00});
+    EXPECT_TRUE(b.events().empty());
+    loadBills(b);
+    b.status({0x00, 0x01, 0x00, 0x00, 0x00, 0x00});
+    EXPECT_EQ(b.events(), (Strings{"(cr) bill stacked : EUR  10"}));
+}
+
+TEST(Status, BillTypesWithoutATableSlotAreNamedByNumber) {
+    ControllerBench b;
+    loadBills(b);
+    b.stores.escrow.autoAccept = false;
+    b.status({0x20, 0x00, 0x00, 70, 0x00, 0x00});
+    b.status({0x80, 0x01, 0x00, 70, 0x00, 0x00});
+    EXPECT_EQ(b.events(), (Strings{"bill in escrow : type 70  0", "bill stacked : type 70  0"}));
+}
+
+TEST(Status, AShortStatusReplyReadsNoStaleBytes) {
+    ControllerBench b;
+    b.replyFrame(encodeFrame(true, 0xCC, {0x00, 0x01}));  // S2..S5 missing: the buffer holds 0xEE there
+    EXPECT_EQ(b.stores.status.received, (std::array<uint8_t, 6>{0x00, 0x01, 0, 0, 0, 0}));
+    EXPECT_TRUE(b.events().empty());
+}
+
+TEST(Status, VlaEndsWithAResetOrFailsWithAnInhibit) {
+    ControllerBench ok;
+    ok.stores.vlaRunning = true;
+    ok.status({0, 0x40, 0, 0, 0, 0});
+    EXPECT_FALSE(ok.stores.vlaRunning);
+    EXPECT_EQ(ok.controller.requestState(cmd::ReadDiagn0), RequestState::Requested);
+    EXPECT_EQ(ok.controller.diagnosticsSelector(), 0xA1);
+    EXPECT_EQ(ok.controller.upperPage(), page::Setup);
+    EXPECT_EQ(ok.controller.startupCountdown(), LinkController::kStartupReads);
+
+    ControllerBench failed;
+    failed.controller.selectPage(TabRow::Lower, page::VideoTest);
+    failed.stores.vlaRunning = true;
+    failed.status({0, 0x00, 0x80, 0, 0, 0});
+    EXPECT_FALSE(failed.stores.vlaRunning);
+    EXPECT_EQ(failed.controller.lowerPage(), page::CommandStatus);
+    ASSERT_EQ(failed.ui.messages.size(), 1u);
+    EXPECT_EQ(failed.ui.messages[0].title, "Warning");
+    EXPECT_EQ(failed.ui.messages[0].text, "   VLA failed.\t\t\t\t\t\r Do power reset to continue.");
+}
+
+TEST(Status, AStackedBillRefreshesTheVideoTestInExtendedMode) {
+    ControllerBench b;
+    loadBills(b);
+    b.controller.selectPage(TabRow::Lower, page::VideoTest);
+    b.status({0x80, 0x01, 0x00, 0x01, 0x00, 0x00});
+    EXPECT_EQ(b.controller.requestState(cmd::ReadDiagn0), RequestState::Requested);
+    EXPECT_EQ(b.controller.diagnosticsSelector(), 0xA1);
+}
+
+}  // namespace
+}  // namespace halvek
