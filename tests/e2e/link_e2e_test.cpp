@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <map>
+#include <sstream>
+
+#include "link/texts.h"
+#include "link_rig.h"
+#include "monitor.h"
+#include "protocol/catalogue.h"
+#include "support/pty_pair.h"
+
+namespace halvek {
+namespace {
+
+using test::LinkRig;
+using Strings = std::vector<std::string>;
+
+TEST(LinkE2E, StartupReadsLeaveOnTheirTicksInBothModes) {
+    for (bool extended : {true, false}) {
+        LinkRig rig(extended);
+        ASSERT_TRUE(rig.host.controller.connect());
+        std::map<int, std::string> sentOnTick;
+        for (int t = 1; t <= 12; ++t) {
+            const uint32_t before = rig.host.stores.history.counter();
+            rig.tick();
+            if (t == 1) {
+                ASSERT_EQ(rig.ui.titles.size(), 1u);
+                EXPECT_EQ(rig.ui.titles[0], text::windowTitle() + " connected");
+            }
+            if (rig.host.stores.history.counter() != before) sentOnTick[t] = rig.commands().back();
+        }
+        const std::map<int, std::string> expected = {
+            {3, "read bill enable"}, {4, "read sec.level"},
+            {5, extended ? "read credit table" : "read unit opt."},
+            {6, "read prog.rev."},   {7, "read setup"},     {10, "read diagn.(0)"}};
+        EXPECT_EQ(sentOnTick, expected) << (extended ? "Q7E" : "Q7");
+        const Stores& s = rig.host.stores;
+        EXPECT_TRUE(s.bills.tableLoaded);
+        EXPECT_EQ(s.bills.value(7), 500);
+        EXPECT_EQ(s.bills.value(16), 1);
+        EXPECT_EQ(s.bills.enabled[6], 1);
+        EXPECT_STREQ(s.identity.revision.data(), "L8VQA034");
+        EXPECT_TRUE(s.sensors.l8v);
+        EXPECT_TRUE(s.setup.escrow);
+        EXPECT_EQ(rig.host.controller.missedPollCount(), 0);
+    }
+}
+
+TEST(LinkE2E, ABillGoesThroughEscrowToStackedUnderAutoAccept) {
+    LinkRig rig;
+    ASSERT_TRUE(rig.host.controller.connect());
+    rig.ticks(12);
+    ASSERT_EQ(rig.sim.execute("insert 4"), "");
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.host.stores.events.counter() >= 2; }));
+    const auto& lines = rig.host.stores.events.lines();
+    EXPECT_EQ(lines[0], "bill in escrow : EUR  50");
+    EXPECT_EQ(lines[1], "bill stacked : EUR  50");
+    EXPECT_EQ(rig.host.controller.upperPage(), page::Escrow);
+    EXPECT_EQ(rig.sim.withModel([](sim::ValidatorModel& m) { return m.lifeCount(); }), 1u);
+}
+
+TEST(LinkE2E, SilenceDisconnectsAndTheFirstFrameReconnects) {
+    LinkRig rig;
+    ASSERT_TRUE(rig.host.controller.connect());
+    rig.ticks(12);
+    ASSERT_EQ(rig.sim.execute("silent"), "");
+    for (int i = 1; i <= 10; ++i) rig.tick();
+    EXPECT_TRUE(rig.host.controller.linkConnected());
+    rig.tick();
+    EXPECT_EQ(rig.ui.titles.back(), text::windowTitle() + " disconnected");
+    ASSERT_EQ(rig.sim.execute("speak"), "");
+    rig.tick();  // the poll is answered
+    rig.tick();
+    EXPECT_EQ(rig.ui.titles.back(), text::windowTitle() + " connected");
+    rig.ticks(2);
+    EXPECT_EQ(rig.commands().back(), "read bill enable");  // the start-up reads run again
+}
+
+TEST(LinkE2E, ACommandNeverAnsweredDoesNotSilenceTheLink) {
+    LinkRig rig;
+    ASSERT_TRUE(rig.host.controller.connect());
+    rig.ticks(12);
+    ASSERT_EQ(rig.sim.execute("ignore D1"), "");
+    rig.host.controller.request(cmd::ReadRtc);
+    rig.tick();
+    rig.ticks(LinkController::kReplyWaitTicks);
+    EXPECT_EQ(rig.host.controller.requestState(cmd::ReadRtc), RequestState::Idle);
+    rig.tick();
+    EXPECT_EQ(rig.host.controller.missedPollCount(), 0);  // polled and answered again
+    EXPECT_TRUE(rig.host.controller.linkConnected());
+}
+
+TEST(LinkE2E, ALostDeviceIsReportedAndReopenedWhenItIsBack) {
+    const std::string link = ::testing::TempDir() + "/halvek-validator-" + std::to_string(getpid());
+    auto first = std::make_unique<sim::SimServer>();
+    ASSERT_TRUE(first->start());
+    ASSERT_TRUE(first->linkTo(link));
+    test::RecordingUi ui;
+    ControllerHost host(ui);
+    host.ports.set(1, link);
+    ASSERT_TRUE(host.controller.connect());
+    host.controller.onTick();
+    first.reset();  // the validator's end goes away
+    ASSERT_TRUE(test::eventually([&] { return host.block.portLost.load(); }));
+    host.controller.onTick();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "No Connection");
+    EXPECT_NE(ui.messages[0].detail.find("went away"), std::string::npos);
+
+    sim::SimServer second;
+    ASSERT_TRUE(second.start());
+    ASSERT_TRUE(second.linkTo(link));
+    host.controller.onTick();  // reopened
+    EXPECT_TRUE(host.block.port.isOpen());
+    EXPECT_TRUE(test::eventually([&] {
+        host.mailbox.serveUntil(std::chrono::steady_clock::now() + std::chrono::milliseconds(10));
+        return host.controller.missedPollCount() == 0;
+    }));
+}
+
+TEST(Monitor, PrintsWhatHappensAndFailsWithTheReason) {
+    sim::SimServer sim;
+    ASSERT_TRUE(sim.start());
+    ASSERT_EQ(sim.execute("insert 3"), "");
+    std::ostringstream out, err;
+    const int rc = cli::runMonitor({"--port", sim.devicePath(), "--interval", "100", "--seconds", "3"}, out, err);
+    EXPECT_EQ(rc, 0) << err.str();
+    const std::string o = out.str();
+    EXPECT_EQ(o.rfind("title: " + text::windowTitle() + " connected\n", 0), 0u) << o;
+    for (const char* line : {"command: read bill enable\n", "command: read credit table\n", "state: idle\n",
+                             "event: bill in escrow : EUR  20\n", "command: escrow accept\n",
+                             "event: bill stacked : EUR  20\n"})
+        EXPECT_NE(o.find(line), std::string::npos) << line << " missing from\n" << o;
+    EXPECT_LT(o.find("event: bill in escrow"), o.find("command: escrow accept"));
+
+    std::ostringstream out2, err2;
+    EXPECT_EQ(cli::runMonitor({"--port", "/dev/halvek-missing", "--seconds", "1"}, out2, err2), 1);
+    EXPECT_NE(err2.str().find("cannot open /dev/halvek-missing: No such file or directory"), std::string::npos)
+        << err2.str();
+    EXPECT_NE(out2.str().find("message: Info: No Connection"), std::string::npos);
+    EXPECT_EQ(cli::runMonitor({"--seconds", "1"}, out2, err2), 2);
+}
+
+}  // namespace
+}  // namespace halvek
