@@ -105,6 +105,30 @@ void LinkController::requestDiagnostics(uint8_t selector) {
 
 void LinkController::requestStats() { request(cmd::ReadStats); }
 
+bool LinkController::enableAllBills(bool enable) {
+    if (!timerRunning_) {
+        ui_.showMessage({text::kInfo, text::kNoConnectionLower});
+        return false;
+    }
+    for (int type = 1; type <= kBillTypes; ++type)
+        if (stores_.bills.values[type] != 0) stores_.bills.enabled[type - 1] = enable ? 1 : 0;
+    ui_.refreshView(View::BillList);
+    request(cmd::SetBillEnable);
+    return true;
+}
+
+bool LinkController::toggleBill(int row) {
+    if (!timerRunning_) {
+        ui_.showMessage({text::kInfo, text::kNoConnectionLower});
+        return false;
+    }
+    if (row < 0 || row >= kBillTypes) return false;
+    stores_.bills.enabled[row] ^= 1;
+    ui_.refreshView(View::BillList);
+    request(cmd::SetBillEnable);
+    return true;
+}
+
 void LinkController::selectPage(TabRow row, int index, bool moveTab) {
     if (row == TabRow::Lower) {
         lowerPage_ = index;

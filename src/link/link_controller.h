@@ -53,6 +53,11 @@ public:
     bool sendSimpleCommand(uint8_t code, bool expectsData);
     RequestState requestState(uint8_t code) const { return requests_[code]; }
 
+    // The bill list and the Command-Status strip: refused with "No connection"
+    // while not polling. enableAllBills touches only the types that have a value.
+    bool enableAllBills(bool enable);
+    bool toggleBill(int row);
+
     // The poll timer.
     void setPollInterval(int ms);
     int pollInterval() const { return pollInterval_; }

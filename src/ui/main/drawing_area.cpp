@@ -1,0 +1,21 @@
+#include "main/drawing_area.h"
+
+#include <QPainter>
+
+#include "main/geometry.h"
+
+namespace halvek::ui {
+
+DrawingArea::DrawingArea(QWidget* parent) : QWidget(parent) {
+    setGeometry(kDrawingArea);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void DrawingArea::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::black);
+    p.translate(-kDrawingArea.left(), -kDrawingArea.top());
+    if (painter_) painter_(p);
+}
+
+}  // namespace halvek::ui

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+namespace halvek::ui {
+
+// The black area inside the "Controller mode: " group where the lower pages
+// draw. Painters work in the main window's client coordinates.
+class DrawingArea : public QWidget {
+    Q_OBJECT
+public:
+    using Painter = std::function<void(QPainter&)>;
+    explicit DrawingArea(QWidget* parent);
+    void setPainter(Painter painter) { painter_ = std::move(painter); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    Painter painter_;
+};
+
+}  // namespace halvek::ui

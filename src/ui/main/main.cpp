@@ -1,0 +1,60 @@
+// halvek: the window.
+#include <QApplication>
+#include <cstdio>
+#include <iostream>
+
+#include "main/main_window.h"
+#include "serial/port_map.h"
+
+namespace {
+
+const char* kHelp =
+    "usage: halvek [--com N=PATH]... [--simulate] [--connect] [Qt options]\n"
+    "  --com N=PATH   COM N opens PATH (e.g. --com 1=/dev/ttyUSB0); also HALVEK_COM<N>=PATH\n"
+    "  --simulate     a simulated validator (demo mode) stands behind the selected COM entry\n"
+    "  --connect      presses CONNECT once the window is shown\n"
+    "  --version      prints the version\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Answered before Qt wants a display.
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            std::cout << kHelp;
+            return 0;
+        }
+        if (a == "--version") {
+            std::cout << "Halvek Version 1.2\n";
+            return 0;
+        }
+    }
+    QApplication app(argc, argv);  // takes the Qt options out of argv
+    QApplication::setApplicationName("Halvek");
+    halvek::ui::WindowOptions options;
+    const QStringList args = QApplication::arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        const std::string a = args[i].toStdString();
+        if (a == "--simulate") {
+            options.simulate = true;
+        } else if (a == "--connect") {
+            options.connect = true;
+        } else if (a == "--com" && i + 1 < args.size()) {
+            const std::string v = args[++i].toStdString();
+            halvek::PortMap check;
+            const auto eq = v.find('=');
+            if (!check.parseOverride(v)) {
+                std::cerr << "halvek: --com takes N=PATH, not '" << v << "'\n";
+                return 2;
+            }
+            options.comPaths.emplace_back(std::stoi(v.substr(0, eq)), v.substr(eq + 1));
+        } else {
+            std::cerr << "halvek: unknown option " << a << "\n" << kHelp;
+            return 2;
+        }
+    }
+    halvek::ui::MainWindow window(options);
+    window.show();
+    return QApplication::exec();
+}
