@@ -290,7 +290,7 @@ void ValidatorModel::answer(uint8_t code, const Bytes& d, int64_t now) {
             return ack();
         case cmd::ReadStackerSensor: return reply(code, {static_cast<uint8_t>(detached_ ? 0x00 : 0x01)});
         case cmd::SetSysId: systemId_ = {at(0), at(1)}; return ack();
-        case cmd::SetRtc: for (size_t i = 0; i < 8; ++i) rtc_[i] = at(i); return ack();
+        case cmd::SetRtc: setClock(d); return ack();
         case cmd::RunCrc16:
             crc16Result_ = crc16(static_cast<uint16_t>(at(0) << 8 | at(1)), static_cast<uint16_t>(at(2) << 8 | at(3)),
                                  programImage_);
@@ -331,7 +331,7 @@ void ValidatorModel::answer(uint8_t code, const Bytes& d, int64_t now) {
         case cmd::ReadDiagn2: case cmd::ReadDiagn3: case cmd::ReadRecogAlgo:
             return reply(code, {setup_, 0x00, 0x01, 0x02});
         case cmd::ReadSystemId: return reply(code, Bytes(systemId_.begin(), systemId_.end()));
-        case cmd::ReadRtc: return reply(code, Bytes(rtc_.begin(), rtc_.end()));
+        case cmd::ReadRtc: return reply(code, readClock());
         case cmd::ReadSerNum: return reply(code, Bytes(serial_.begin(), serial_.end()));
         case cmd::ReadAssetNum: return reply(code, Bytes(asset_.begin(), asset_.end()));
         case cmd::ReadFactNum: return reply(code, Bytes(factoryNumber_.begin(), factoryNumber_.end()));
@@ -405,6 +405,37 @@ void ValidatorModel::answer(uint8_t code, const Bytes& d, int64_t now) {
         case cmd::ReadCassetteId: return reply(code, Bytes(cassetteId_.begin(), cassetteId_.end()));
         default: return reply(cmd::Unsupported);
     }
+}
+
+namespace {
+
+int fromBcd(uint8_t b) { return (b >> 4) * 10 + (b & 0x0F); }
+uint8_t toBcd(int v) { return static_cast<uint8_t>(((v / 10) % 10) << 4 | v % 10); }
+
+}  // namespace
+
+Bytes ValidatorModel::readClock() const {
+    const time_t now = time(nullptr) + rtcOffsetSeconds_;
+    tm t{};
+    localtime_r(&now, &t);
+    return {toBcd(t.tm_year % 100), toBcd(t.tm_mon + 1), toBcd(t.tm_mday), toBcd(t.tm_wday + 1),
+            toBcd(t.tm_hour),       toBcd(t.tm_min),     toBcd(t.tm_sec),  rtcByte7_};
+}
+
+void ValidatorModel::setClock(const Bytes& r) {
+    if (r.size() < 7) return;
+    tm t{};
+    t.tm_year = 100 + fromBcd(r[0]);
+    t.tm_mon = fromBcd(r[1]) - 1;
+    t.tm_mday = fromBcd(r[2]);
+    t.tm_hour = fromBcd(r[4]);
+    t.tm_min = fromBcd(r[5]);
+    t.tm_sec = fromBcd(r[6]);
+    t.tm_isdst = -1;
+    const time_t set = mktime(&t);
+    if (set == static_cast<time_t>(-1)) return;
+    rtcOffsetSeconds_ = static_cast<int64_t>(set) - static_cast<int64_t>(time(nullptr));
+    rtcByte7_ = r.size() > 7 ? r[7] : 0;
 }
 
 void ValidatorModel::restoreDefaults() {

@@ -68,6 +68,8 @@ private:
     void powerCycle(int64_t now, bool withBill);
     void restoreDefaults();
     void say(const std::string& text) const;
+    Bytes readClock() const;
+    void setClock(const Bytes& record);
 
     SimOptions options_;
     std::vector<Note> notes_;
@@ -99,7 +101,9 @@ private:
     std::array<uint8_t, 2> factoryNumber_{0x00, 0x42};
     std::array<uint8_t, 2> productionDate_{0x23, 0x26};
     uint32_t burnCycles_ = 3;
-    std::array<uint8_t, 8> rtc_{0x26, 0x12, 0x10, 0x05, 0x09, 0x00, 0x00, 0x00};
+    // The clock runs: it is the host's local time moved by what "set RTC" said.
+    int64_t rtcOffsetSeconds_ = 0;
+    uint8_t rtcByte7_ = 0;
     std::array<uint16_t, 15> cassetteBills_{};
     std::array<uint8_t, 20> cassetteFaults_{};
     std::array<uint8_t, 8> cassetteId_{};

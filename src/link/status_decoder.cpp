@@ -51,10 +51,17 @@ void LinkController::decodeStatus(const Reply& r) {
             st.escrow.billInEscrow = true;
             if (upperPage_ != page::Escrow) selectPage(TabRow::Upper, page::Escrow, true);
             st.escrow.escrowValue = value;
+            // Until the bill table is known the bill's value is not: deciding then would
+            // credit it as 0 and slip past the credit limit. The bill waits in escrow, and
+            // the next status reply (escrow is reported on every one) decides.
             const EscrowSettings& e = st.escrow;
             const bool over = static_cast<int64_t>(e.creditTotal) + value > e.creditLimit;
-            if (e.autoAccept && !(e.creditLimitOn && over)) request(cmd::EscrowAccept);
-            else if (e.creditLimitOn && over) request(cmd::EscrowReturn);
+            if (!st.bills.tableLoaded) {
+            } else if (e.autoAccept && !(e.creditLimitOn && over)) {
+                request(cmd::EscrowAccept);
+            } else if (e.creditLimitOn && over) {
+                request(cmd::EscrowReturn);
+            }
         } else if (!(S[0] & 0x20)) {
             st.escrow.billInEscrow = false;
         }

@@ -79,6 +79,19 @@ TEST(Status, EscrowDecisionTable) {
     }
 }
 
+TEST(Status, NoDecisionOnABillOfUnknownValue) {
+    ControllerBench b;
+    b.stores.escrow.creditLimitOn = true;
+    b.stores.escrow.creditLimit = 100;
+    b.stores.escrow.creditTotal = 90;
+    b.status({0x20, 0x00, 0x00, 0x07, 0x00, 0x00});
+    EXPECT_EQ(b.events(), (Strings{"bill in escrow :   0"}));
+    EXPECT_EQ(b.controller.requestState(cmd::EscrowAccept), RequestState::Idle);
+    loadBills(b);
+    b.status({0x20, 0x00, 0x00, 0x07, 0x00, 0x00});
+    EXPECT_EQ(b.controller.requestState(cmd::EscrowReturn), RequestState::Requested);  // 90 + 500 > 100
+}
+
 TEST(Status, EventsInTheirOrder) {
     struct Case {
         const char* what;

@@ -87,6 +87,16 @@ TEST_F(SimulatorTest, ABillGoesThroughEscrowToStackedAfterAnAccept) {
     EXPECT_EQ(sim.withModel([](sim::ValidatorModel& m) { return m.lifeCount(); }), 1u);
 }
 
+TEST_F(SimulatorTest, TheClockRunsFromWhereItWasSet) {
+    test::HostLine host(sim.devicePath(), true);
+    ASSERT_TRUE(host.exchange(cmd::SetRtc, {0x07, 0x12, 0x04, 0x03, 0x14, 0x05, 0x09, 0x00}));
+    const auto r = host.exchange(cmd::ReadRtc);
+    ASSERT_TRUE(r);
+    ASSERT_EQ(dataCount(r->data(), true), 8u);
+    EXPECT_EQ(Bytes(r->begin() + 5, r->begin() + 11), (Bytes{0x07, 0x12, 0x04, 0x03, 0x14, 0x05}));
+    EXPECT_LE((*r)[11], 0x11);  // seconds: 09, a moment later at most
+}
+
 TEST_F(SimulatorTest, RunsScriptedFaults) {
     const std::string path = ::testing::TempDir() + "/sim_faults.txt";
     std::ofstream(path) << "# comments and blank lines are skipped\n\nunsupported E1\ncorrupt-next\nignore D1\n";
