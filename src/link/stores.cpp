@@ -1,6 +1,5 @@
 #include "link/stores.h"
 
-#include <algorithm>
 #include <cstdint>
 
 namespace halvek {
@@ -44,17 +43,6 @@ void BillStore::recomputeValues(bool extended) {
             values[type] = powerOfTen(r[4] >> 4, r[4] & 0x0F);
         }
     }
-}
-
-void EventList::add(const std::string& text) {
-    auto empty = std::find_if(lines_.begin(), lines_.end(), [](const std::string& s) { return s.empty(); });
-    if (empty != lines_.end()) {
-        *empty = text;
-    } else {
-        std::move(lines_.begin() + 1, lines_.end(), lines_.begin());
-        lines_.back() = text;
-    }
-    ++counter_;
 }
 
 }  // namespace halvek

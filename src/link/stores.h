@@ -41,17 +41,8 @@ struct StatusBytes {
     std::array<uint8_t, 6> received{};
 };
 
-class EventList {
-public:
-    static constexpr size_t kLines = 8;
-    void add(const std::string& text);
-    const std::array<std::string, kLines>& lines() const { return lines_; }
-    uint32_t counter() const { return counter_; }
-
-private:
-    std::array<std::string, kLines> lines_;
-    uint32_t counter_ = 0;
-};
+// The last eight events, oldest first, with the count of events since start.
+using EventList = ScrollingLines<8>;
 
 struct StatisticsStore {
     std::array<uint16_t, kBillTypes> billCounts{};

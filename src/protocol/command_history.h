@@ -1,24 +1,16 @@
 #pragma once
 
-#include <array>
-#include <cstdint>
-#include <string>
+#include "protocol/scrolling_lines.h"
 
 namespace halvek {
 
-// The names of the last eight commands sent, oldest first, and how many were
-// recorded since start; the counter keeps a line's row shade while it scrolls.
-class CommandHistory {
+// The names of the last eight commands sent, oldest first; its counter is the
+// HistoryCounter.
+class CommandHistory : public ScrollingLines<8> {
 public:
-    static constexpr size_t kSlots = 8;
-
-    void recordCommand(const std::string& name);
-    const std::array<std::string, kSlots>& slots() const { return slots_; }
-    uint32_t counter() const { return counter_; }
-
-private:
-    std::array<std::string, kSlots> slots_;
-    uint32_t counter_ = 0;  // the HistoryCounter
+    static constexpr size_t kSlots = kLines;
+    void recordCommand(const std::string& name) { add(name); }
+    const std::array<std::string, kSlots>& slots() const { return lines(); }
 };
 
 }  // namespace halvek

@@ -16,6 +16,15 @@ Bytes le16(std::initializer_list<int> values) {
     return b;
 }
 
+// "read diagn.(0)" goes out with a selector; its reply is read by the selector sent.
+void replyDiagnostics(ControllerBench& b, uint8_t selector, const Bytes& data) {
+    b.controller.setDiagnosticsSelector(selector);
+    b.controller.request(cmd::ReadDiagn0);
+    b.controller.onTick();
+    b.take();
+    b.reply(cmd::ReadDiagn0, data);
+}
+
 TEST(Handlers, StatisticsAreStoredAndTheSingleStepHighlighted) {
     ControllerBench b;
     Bytes d = le16({});
@@ -60,10 +69,7 @@ TEST(Handlers, SensorLayoutsByLength) {
         b.stores.sensors.barcodeEmitter2 = 0xAA;
         Bytes d(c.n);
         for (size_t i = 0; i < c.n; ++i) d[i] = static_cast<uint8_t>(i + 1);
-        b.controller.requestSensorData();
-        b.controller.onTick();
-        b.take();
-        b.reply(cmd::ReadDiagn0, d);
+        replyDiagnostics(b, 0xA0, d);
         const SensorStore& s = b.stores.sensors;
         EXPECT_EQ(s.l8v, c.l8v) << c.n;
         EXPECT_EQ(s.barcodeEmitter1, c.emitter1) << c.n;
@@ -85,11 +91,7 @@ TEST(Handlers, VideoMeansOverTheSamples) {
     Bytes d;
     for (int s = 0; s < 5; ++s)
         for (int p = 0; p < 28; ++p) d.insert(d.end(), {static_cast<uint8_t>(200 + s), static_cast<uint8_t>(70 + 2 * s)});
-    b.controller.setDiagnosticsSelector(0xA1);
-    b.controller.request(cmd::ReadDiagn0);
-    b.controller.onTick();
-    b.take();
-    b.reply(cmd::ReadDiagn0, d);
+    replyDiagnostics(b, 0xA1, d);
     EXPECT_EQ(b.stores.video.reflLevel(0, 0), 202);
     EXPECT_EQ(b.stores.video.transLevel(6, 3), 74);
     EXPECT_EQ(b.stores.video.reflLevel(3, 1), 0);  // not fitted on this variant
@@ -100,11 +102,7 @@ TEST(Handlers, VideoMeansOverTheSamples) {
     Bytes one(56, 0);
     one[0] = 211;
     one[55] = 83;
-    s.controller.setDiagnosticsSelector(0xA1);
-    s.controller.request(cmd::ReadDiagn0);
-    s.controller.onTick();
-    s.take();
-    s.reply(cmd::ReadDiagn0, one);
+    replyDiagnostics(s, 0xA1, one);
     EXPECT_EQ(s.stores.video.reflLevel(0, 0), 211);
     EXPECT_EQ(s.stores.video.transLevel(6, 3), 83);
 }
