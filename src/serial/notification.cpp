@@ -31,8 +31,11 @@ bool SyncMailbox::serveOne() {
     Notification n;
     {
         std::lock_guard lock(mutex_);
-        if (!pending_ || cancelled_) return false;
+        // A handler that runs a nested event loop (a message box) must not be
+        // handed the same notification a second time.
+        if (!pending_ || cancelled_ || serving_) return false;
         n = value_;
+        serving_ = true;
     }
     // The reader stays blocked in deliver() until pending_ is cleared below, so the
     // handler may read everything the reader filled in.
@@ -40,6 +43,7 @@ bool SyncMailbox::serveOne() {
     {
         std::lock_guard lock(mutex_);
         pending_ = false;
+        serving_ = false;
     }
     cv_.notify_all();
     return true;

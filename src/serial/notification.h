@@ -52,6 +52,7 @@ private:
     std::condition_variable cv_;
     bool pending_ = false;
     bool cancelled_ = false;
+    bool serving_ = false;
     Notification value_ = Notification::ReplyReady;
 };
 

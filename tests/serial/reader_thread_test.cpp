@@ -250,3 +250,23 @@ TEST(ReaderThread, StopsWhileBlockedDelivering) {
 
 }  // namespace
 }  // namespace halvek
+
+namespace halvek {
+namespace {
+
+TEST(SyncMailbox, AHandlerThatServesAgainDoesNotSeeItsNotificationTwice) {
+    int handled = 0;
+    SyncMailbox* self = nullptr;
+    SyncMailbox mailbox([&](Notification) {
+        ++handled;
+        EXPECT_FALSE(self->serveOne());  // a nested event loop inside the handler
+    });
+    self = &mailbox;
+    std::thread reader([&] { EXPECT_TRUE(mailbox.deliver(Notification::ReplyReady)); });
+    while (handled == 0) mailbox.serveUntil(std::chrono::steady_clock::now() + std::chrono::milliseconds(20));
+    reader.join();
+    EXPECT_EQ(handled, 1);
+}
+
+}  // namespace
+}  // namespace halvek
