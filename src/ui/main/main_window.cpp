@@ -82,6 +82,10 @@ MainWindow::MainWindow(const WindowOptions& options, QWidget* parent)
             QTimer::singleShot(0, this, [this, error] { showMessage({text::kInfo, "No simulated validator", Buttons::Ok, Icon::None, error}); });
         }
     }
+    // Each COM entry tells the device it stands for.
+    for (int n = 1; n <= SettingsFile::kPorts; ++n)
+        comPorts_->setItemData(n - 1, q(host_.ports.pathFor(n)), Qt::ToolTipRole);
+    comPorts_->setToolTip(q(controller().portPath()));
     connect(&pollTimer_, &QTimer::timeout, this, [this] { controller().onTick(); });
     controller().selectPage(TabRow::Upper, page::Setup, true);
     controller().selectPage(TabRow::Lower, page::CommandStatus, true);
