@@ -152,6 +152,9 @@ void MainWindow::buildControls() {
 
     comPorts_ = new QComboBox(client);
     comPorts_->setGeometry(dluRect(234, 237, 42, 14));
+    QFont small = comPorts_->font();
+    small.setPixelSize(11);
+    comPorts_->setFont(small);
     for (int n = 1; n <= SettingsFile::kPorts; ++n) comPorts_->addItem(QString("COM %1").arg(n));
     connect(comPorts_, &QComboBox::currentIndexChanged, this, [this](int i) {
         if (i < 0 || !controller().setComPortIndex(i)) return;
