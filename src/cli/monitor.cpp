@@ -1,6 +1,7 @@
 #include "monitor.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <memory>
 
@@ -10,6 +11,9 @@
 
 namespace halvek::cli {
 namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+void onStopSignal(int) { stopRequested = 1; }
 
 // Control characters in a text are written as escapes so that one happening stays one line.
 std::string oneLine(const std::string& s) {
@@ -159,9 +163,16 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
         err << "halvek-cli monitor: " << host.block.port.lastError() << "\n";
         return 1;
     }
+    // Ctrl-C or a kill ends the run as EXIT would: the line is closed properly.
+    stopRequested = 0;
+    std::signal(SIGINT, onStopSignal);
+    std::signal(SIGTERM, onStopSignal);
     using Clock = std::chrono::steady_clock;
     const auto end = seconds < 0 ? Clock::time_point::max() : Clock::now() + std::chrono::seconds(seconds);
-    loop.runUntil(end, [&ui] { ui.catchUp(); });
+    while (!stopRequested && Clock::now() < end)
+        loop.runUntil(std::min(end, Clock::now() + std::chrono::milliseconds(200)), [&ui] { ui.catchUp(); });
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
     host.close();
     return 0;
 }
