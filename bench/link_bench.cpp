@@ -20,7 +20,7 @@ void BM_EncodeFrame(benchmark::State& state) {
 BENCHMARK(BM_EncodeFrame);
 
 class QuietUi : public UserInterface {
-public:
+  public:
     Answer showMessage(const Message&) override { return Answer::Ok; }
     void showPage(TabRow, int, bool) override {}
     void repaintDrawingArea(bool) override {}

@@ -40,23 +40,40 @@ int main(int argc, char** argv) {
             }
             return argv[++i];
         };
-        if (a == "--link") link = value("a path");
-        else if (a == "--script") script = value("a file");
-        else if (a == "--auto") autoMode = true;
-        else if (a == "--quiet") quiet = true;
-        else if (a == "--wire-time") wireTime = true;
+        if (a == "--link")
+            link = value("a path");
+        else if (a == "--script")
+            script = value("a file");
+        else if (a == "--auto")
+            autoMode = true;
+        else if (a == "--quiet")
+            quiet = true;
+        else if (a == "--wire-time")
+            wireTime = true;
         else if (a == "--variant") {
             const std::string v = value("l8 or l8v");
-            if (v == "l8") options.variant = Variant::L8;
-            else if (v == "l8v") options.variant = Variant::L8V;
-            else { std::cerr << "halvek-sim: --variant takes l8 or l8v\n"; return 2; }
+            if (v == "l8")
+                options.variant = Variant::L8;
+            else if (v == "l8v")
+                options.variant = Variant::L8V;
+            else {
+                std::cerr << "halvek-sim: --variant takes l8 or l8v\n";
+                return 2;
+            }
         } else if (a == "--fail") {
             const std::string v = value("what to fail");
-            if (v == "sensors") options.failSensors = true;
-            else if (v == "optics") options.failOptics = true;
-            else if (v == "video") options.failVideo = true;
-            else if (v == "vla") options.failVla = true;
-            else { std::cerr << "halvek-sim: --fail takes sensors, optics, video or vla\n"; return 2; }
+            if (v == "sensors")
+                options.failSensors = true;
+            else if (v == "optics")
+                options.failOptics = true;
+            else if (v == "video")
+                options.failVideo = true;
+            else if (v == "vla")
+                options.failVla = true;
+            else {
+                std::cerr << "halvek-sim: --fail takes sensors, optics, video or vla\n";
+                return 2;
+            }
         } else if (a == "--help" || a == "-h") {
             usage(std::cout);
             return 0;

@@ -4,7 +4,7 @@ namespace halvek::sim {
 
 const std::vector<Note>& defaultNotes() {
     static const std::vector<Note> notes = {
-        {1, "EUR", 5},   {2, "EUR", 10},  {3, "EUR", 20}, {4, "EUR", 50},
+        {1, "EUR", 5},   {2, "EUR", 10},  {3, "EUR", 20},  {4, "EUR", 50},
         {5, "EUR", 100}, {6, "EUR", 200}, {7, "EUR", 500}, {16, "CPN", 1},
     };
     return notes;
@@ -74,10 +74,10 @@ Bytes sensorData(Variant v, bool fail) {
 Bytes opticsData(Variant v, bool fail) {
     Bytes d(392, 0);
     for (int i = 0; i < 28; ++i) {
-        d[i] = static_cast<uint8_t>(200 + i % 7);        // reflective white
-        d[28 + i] = static_cast<uint8_t>(190 + i % 5);   // transmissive white
-        d[56 + i] = static_cast<uint8_t>(10 + i % 3);    // reflective black
-        d[84 + i] = static_cast<uint8_t>(12 + i % 4);    // transmissive black
+        d[i] = static_cast<uint8_t>(200 + i % 7);       // reflective white
+        d[28 + i] = static_cast<uint8_t>(190 + i % 5);  // transmissive white
+        d[56 + i] = static_cast<uint8_t>(10 + i % 3);   // reflective black
+        d[84 + i] = static_cast<uint8_t>(12 + i % 4);   // transmissive black
         const uint16_t tg = static_cast<uint16_t>(fail && i == 0 ? 0x3FF : 0x180 + 4 * i);
         const uint16_t rg = static_cast<uint16_t>(0x140 + 3 * i);
         // The short variant keeps only the low nibble of the first transmissive gain byte.

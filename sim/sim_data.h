@@ -22,11 +22,11 @@ struct Note {
 const std::vector<Note>& defaultNotes();
 
 // Data replies, plausible enough to pass the host's page checks unless asked to fail.
-Bytes creditTableData(const std::vector<Note>& notes);   // extended layout: lead byte, 6-byte records
-Bytes unitOptionsData(const std::vector<Note>& notes);   // standard layout: lead byte, 5-byte records
-Bytes sensorData(Variant v, bool fail);                  // 28 bytes (L8V) or 9 bytes (L8)
-Bytes opticsData(Variant v, bool fail);                  // 392 bytes
-Bytes videoData(Variant v, int samples, bool fail);      // samples x 56 bytes
+Bytes creditTableData(const std::vector<Note>& notes);  // extended layout: lead byte, 6-byte records
+Bytes unitOptionsData(const std::vector<Note>& notes);  // standard layout: lead byte, 5-byte records
+Bytes sensorData(Variant v, bool fail);                 // 28 bytes (L8V) or 9 bytes (L8)
+Bytes opticsData(Variant v, bool fail);                 // 392 bytes
+Bytes videoData(Variant v, int samples, bool fail);     // samples x 56 bytes
 
 // Value encodings of the bill table replies.
 void encodeExtendedValue(uint32_t value, uint8_t& mantissa, int8_t& exponent);

@@ -144,7 +144,8 @@ void SimServer::writeOut(const Bytes& bytes) {
             // only one at that speed without it, the protocol line has even parity.
             bits = baud == 9600 ? 11 : 10;
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(static_cast<int64_t>(bytes.size()) * bits * 1000000 / baud));
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(static_cast<int64_t>(bytes.size()) * bits * 1000000 / baud));
     }
     size_t done = 0;
     while (done < bytes.size() && running_) {
@@ -210,7 +211,8 @@ void SimServer::loop() {
             out = model_.takeOutput();
             int64_t next = model_.nextEventMs();
             if (auto_) next = next < 0 ? nextAutoBill_ : std::min(next, nextAutoBill_);
-            if (!pending_.empty()) next = next < 0 ? pendingSince_ + kStaleFrameMs : std::min(next, pendingSince_ + kStaleFrameMs);
+            if (!pending_.empty())
+                next = next < 0 ? pendingSince_ + kStaleFrameMs : std::min(next, pendingSince_ + kStaleFrameMs);
             if (next >= 0) timeout = static_cast<int>(std::clamp<int64_t>(next - now + 1, 0, 60000));
         }
         for (const Bytes& b : out) writeOut(b);

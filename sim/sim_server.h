@@ -15,7 +15,7 @@ namespace halvek::sim {
 // host opens the slave path exactly as it opens /dev/ttyUSB0. Runs on its own
 // thread; scenario commands may come from any thread.
 class SimServer {
-public:
+  public:
     explicit SimServer(SimOptions options = {});
     ~SimServer();
     SimServer(const SimServer&) = delete;
@@ -45,7 +45,7 @@ public:
         return f(model_);
     }
 
-private:
+  private:
     void loop();
     void feed(const uint8_t* bytes, size_t n, int64_t now);
     void flush();

@@ -34,13 +34,21 @@ std::string hex(const Bytes& b) {
 // Statistics event number counted for a rejection reason.
 int eventForReason(uint8_t reason) {
     switch (reason) {
-        case 0x07: return 2;
-        case 0x08: case 0x10: return 3;
-        case 0x0B: return 6;
-        case 0x0E: return 9;
-        case 0x0F: return 12;
-        case 0x12: return 18;
-        default: return 4;
+        case 0x07:
+            return 2;
+        case 0x08:
+        case 0x10:
+            return 3;
+        case 0x0B:
+            return 6;
+        case 0x0E:
+            return 9;
+        case 0x0F:
+            return 12;
+        case 0x12:
+            return 18;
+        default:
+            return 4;
     }
 }
 
@@ -80,14 +88,31 @@ std::array<uint8_t, 6> ValidatorModel::statusBytes() const {
     const bool disabled = std::none_of(enabled_.begin(), enabled_.end(), [](bool e) { return e; });
     const bool inhibited = setup_ & 0x40;
     switch (phase_) {
-        case Phase::PowerUp: s[1] = 0x40; break;
-        case Phase::Idle: s[1] = (disabled || inhibited) ? 0x00 : 0x01; break;
-        case Phase::Accepting: s[1] = 0x02; break;
-        case Phase::Escrow: s[0] = 0x20; break;
-        case Phase::Stacking: s[1] = 0x08; break;
-        case Phase::Returning: s[1] = 0x04; break;
-        case Phase::Rejecting: s[1] = 0x10; s[0] = rejectReason_ & 0x1F; break;
-        case Phase::Vla: s[1] = 0x02; break;
+        case Phase::PowerUp:
+            s[1] = 0x40;
+            break;
+        case Phase::Idle:
+            s[1] = (disabled || inhibited) ? 0x00 : 0x01;
+            break;
+        case Phase::Accepting:
+            s[1] = 0x02;
+            break;
+        case Phase::Escrow:
+            s[0] = 0x20;
+            break;
+        case Phase::Stacking:
+            s[1] = 0x08;
+            break;
+        case Phase::Returning:
+            s[1] = 0x04;
+            break;
+        case Phase::Rejecting:
+            s[1] = 0x10;
+            s[0] = rejectReason_ & 0x1F;
+            break;
+        case Phase::Vla:
+            s[1] = 0x02;
+            break;
     }
     int type = phase_ == Phase::Escrow || phase_ == Phase::Stacking ? billType_ : 0;
     if (stackedPending_) {
@@ -172,7 +197,9 @@ void ValidatorModel::finishPhase(int64_t now) {
             say("escrow timed out: returning the bill");
             enter(Phase::Returning, now, kReturnMs);
             break;
-        case Phase::Stacking: stack(now); break;
+        case Phase::Stacking:
+            stack(now);
+            break;
         case Phase::Vla:
             if (options_.failVla) {
                 setup_ |= 0x40;
@@ -190,7 +217,8 @@ void ValidatorModel::finishPhase(int64_t now) {
             coupon_.clear();
             enter(Phase::Idle, now, 0);
             break;
-        case Phase::Idle: break;
+        case Phase::Idle:
+            break;
     }
 }
 
@@ -228,11 +256,13 @@ void ValidatorModel::handleFrame(const Bytes& frame, int64_t now) {
     const bool extended = frame[1] == 0x00;
     if (frame.size() < smallestFrameSize(extended)) return;
     const uint8_t code = frame[codeOffset(extended)];
-    const Bytes data(frame.begin() + static_cast<long>(dataOffset(extended)),
-                     frame.end() - (extended ? 2 : 1));
+    const Bytes data(frame.begin() + static_cast<long>(dataOffset(extended)), frame.end() - (extended ? 2 : 1));
     const CommandInfo* info = findCommand(code);
     say(std::string("<- ") + (extended ? "Q7E " : "Q7 ") + hex(Bytes{code}) + " " +
-        (code == cmd::Status ? "status" : info ? info->name : "unknown") + (data.empty() ? "" : " [" + hex(data) + "]"));
+        (code == cmd::Status ? "status"
+         : info              ? info->name
+                             : "unknown") +
+        (data.empty() ? "" : " [" + hex(data) + "]"));
     advance(now);
     if (silent_) return;
     if (!checksumValid(frame.data(), frame.size(), extended)) {
@@ -257,14 +287,32 @@ void ValidatorModel::answer(uint8_t code, const Bytes& d, int64_t now) {
             lastReported_ = statusBytes();
             stackedPending_ = false;
             return;
-        case cmd::ClearProdDate: productionDate_ = {}; return ack();
-        case cmd::ClearSerNum: serial_ = {}; return ack();
-        case cmd::ClearStats: billCounts_ = {}; eventCounts_ = {}; return ack();
-        case cmd::ClearLifeCount: lifeCount_ = 0; return ack();
-        case cmd::RestoreDefaults: restoreDefaults(); return ack();
-        case cmd::ResetSystem: ack(); powerCycle(now, false); return;
-        case cmd::ClearBillCounter: lifeCount_ = 0; return ack();
-        case cmd::ClearQrvCounter: qrvCounts_ = {}; return ack();
+        case cmd::ClearProdDate:
+            productionDate_ = {};
+            return ack();
+        case cmd::ClearSerNum:
+            serial_ = {};
+            return ack();
+        case cmd::ClearStats:
+            billCounts_ = {};
+            eventCounts_ = {};
+            return ack();
+        case cmd::ClearLifeCount:
+            lifeCount_ = 0;
+            return ack();
+        case cmd::RestoreDefaults:
+            restoreDefaults();
+            return ack();
+        case cmd::ResetSystem:
+            ack();
+            powerCycle(now, false);
+            return;
+        case cmd::ClearBillCounter:
+            lifeCount_ = 0;
+            return ack();
+        case cmd::ClearQrvCounter:
+            qrvCounts_ = {};
+            return ack();
         case cmd::SetMode:
             setup_ = static_cast<uint8_t>((setup_ & ~0x0C) | ((at(0) & 1) << 2) | ((at(0) & 2) << 2));
             return ack();
@@ -279,23 +327,44 @@ void ValidatorModel::answer(uint8_t code, const Bytes& d, int64_t now) {
         case cmd::SetNoteCfg:
             setup_ = static_cast<uint8_t>((setup_ & ~0x03) | ((at(0) & 1) << 1) | ((at(0) & 2) >> 1));
             return ack();
-        case cmd::SetProdDate: productionDate_ = {at(0), at(1)}; return ack();
-        case cmd::SetStackerOptional: setup_ |= 0x10; return ack();
-        case cmd::SetStackerRequired: setup_ &= ~0x10; return ack();
-        case cmd::SetFactNum: factoryNumber_ = {at(0), at(1)}; return ack();
-        case cmd::SetPlateOpen: setup_ &= ~0x20; return ack();
-        case cmd::SetPlateClosed: setup_ |= 0x20; return ack();
-        case cmd::DisableL2: case cmd::EnableL2: case cmd::CycleStacker: case cmd::SaveSetup:
+        case cmd::SetProdDate:
+            productionDate_ = {at(0), at(1)};
+            return ack();
+        case cmd::SetStackerOptional:
+            setup_ |= 0x10;
+            return ack();
+        case cmd::SetStackerRequired:
+            setup_ &= ~0x10;
+            return ack();
+        case cmd::SetFactNum:
+            factoryNumber_ = {at(0), at(1)};
+            return ack();
+        case cmd::SetPlateOpen:
+            setup_ &= ~0x20;
+            return ack();
+        case cmd::SetPlateClosed:
+            setup_ |= 0x20;
+            return ack();
+        case cmd::DisableL2:
+        case cmd::EnableL2:
+        case cmd::CycleStacker:
+        case cmd::SaveSetup:
         case cmd::DownloadFirmware:
             return ack();
-        case cmd::ReadStackerSensor: return reply(code, {static_cast<uint8_t>(detached_ ? 0x00 : 0x01)});
-        case cmd::SetSysId: systemId_ = {at(0), at(1)}; return ack();
-        case cmd::SetRtc: setClock(d); return ack();
+        case cmd::ReadStackerSensor:
+            return reply(code, {static_cast<uint8_t>(detached_ ? 0x00 : 0x01)});
+        case cmd::SetSysId:
+            systemId_ = {at(0), at(1)};
+            return ack();
+        case cmd::SetRtc:
+            setClock(d);
+            return ack();
         case cmd::RunCrc16:
             crc16Result_ = crc16(static_cast<uint16_t>(at(0) << 8 | at(1)), static_cast<uint16_t>(at(2) << 8 | at(3)),
                                  programImage_);
             return ack();
-        case cmd::ReadCrc16: return reply(code, {static_cast<uint8_t>(crc16Result_ >> 8), static_cast<uint8_t>(crc16Result_)});
+        case cmd::ReadCrc16:
+            return reply(code, {static_cast<uint8_t>(crc16Result_ >> 8), static_cast<uint8_t>(crc16Result_)});
         case cmd::RunCrc32:
             crc32Result_ = crc32(static_cast<uint32_t>(at(0)) << 24 | static_cast<uint32_t>(at(1)) << 16 |
                                      static_cast<uint32_t>(at(2)) << 8 | at(3),
@@ -304,7 +373,11 @@ void ValidatorModel::answer(uint8_t code, const Bytes& d, int64_t now) {
         case cmd::ReadCrc32:
             return reply(code, {static_cast<uint8_t>(crc32Result_ >> 24), static_cast<uint8_t>(crc32Result_ >> 16),
                                 static_cast<uint8_t>(crc32Result_ >> 8), static_cast<uint8_t>(crc32Result_)});
-        case cmd::RequestVla: ack(); enter(Phase::Vla, now, kVlaMs); say("VLA running"); return;
+        case cmd::RequestVla:
+            ack();
+            enter(Phase::Vla, now, kVlaMs);
+            say("VLA running");
+            return;
         case cmd::EscrowAccept:
             if (phase_ == Phase::Escrow) enter(Phase::Stacking, now, kStackMs);
             return ack();
@@ -326,17 +399,33 @@ void ValidatorModel::answer(uint8_t code, const Bytes& d, int64_t now) {
             if (!extendedLast_) b = code == cmd::ReadBillEnable ? Bytes{b[1], b[0]} : Bytes{b[0], b[1]};
             return reply(code, b);
         }
-        case cmd::ReadOpMode: case cmd::ReadNoteCfg: case cmd::ReadVdo: case cmd::Read1kStats:
-        case cmd::ReadSetupNv: case cmd::ReadIndCounter: case cmd::ReadBarcodeCounter: case cmd::ReadDipSwitch:
-        case cmd::ReadDiagn2: case cmd::ReadDiagn3: case cmd::ReadRecogAlgo:
+        case cmd::ReadOpMode:
+        case cmd::ReadNoteCfg:
+        case cmd::ReadVdo:
+        case cmd::Read1kStats:
+        case cmd::ReadSetupNv:
+        case cmd::ReadIndCounter:
+        case cmd::ReadBarcodeCounter:
+        case cmd::ReadDipSwitch:
+        case cmd::ReadDiagn2:
+        case cmd::ReadDiagn3:
+        case cmd::ReadRecogAlgo:
             return reply(code, {setup_, 0x00, 0x01, 0x02});
-        case cmd::ReadSystemId: return reply(code, Bytes(systemId_.begin(), systemId_.end()));
-        case cmd::ReadRtc: return reply(code, readClock());
-        case cmd::ReadSerNum: return reply(code, Bytes(serial_.begin(), serial_.end()));
-        case cmd::ReadAssetNum: return reply(code, Bytes(asset_.begin(), asset_.end()));
-        case cmd::ReadFactNum: return reply(code, Bytes(factoryNumber_.begin(), factoryNumber_.end()));
-        case cmd::ReadProdDate: return reply(code, Bytes(productionDate_.begin(), productionDate_.end()));
-        case cmd::SetAcceptAll: acceptAllSeconds_ = at(0); return ack();
+        case cmd::ReadSystemId:
+            return reply(code, Bytes(systemId_.begin(), systemId_.end()));
+        case cmd::ReadRtc:
+            return reply(code, readClock());
+        case cmd::ReadSerNum:
+            return reply(code, Bytes(serial_.begin(), serial_.end()));
+        case cmd::ReadAssetNum:
+            return reply(code, Bytes(asset_.begin(), asset_.end()));
+        case cmd::ReadFactNum:
+            return reply(code, Bytes(factoryNumber_.begin(), factoryNumber_.end()));
+        case cmd::ReadProdDate:
+            return reply(code, Bytes(productionDate_.begin(), productionDate_.end()));
+        case cmd::SetAcceptAll:
+            acceptAllSeconds_ = at(0);
+            return ack();
         case cmd::ReadBurnCycles:
             return reply(code, {static_cast<uint8_t>(burnCycles_), static_cast<uint8_t>(burnCycles_ >> 8),
                                 static_cast<uint8_t>(burnCycles_ >> 16), static_cast<uint8_t>(burnCycles_ >> 24)});
@@ -344,14 +433,17 @@ void ValidatorModel::answer(uint8_t code, const Bytes& d, int64_t now) {
             const char* rev = options_.variant == Variant::L8V ? "L8VQA034" : "L8-QA034";
             return reply(code, Bytes(rev, rev + 8));
         }
-        case cmd::ReadLastFive: return reply(code, Bytes(lastFive_.begin(), lastFive_.end()));
+        case cmd::ReadLastFive:
+            return reply(code, Bytes(lastFive_.begin(), lastFive_.end()));
         case cmd::ReadBillCounter:
             return reply(code, {static_cast<uint8_t>(lifeCount_), static_cast<uint8_t>(lifeCount_ >> 8),
                                 static_cast<uint8_t>(lifeCount_ >> 16)});
-        case cmd::ReadCassFaultBuf: return reply(code, Bytes(cassetteFaults_.begin(), cassetteFaults_.end()));
+        case cmd::ReadCassFaultBuf:
+            return reply(code, Bytes(cassetteFaults_.begin(), cassetteFaults_.end()));
         case cmd::ReadCassBillBuf: {
             Bytes b;
-            for (uint16_t c : cassetteBills_) b.insert(b.end(), {static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c)});
+            for (uint16_t c : cassetteBills_)
+                b.insert(b.end(), {static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c)});
             return reply(code, b);
         }
         case cmd::ReadStats: {
@@ -370,8 +462,10 @@ void ValidatorModel::answer(uint8_t code, const Bytes& d, int64_t now) {
                                    static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c)});
             return reply(code, b);
         }
-        case cmd::ReadSetup: return reply(code, {setup_});
-        case cmd::ReadUnitOpt: return reply(code, unitOptionsData(notes_));
+        case cmd::ReadSetup:
+            return reply(code, {setup_});
+        case cmd::ReadUnitOpt:
+            return reply(code, unitOptionsData(notes_));
         case cmd::ReadCreditTable: {
             // Always asked in the long layout, whatever the link's mode.
             const bool was = extendedLast_;
@@ -381,7 +475,8 @@ void ValidatorModel::answer(uint8_t code, const Bytes& d, int64_t now) {
             return;
         }
         case cmd::ReadDiagn0:
-            if (at(0) == 0xA1) return reply(code, videoData(options_.variant, extendedLast_ ? 5 : 1, options_.failVideo));
+            if (at(0) == 0xA1)
+                return reply(code, videoData(options_.variant, extendedLast_ ? 5 : 1, options_.failVideo));
             return reply(code, sensorData(options_.variant, options_.failSensors));
         case cmd::ReadDiagn1: {
             Bytes b = opticsData(options_.variant, options_.failOptics);
@@ -389,8 +484,12 @@ void ValidatorModel::answer(uint8_t code, const Bytes& d, int64_t now) {
             if (!extendedLast_) b.resize(251);
             return reply(code, b);
         }
-        case cmd::InhibitUnit: setup_ |= 0x40; return ack();
-        case cmd::UninhibitUnit: setup_ &= ~0x40; return ack();
+        case cmd::InhibitUnit:
+            setup_ |= 0x40;
+            return ack();
+        case cmd::UninhibitUnit:
+            setup_ &= ~0x40;
+            return ack();
         case cmd::WriteCassetteId: {
             const Bytes id = {at(5), at(4), at(3), at(2), 0x00, 0x00};
             const uint16_t check = crc16(kCrc16Poly, 0x04D2, id);
@@ -401,9 +500,14 @@ void ValidatorModel::answer(uint8_t code, const Bytes& d, int64_t now) {
             }
             return ack();
         }
-        case cmd::EraseSda: cassetteBills_ = {}; cassetteFaults_ = {}; return ack();
-        case cmd::ReadCassetteId: return reply(code, Bytes(cassetteId_.begin(), cassetteId_.end()));
-        default: return reply(cmd::Unsupported);
+        case cmd::EraseSda:
+            cassetteBills_ = {};
+            cassetteFaults_ = {};
+            return ack();
+        case cmd::ReadCassetteId:
+            return reply(code, Bytes(cassetteId_.begin(), cassetteId_.end()));
+        default:
+            return reply(cmd::Unsupported);
     }
 }
 
@@ -459,9 +563,12 @@ std::string ValidatorModel::insert(int type, const std::string& coupon, int64_t 
     billType_ = type;
     coupon_ = coupon;
     const bool disabled = std::none_of(enabled_.begin(), enabled_.end(), [](bool e) { return e; });
-    if (setup_ & 0x40 || disabled) rejectReason_ = 0x10;
-    else if (!enabled_[type - 1]) rejectReason_ = 0x08;
-    else rejectReason_ = 0xFF;  // accepted
+    if (setup_ & 0x40 || disabled)
+        rejectReason_ = 0x10;
+    else if (!enabled_[type - 1])
+        rejectReason_ = 0x08;
+    else
+        rejectReason_ = 0xFF;  // accepted
     enter(Phase::Accepting, now, kAcceptMs);
     say(type == 16 ? "coupon " + coupon + " inserted" : "bill type " + std::to_string(type) + " inserted");
     return "";
@@ -501,15 +608,43 @@ std::string ValidatorModel::execute(const std::string& line, int64_t now) {
         enter(Phase::Accepting, now, kAcceptMs);
         return "";
     }
-    if (word == "jam") { billJam_ = true; countEvent(15); return ""; }
-    if (word == "stacker-jam") { stackerJam_ = true; return ""; }
-    if (word == "clear-jam") { billJam_ = stackerJam_ = false; return ""; }
-    if (word == "detach") { detached_ = true; return ""; }
-    if (word == "attach") { detached_ = false; return ""; }
-    if (word == "full") { full_ = true; return ""; }
-    if (word == "not-full") { full_ = false; return ""; }
-    if (word == "power-cycle") { powerCycle(now, false); return ""; }
-    if (word == "power-up-with-bill") { powerCycle(now, true); return ""; }
+    if (word == "jam") {
+        billJam_ = true;
+        countEvent(15);
+        return "";
+    }
+    if (word == "stacker-jam") {
+        stackerJam_ = true;
+        return "";
+    }
+    if (word == "clear-jam") {
+        billJam_ = stackerJam_ = false;
+        return "";
+    }
+    if (word == "detach") {
+        detached_ = true;
+        return "";
+    }
+    if (word == "attach") {
+        detached_ = false;
+        return "";
+    }
+    if (word == "full") {
+        full_ = true;
+        return "";
+    }
+    if (word == "not-full") {
+        full_ = false;
+        return "";
+    }
+    if (word == "power-cycle") {
+        powerCycle(now, false);
+        return "";
+    }
+    if (word == "power-up-with-bill") {
+        powerCycle(now, true);
+        return "";
+    }
     if (word == "comm-timeout") {
         std::string on;
         in >> on;
@@ -522,7 +657,11 @@ std::string ValidatorModel::execute(const std::string& line, int64_t now) {
         say("going silent");
         return "";
     }
-    if (word == "speak") { silent_ = false; silentUntil_ = -1; return ""; }
+    if (word == "speak") {
+        silent_ = false;
+        silentUntil_ = -1;
+        return "";
+    }
     if (word == "garbage") {
         if (!number(10, v) || v < 1 || v > 4096) return "garbage N (1 to 4096)";
         Bytes junk(static_cast<size_t>(v));
@@ -530,8 +669,14 @@ std::string ValidatorModel::execute(const std::string& line, int64_t now) {
         outbox_.push_back(std::move(junk));
         return "";
     }
-    if (word == "truncate-next") { truncateNext_ = true; return ""; }
-    if (word == "corrupt-next") { corruptNext_ = true; return ""; }
+    if (word == "truncate-next") {
+        truncateNext_ = true;
+        return "";
+    }
+    if (word == "corrupt-next") {
+        corruptNext_ = true;
+        return "";
+    }
     if (word == "unsupported" || word == "ignore" || word == "answer") {
         if (!number(16, v) || v < 0 || v > 255) return word + " CODE (hex)";
         const auto c = static_cast<uint8_t>(v);

@@ -24,7 +24,7 @@ struct SimOptions {
 // It knows nothing of the line: the server feeds it command frames and time,
 // and sends what it puts in its outbox. Times are milliseconds of any clock.
 class ValidatorModel {
-public:
+  public:
     enum class Phase { PowerUp, Idle, Accepting, Escrow, Stacking, Returning, Rejecting, Vla };
 
     explicit ValidatorModel(SimOptions options = {}, int64_t nowMs = 0);
@@ -56,7 +56,7 @@ public:
     bool interruptMode() const { return setup_ & 0x08; }
     const std::vector<Note>& notes() const { return notes_; }
 
-private:
+  private:
     void reply(uint8_t code, const Bytes& data = {});
     void answer(uint8_t code, const Bytes& data, int64_t now);
     Bytes statusData() const;

@@ -19,16 +19,20 @@ void onStopSignal(int) { stopRequested = 1; }
 std::string oneLine(const std::string& s) {
     std::string out;
     for (char c : s) {
-        if (c == '\t') out += "\\t";
-        else if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else out += c;
+        if (c == '\t')
+            out += "\\t";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
     }
     return out;
 }
 
 class MonitorUi : public UserInterface {
-public:
+  public:
     explicit MonitorUi(std::ostream& out) : out_(out) {}
 
     void attach(ControllerHost* host, HeadlessLoop* loop) {
@@ -74,7 +78,7 @@ public:
     void printCouponTicket(const std::string&) override {}
     void stopAcceptAll() override {}
 
-private:
+  private:
     template <class Lines>
     void printNew(const char* kind, const Lines& lines, uint32_t counter, uint32_t& seen) {
         const uint32_t fresh = std::min<uint32_t>(counter - seen, static_cast<uint32_t>(lines.size()));
@@ -118,13 +122,17 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
         const std::string& a = args[i];
         auto value = [&]() -> const std::string* { return i + 1 < args.size() ? &args[++i] : nullptr; };
         const std::string* v = nullptr;
-        if (a == "--port" && (v = value())) port = *v;
-        else if (a == "--com" && (v = value()) && parseInt(*v, 1, 99, com)) {}
-        else if (a == "--interval" && (v = value()) && parseInt(*v, 100, 3000, interval)) {}
-        else if (a == "--seconds" && (v = value()) && parseInt(*v, 0, 100000000, seconds)) {}
-        else if (a == "--q7") extended = false;
-        else if (a == "--q7e") extended = true;
-        else if (a == "--simulate") simulate = true;
+        if (a == "--port" && (v = value()))
+            port = *v;
+        else if (a == "--com" && (v = value()) && parseInt(*v, 1, 99, com)) {
+        } else if (a == "--interval" && (v = value()) && parseInt(*v, 100, 3000, interval)) {
+        } else if (a == "--seconds" && (v = value()) && parseInt(*v, 0, 100000000, seconds)) {
+        } else if (a == "--q7")
+            extended = false;
+        else if (a == "--q7e")
+            extended = true;
+        else if (a == "--simulate")
+            simulate = true;
         else if (a == "--help" || a == "-h") {
             out << kUsage;
             return 0;

@@ -44,8 +44,7 @@ uint16_t crc16Update(uint16_t polynomial, uint16_t reg, std::span<const uint8_t>
         other = makeTable16(polynomial);
         table = &other;
     }
-    for (uint8_t b : bytes)
-        reg = static_cast<uint16_t>((*table)[(b ^ (reg >> 8)) & 0xFF] ^ (reg << 8));
+    for (uint8_t b : bytes) reg = static_cast<uint16_t>((*table)[(b ^ (reg >> 8)) & 0xFF] ^ (reg << 8));
     return reg;
 }
 

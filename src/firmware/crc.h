@@ -5,8 +5,8 @@
 
 namespace halvek {
 
-constexpr uint16_t kCrc16Poly = 0x8005;   // CRC_16
-constexpr uint16_t kCcittPoly = 0x1021;   // CC_ITT
+constexpr uint16_t kCrc16Poly = 0x8005;      // CRC_16
+constexpr uint16_t kCcittPoly = 0x1021;      // CC_ITT
 constexpr uint32_t kCrc32Poly = 0xEDB88320;  // CRC_32, reflected
 
 // Table-driven, most significant bit first, register starting at the seed, no final XOR.

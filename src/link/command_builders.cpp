@@ -66,13 +66,18 @@ bool LinkController::build(uint8_t code) {
         }
         case cmd::SetNoteCfg: {
             const uint8_t data[] = {static_cast<uint8_t>((s.setup.ways ? 1 : 0) | (s.setup.sides ? 2 : 0))};
-            return buildWithData(code, data, false,
-                                 format2(info->name, s.setup.sides ? "1 side" : "2 sides", s.setup.ways ? "1 way" : "2 ways"));
+            return buildWithData(
+                code, data, false,
+                format2(info->name, s.setup.sides ? "1 side" : "2 sides", s.setup.ways ? "1 way" : "2 ways"));
         }
-        case cmd::SetProdDate: return buildWithData(code, s.identity.productionDate, false, info->name);
-        case cmd::SetFactNum: return buildWithData(code, s.identity.factoryNumber, false, info->name);
-        case cmd::SetSysId: return buildWithData(code, s.identity.systemId, false, info->name);
-        case cmd::SetRtc: return buildWithData(code, s.rtc, false, info->name);
+        case cmd::SetProdDate:
+            return buildWithData(code, s.identity.productionDate, false, info->name);
+        case cmd::SetFactNum:
+            return buildWithData(code, s.identity.factoryNumber, false, info->name);
+        case cmd::SetSysId:
+            return buildWithData(code, s.identity.systemId, false, info->name);
+        case cmd::SetRtc:
+            return buildWithData(code, s.rtc, false, info->name);
         case cmd::RunCrc16: {
             const uint8_t data[] = {static_cast<uint8_t>(s.crc.polynomial >> 8), static_cast<uint8_t>(s.crc.polynomial),
                                     static_cast<uint8_t>(s.crc.seed16 >> 8), static_cast<uint8_t>(s.crc.seed16)};
@@ -125,7 +130,8 @@ bool LinkController::build(uint8_t code) {
                 ui_.refreshView(View::Escrow);
             }
             return true;
-        default: return sendSimpleCommand(code, info->awaitsReply);
+        default:
+            return sendSimpleCommand(code, info->awaitsReply);
     }
 }
 

@@ -16,7 +16,7 @@ namespace halvek {
 // the reader thread itself, started at once and stopped safely at the end.
 // The poster wakes the owner's loop when a notification waits in the mailbox.
 class ControllerHost {
-public:
+  public:
     explicit ControllerHost(UserInterface& ui, SyncMailbox::Poster poster = {});
     ~ControllerHost();
     ControllerHost(const ControllerHost&) = delete;
@@ -31,7 +31,7 @@ public:
     LinkController controller;
     SyncMailbox mailbox;
 
-private:
+  private:
     ReaderThread reader_;
     bool closed_ = false;
 };
@@ -40,7 +40,7 @@ private:
 // the tests): it ticks the controller at its interval and serves the mailbox
 // in between, sleeping otherwise.
 class HeadlessLoop {
-public:
+  public:
     explicit HeadlessLoop(ControllerHost& host) : host_(host) {}
     void startTimer(int intervalMs);
     void stopTimer() { running_ = false; }
@@ -49,7 +49,7 @@ public:
     // handled notification (the console tool prints what happened there).
     void runUntil(std::chrono::steady_clock::time_point deadline, const std::function<void()>& after = {});
 
-private:
+  private:
     ControllerHost& host_;
     bool running_ = false;
     std::chrono::milliseconds interval_{350};

@@ -168,7 +168,8 @@ void LinkController::checkLostPort() {
                              "the device " + path + " went away (unplugged or closed)"});
         }
     }
-    if (lostReported_ && !(linkFlags_ & linkflag::PortOpen) && linkOpen_ && block_.port.open(portPath(), Parity::Even, 9600)) {
+    if (lostReported_ && !(linkFlags_ & linkflag::PortOpen) && linkOpen_ &&
+        block_.port.open(portPath(), Parity::Even, 9600)) {
         block_.portLost.store(false);
         lostReported_ = false;
         linkFlags_ |= linkflag::PortOpen;
@@ -176,8 +177,10 @@ void LinkController::checkLostPort() {
 }
 
 void LinkController::updateLinkState() {
-    if (missedPollCount_ <= kLostAfterMissedPolls) linkFlags_ |= linkflag::Connected;
-    else linkFlags_ &= ~linkflag::Connected;
+    if (missedPollCount_ <= kLostAfterMissedPolls)
+        linkFlags_ |= linkflag::Connected;
+    else
+        linkFlags_ &= ~linkflag::Connected;
     if (linkFlags_ == lastShownFlags_) return;
     const bool connected = linkFlags_ & linkflag::Connected;
     ui_.setWindowTitle(titleText_ + (connected ? " connected" : " disconnected"));
@@ -189,36 +192,53 @@ void LinkController::onTick() {
     checkLostPort();
     // 1. Start-up reads after each (re)connection.
     switch (startupCountdown_) {
-        case 10: request(cmd::ReadBillEnable); break;
-        case 9: request(cmd::ReadSecLevel); break;
-        case 8: request(extendedMode() ? cmd::ReadCreditTable : cmd::ReadUnitOpt); break;
-        case 7: request(cmd::ReadProgRev); break;
-        case 6: request(cmd::ReadSetup); break;
+        case 10:
+            request(cmd::ReadBillEnable);
+            break;
+        case 9:
+            request(cmd::ReadSecLevel);
+            break;
+        case 8:
+            request(extendedMode() ? cmd::ReadCreditTable : cmd::ReadUnitOpt);
+            break;
+        case 7:
+            request(cmd::ReadProgRev);
+            break;
+        case 6:
+            request(cmd::ReadSetup);
+            break;
         case 4:
             if (interruptMode()) request(cmd::SetMode);
             break;
         case 3:
             if (diagnosticsAvailable_) requestDiagnostics(0xA0);
             break;
-        default: break;
+        default:
+            break;
     }
     // 2. Statistics refresh after a bill while the Statistics page is shown.
     if (statsRefreshCountdown_ == 1) request(cmd::ReadStats);
     // 3. Reads for the diagnostics report.
     switch (reportCountdown_) {
-        case 10: request(cmd::ReadStats); break;
-        case 8: request(cmd::ReadDiagn1); break;
+        case 10:
+            request(cmd::ReadStats);
+            break;
+        case 8:
+            request(cmd::ReadDiagn1);
+            break;
         case 5:
             if (diagnosticsAvailable_) requestDiagnostics(0xA0);
             break;
-        default: break;
+        default:
+            break;
     }
     // 4. One frame at most: the lowest requested code, else a poll.
     bool waiting = false, sent = false;
     for (int code = 1; code < 256 && !waiting && !sent; ++code) {
         const auto c = static_cast<uint8_t>(code);
         switch (requests_[c]) {
-            case RequestState::Idle: break;
+            case RequestState::Idle:
+                break;
             case RequestState::Requested:
                 // A mark no builder can turn into a frame would stop the scan for good.
                 if (!hasBuilder(c)) {
@@ -269,8 +289,12 @@ void LinkController::onReplyReady() {
     if (r.byte(0) == kStx) {
         const uint8_t code = r.code();
         switch (code) {
-            case cmd::Status: decodeStatus(r); break;
-            case cmd::PollNow: buildStatusRequest(); break;
+            case cmd::Status:
+                decodeStatus(r);
+                break;
+            case cmd::PollNow:
+                buildStatusRequest();
+                break;
             case cmd::Unsupported:
                 // The refusal answers the last command sent: it will bring no data.
                 if (requests_[lastSentCode_] == RequestState::AwaitingReply)

@@ -27,7 +27,7 @@ constexpr uint8_t PortOpen = 0x01, Connected = 0x02, TimerRunning = 0x04, Reader
 // handler. It runs on the main thread only and owns no timer: its owner calls
 // onTick() when the poll timer it was asked for fires.
 class LinkController {
-public:
+  public:
     static constexpr int kStartupReads = 12;
     static constexpr int kLostAfterMissedPolls = 10;
     // Ticks a command may wait for its reply before it is given up: long enough
@@ -105,7 +105,7 @@ public:
     Stores& stores() { return stores_; }
     CommBlock& block() { return block_; }
 
-private:
+  private:
     // Sending.
     bool build(uint8_t code);
     bool buildWithData(uint8_t code, std::span<const uint8_t> data, bool awaits, const std::string& name);

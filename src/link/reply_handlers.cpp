@@ -46,17 +46,32 @@ void LinkController::handleReply(uint8_t code, const Reply& r) {
             storeSecurity(s.bills, r);
             ui_.refreshView(View::BillList);
             break;
-        case cmd::ReadSystemId: copy(s.identity.systemId); ui_.refreshView(View::RevId); break;
+        case cmd::ReadSystemId:
+            copy(s.identity.systemId);
+            ui_.refreshView(View::RevId);
+            break;
         case cmd::ReadRtc: {
             const size_t n = std::min<size_t>(r.dataCount(), s.rtc.size());
             for (size_t i = 0; i < n; ++i) s.rtc[i] = r.data(i);
             ui_.refreshView(View::Rtc);
             break;
         }
-        case cmd::ReadSerNum: copy(s.identity.serialNumber); ui_.refreshView(View::Factory); break;
-        case cmd::ReadAssetNum: copy(s.identity.assetNumber); ui_.refreshView(View::RevId); break;
-        case cmd::ReadFactNum: copy(s.identity.factoryNumber); ui_.refreshView(View::Factory); break;
-        case cmd::ReadProdDate: copy(s.identity.productionDate); ui_.refreshView(View::Factory); break;
+        case cmd::ReadSerNum:
+            copy(s.identity.serialNumber);
+            ui_.refreshView(View::Factory);
+            break;
+        case cmd::ReadAssetNum:
+            copy(s.identity.assetNumber);
+            ui_.refreshView(View::RevId);
+            break;
+        case cmd::ReadFactNum:
+            copy(s.identity.factoryNumber);
+            ui_.refreshView(View::Factory);
+            break;
+        case cmd::ReadProdDate:
+            copy(s.identity.productionDate);
+            ui_.refreshView(View::Factory);
+            break;
         case cmd::ReadBurnCycles:
             s.identity.burnCycles = static_cast<int32_t>(r.data(0) | r.data(1) << 8 | r.data(2) << 16 |
                                                          static_cast<uint32_t>(r.data(3)) << 24);
@@ -66,9 +81,18 @@ void LinkController::handleReply(uint8_t code, const Reply& r) {
             diagnosticsAvailable_ = diagnosticsAvailableFor(storeRevision(s.identity, r));
             ui_.refreshView(View::RevId);
             break;
-        case cmd::ReadLastFive: storeLastFive(s.counters, r); ui_.refreshView(View::Counters); break;
-        case cmd::ReadBillCounter: storeLifeCount(s.counters, r); ui_.refreshView(View::Counters); break;
-        case cmd::ReadCassFaultBuf: copy(s.cassette.faultCounts); ui_.refreshView(View::CassetteData); break;
+        case cmd::ReadLastFive:
+            storeLastFive(s.counters, r);
+            ui_.refreshView(View::Counters);
+            break;
+        case cmd::ReadBillCounter:
+            storeLifeCount(s.counters, r);
+            ui_.refreshView(View::Counters);
+            break;
+        case cmd::ReadCassFaultBuf:
+            copy(s.cassette.faultCounts);
+            ui_.refreshView(View::CassetteData);
+            break;
         case cmd::ReadCassBillBuf:
             for (size_t k = 0; k < 15; ++k) s.cassette.billCounts[k + 1] = r.data16(2 * k);
             request(cmd::ReadCassFaultBuf);
@@ -77,7 +101,10 @@ void LinkController::handleReply(uint8_t code, const Reply& r) {
             storeStatistics(s.statistics, r);
             invalidateIf({page::Statistics, page::ViewData});
             break;
-        case cmd::ReadQrvBillCount: storeQrvCounts(s.counters, r); ui_.refreshView(View::Counters); break;
+        case cmd::ReadQrvBillCount:
+            storeQrvCounts(s.counters, r);
+            ui_.refreshView(View::Counters);
+            break;
         case cmd::ReadSetup: {
             const uint8_t b = r.data(0);
             s.setup.sides = b & 0x01;
@@ -94,8 +121,10 @@ void LinkController::handleReply(uint8_t code, const Reply& r) {
         }
         case cmd::ReadUnitOpt:
         case cmd::ReadCreditTable:
-            if (code == cmd::ReadCreditTable) storeCreditTable(s.bills, r);
-            else storeUnitOptions(s.bills, r);
+            if (code == cmd::ReadCreditTable)
+                storeCreditTable(s.bills, r);
+            else
+                storeUnitOptions(s.bills, r);
             ui_.refreshView(View::BillList);
             invalidateIf({page::ViewData});
             break;
@@ -117,8 +146,12 @@ void LinkController::handleReply(uint8_t code, const Reply& r) {
             storeVideoSamples(s.videoSamples, s.sensors.l8v, r);
             invalidateIf({page::ViewData});
             break;
-        case cmd::ReadCassetteId: copy(s.cassette.idReply); ui_.refreshView(View::CassetteData); break;
-        default: break;  // request state only: the data are not used
+        case cmd::ReadCassetteId:
+            copy(s.cassette.idReply);
+            ui_.refreshView(View::CassetteData);
+            break;
+        default:
+            break;  // request state only: the data are not used
     }
 }
 

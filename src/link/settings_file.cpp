@@ -11,14 +11,14 @@ namespace halvek {
 namespace {
 
 class Fd {
-public:
+  public:
     explicit Fd(int fd) : fd_(fd) {}
     ~Fd() {
         if (fd_ >= 0) ::close(fd_);
     }
     int get() const { return fd_; }
 
-private:
+  private:
     int fd_;
 };
 

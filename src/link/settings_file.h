@@ -7,7 +7,7 @@ namespace halvek {
 // Keeps the COM port choice between runs in "halvek.ini" in the current
 // directory: one line "Val_Port_Num:<index>\r\n", the index 0-based.
 class SettingsFile {
-public:
+  public:
     static constexpr const char* kDefaultName = "halvek.ini";
     static constexpr int kPorts = 6;
 
@@ -22,7 +22,7 @@ public:
     const std::string& lastError() const { return lastError_; }
     const std::string& path() const { return path_; }
 
-private:
+  private:
     bool writeLine(int fd, int index);
     std::string path_;
     std::string lastError_;

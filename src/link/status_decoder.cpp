@@ -15,7 +15,9 @@ std::string format(const char* pattern, const std::string& name, int32_t value) 
     return buf;
 }
 
-bool newlySet(uint8_t current, uint8_t previous, uint8_t bit) { return (current & bit) && ((current ^ previous) & bit); }
+bool newlySet(uint8_t current, uint8_t previous, uint8_t bit) {
+    return (current & bit) && ((current ^ previous) & bit);
+}
 
 }  // namespace
 
@@ -47,7 +49,8 @@ void LinkController::decodeStatus(const Reply& r) {
         // 5. Escrow. The escrow bit is never remembered, so it is always new.
         if ((S[0] & 0x20) && !(ext && (S[4] & 0x01))) {
             const int32_t value = stores_.bills.value(type);
-            addEvent(type == kCouponType ? "coupon in escrow " : format("bill in escrow : %s  %d", billName(type), value));
+            addEvent(type == kCouponType ? "coupon in escrow "
+                                         : format("bill in escrow : %s  %d", billName(type), value));
             st.escrow.billInEscrow = true;
             if (upperPage_ != page::Escrow) selectPage(TabRow::Upper, page::Escrow, true);
             st.escrow.escrowValue = value;
@@ -72,7 +75,8 @@ void LinkController::decodeStatus(const Reply& r) {
                 const size_t trail = ext ? 13 : 7;
                 const size_t count = std::min<size_t>(r.length() > trail ? r.length() - trail : 0, 47);
                 std::string coupon;
-                for (size_t i = 0; i < count && r.byte(from + i) != 0; ++i) coupon += static_cast<char>(r.byte(from + i));
+                for (size_t i = 0; i < count && r.byte(from + i) != 0; ++i)
+                    coupon += static_cast<char>(r.byte(from + i));
                 addEvent("coupon: " + coupon);
                 if (printerOpen_) ui_.printCouponTicket(coupon);
                 if (acceptAllActive_) ui_.stopAcceptAll();

@@ -35,7 +35,8 @@ void BillStore::recomputeValues(bool extended) {
         } else if (extended) {
             const auto e = static_cast<int8_t>(r[5]);
             int32_t v = r[4];
-            if (e >= 0) v = powerOfTen(v, e);
+            if (e >= 0)
+                v = powerOfTen(v, e);
             else
                 for (int i = 0; i < -e; ++i) v /= 10;
             values[type] = v;

@@ -129,7 +129,7 @@ struct EscrowSettings {
 struct IdentityStore {
     std::array<char, 9> revision{};  // eight characters and a terminating zero
     uint16_t revisionNumber = 0;
-    std::array<uint8_t, 2> systemId{};        // BCD, thousands and hundreds first
+    std::array<uint8_t, 2> systemId{};  // BCD, thousands and hundreds first
     std::array<uint8_t, 6> assetNumber{};
     std::array<uint8_t, 2> factoryNumber{};   // BCD
     std::array<uint8_t, 2> productionDate{};  // week, year: BCD

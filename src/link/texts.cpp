@@ -5,7 +5,8 @@
 namespace halvek::text {
 
 const char* stateName(int state) {
-    static const char* const kNames[] = {"", "power-up", "idle", "accepting", "escrow", "stacking", "rejecting", "inhibit"};
+    static const char* const kNames[] = {"",       "power-up", "idle",      "accepting",
+                                         "escrow", "stacking", "rejecting", "inhibit"};
     return state >= 0 && state <= 7 ? kNames[state] : "";
 }
 
@@ -15,9 +16,8 @@ std::string rejectionText(uint8_t reason) {
         const char* text;
     };
     static const Row kReasons[] = {
-        {0x00, "rejected before evaluation"}, {0x07, "failed optical test"},
-        {0x08, "denomination disabled"},      {0x0B, "duplicate correlation"},
-        {0x0E, "rejected - stringing attempt"}, {0x0F, "unable to eject bill"},
+        {0x00, "rejected before evaluation"}, {0x07, "failed optical test"},          {0x08, "denomination disabled"},
+        {0x0B, "duplicate correlation"},      {0x0E, "rejected - stringing attempt"}, {0x0F, "unable to eject bill"},
         {0x10, "all bills disabled"},         {0x12, "rejected by controller"},
     };
     for (const Row& r : kReasons)

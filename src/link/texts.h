@@ -8,8 +8,8 @@ namespace halvek::text {
 // The program's fixed texts, each kept in one place.
 inline constexpr const char* kInfo = "Info";
 inline constexpr const char* kWarning = "Warning";
-inline constexpr const char* kNoConnection = "No Connection";      // CONNECT failed
-inline constexpr const char* kNoConnectionLower = "No connection"; // a command refused while not polling
+inline constexpr const char* kNoConnection = "No Connection";       // CONNECT failed
+inline constexpr const char* kNoConnectionLower = "No connection";  // a command refused while not polling
 inline constexpr const char* kNotSupported = "Command not supported in this firmware version";
 inline constexpr const char* kSensorsNotAvailable = "The sensors data is not available";
 inline constexpr const char* kVlaFailed = "   VLA failed.\t\t\t\t\t\r Do power reset to continue.";

@@ -34,7 +34,7 @@ struct Message {
 // Everything the core asks of whoever shows it to the user: the window, the
 // console tool and the tests each implement it.
 class UserInterface {
-public:
+  public:
     virtual ~UserInterface() = default;
     virtual Answer showMessage(const Message& message) = 0;
     // Shows page index of a row; moveTab also moves the row's highlighted tab.

@@ -6,8 +6,8 @@
 namespace halvek {
 namespace {
 
-constexpr bool W = true;   // awaits its reply
-constexpr bool D = true;   // carries data
+constexpr bool W = true;  // awaits its reply
+constexpr bool D = true;  // carries data
 
 constexpr CommandInfo kCatalogue[] = {
     {0x30, "clear prod.date", false, false},

@@ -32,8 +32,7 @@ std::vector<uint8_t> encodeFrame(bool extended, uint8_t code, std::span<const ui
 
 bool buildFrame(CommBlock& block, uint8_t code, std::span<const uint8_t> data) {
     const bool extended = block.extendedMode.load();
-    if (!block.transmitFree() || smallestFrameSize(extended) + data.size() > kTransmitBufferSize)
-        return false;
+    if (!block.transmitFree() || smallestFrameSize(extended) + data.size() > kTransmitBufferSize) return false;
     uint8_t frame[kTransmitBufferSize];
     const size_t n = encodeFrame(extended, code, data, frame);
     return block.placeFrame(frame, n);
@@ -55,8 +54,7 @@ bool checksumValid(const uint8_t* frame, size_t length, bool extended) {
     uint16_t sum = 0;
     for (size_t i = 0; i < length - tail; ++i) sum = static_cast<uint16_t>(sum + frame[i]);
     const uint16_t check = static_cast<uint16_t>(0x10000 - sum);
-    if (extended)
-        return frame[length - 2] == (check >> 8) && frame[length - 1] == (check & 0xFF);
+    if (extended) return frame[length - 2] == (check >> 8) && frame[length - 1] == (check & 0xFF);
     return frame[length - 1] == (check & 0xFF);
 }
 

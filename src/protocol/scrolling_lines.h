@@ -13,7 +13,7 @@ namespace halvek {
 // shade while it moves up.
 template <size_t N>
 class ScrollingLines {
-public:
+  public:
     static constexpr size_t kLines = N;
 
     void add(const std::string& line) {
@@ -29,7 +29,7 @@ public:
     const std::array<std::string, N>& lines() const { return lines_; }
     uint32_t counter() const { return counter_; }
 
-private:
+  private:
     std::array<std::string, N> lines_;
     uint32_t counter_ = 0;
 };

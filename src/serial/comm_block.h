@@ -23,7 +23,7 @@ using ReceiveBuffer = std::array<uint8_t, kReceiveBufferSize>;
 // read by the traffic view while the reader fills it: entries are atomic and an
 // empty one holds 0xFFFF, so a reader that overtakes the writer just ends early.
 class CaptureList {
-public:
+  public:
     static constexpr size_t kEntries = 1024;
     static constexpr size_t kExchangeLimit = 800;
     static constexpr uint16_t kEmpty = 0xFFFF;
@@ -34,7 +34,7 @@ public:
     uint16_t at(size_t i) const { return entries_[i].load(std::memory_order_relaxed); }
     size_t count() const { return count_.load(std::memory_order_relaxed); }
 
-private:
+  private:
     std::array<std::atomic<uint16_t>, kEntries> entries_;
     std::atomic<uint16_t> count_{0};
 };
@@ -55,7 +55,7 @@ struct UploadBuffers {
 
 // Sees every protocol frame the reader thread sends and receives (the capture file).
 class FrameTap {
-public:
+  public:
     virtual ~FrameTap() = default;
     virtual void captureFrame(const uint8_t* frame, size_t length, bool sent) = 0;
 };

@@ -2,8 +2,7 @@
 
 namespace halvek {
 
-SyncMailbox::SyncMailbox(Handler handler, Poster poster)
-    : handler_(std::move(handler)), poster_(std::move(poster)) {}
+SyncMailbox::SyncMailbox(Handler handler, Poster poster) : handler_(std::move(handler)), poster_(std::move(poster)) {}
 
 bool SyncMailbox::deliver(Notification n) {
     {

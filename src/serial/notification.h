@@ -20,7 +20,7 @@ enum class Notification : char {
 // while the reader waits. cancel() is called when the reader is being stopped:
 // a blocked or later deliver() must then give up at once.
 class NotificationSink {
-public:
+  public:
     virtual ~NotificationSink() = default;
     virtual bool deliver(Notification n) = 0;
     virtual void cancel() = 0;
@@ -30,7 +30,7 @@ public:
 // serves. The window, the console tool and the tests all use it; they differ
 // only in how the owner's loop is woken (the poster).
 class SyncMailbox : public NotificationSink {
-public:
+  public:
     using Handler = std::function<void(Notification)>;
     using Poster = std::function<void()>;
 
@@ -45,7 +45,7 @@ public:
     bool serveUntil(std::chrono::steady_clock::time_point deadline);
     bool cancelled() const;
 
-private:
+  private:
     Handler handler_;
     Poster poster_;
     mutable std::mutex mutex_;

@@ -9,13 +9,13 @@ namespace halvek {
 // environment variable HALVEK_COM<n> or an explicit override (--com N=PATH)
 // point it elsewhere, typically at /dev/ttyUSB0 or /dev/serial/by-id/...
 class PortMap {
-public:
+  public:
     std::string pathFor(int comNumber) const;
     void set(int comNumber, std::string path);
     // Parses "N=PATH"; returns false (and changes nothing) on a malformed text.
     bool parseOverride(const std::string& text);
 
-private:
+  private:
     std::map<int, std::string> overrides_;
 };
 

@@ -53,8 +53,7 @@ void ReaderThread::loop() {
         if (r < 0) continue;  // EINTR: look again
         if (fds[1].revents & POLLIN) block_.waker.drain();
         if (fds[0].revents & POLLNVAL) continue;  // closed under us: the next snapshot says so
-        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR))
-            readBurst(s, (fds[0].revents & (POLLHUP | POLLERR)) != 0);
+        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) readBurst(s, (fds[0].revents & (POLLHUP | POLLERR)) != 0);
     }
 }
 
@@ -135,9 +134,15 @@ void ReaderThread::markLost() {
 
 void ReaderThread::receive(const uint8_t* chunk, size_t n) {
     switch (block_.receiveMode.load()) {
-        case ReceiveMode::Protocol: receiveProtocol(chunk, n); break;
-        case ReceiveMode::Download: receiveDownload(chunk, n); break;
-        case ReceiveMode::Upload: receiveUpload(chunk, n); break;
+        case ReceiveMode::Protocol:
+            receiveProtocol(chunk, n);
+            break;
+        case ReceiveMode::Download:
+            receiveDownload(chunk, n);
+            break;
+        case ReceiveMode::Upload:
+            receiveUpload(chunk, n);
+            break;
     }
 }
 

@@ -14,7 +14,7 @@ namespace halvek {
 // the main thread synchronously. It sleeps in poll() on the port and the
 // waker: an idle line costs no processor time.
 class ReaderThread {
-public:
+  public:
     ReaderThread(CommBlock& block, NotificationSink& sink) : block_(block), sink_(sink) {}
     ~ReaderThread() { stop(); }
     ReaderThread(const ReaderThread&) = delete;
@@ -25,7 +25,7 @@ public:
     void stop();
     bool running() const { return thread_.joinable(); }
 
-private:
+  private:
     void loop();
     void writeStep(const SerialPort::Snapshot& s);
     void readBurst(const SerialPort::Snapshot& s, bool hungUp);

@@ -18,8 +18,9 @@ DeviceOpenResult failure(int fd, const std::string& path, const char* what, int 
     r.error = err;
     r.message = std::string(what) + " " + path + ": " + std::strerror(err);
     if (err == EACCES || err == EPERM)
-        r.message += " (the device usually belongs to the dialout group: "
-                     "sudo usermod -aG dialout $USER, then log in again)";
+        r.message +=
+            " (the device usually belongs to the dialout group: "
+            "sudo usermod -aG dialout $USER, then log in again)";
     else if (err == EBUSY || err == EWOULDBLOCK)
         r.message += " (another program is using the port)";
     return r;
@@ -47,10 +48,8 @@ bool appliedButParity(int fd, const termios& wanted) {
 
 }  // namespace
 
-DeviceOpenResult openSerialDevice(const std::string& path, int baud, Parity parity,
-                                  bool nonBlocking) {
-    if (baudConstant(baud) == B0)
-        return failure(-1, path, "cannot set the line speed of", EINVAL);
+DeviceOpenResult openSerialDevice(const std::string& path, int baud, Parity parity, bool nonBlocking) {
+    if (baudConstant(baud) == B0) return failure(-1, path, "cannot set the line speed of", EINVAL);
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return failure(-1, path, "cannot open", errno);
     // The port is not shared: TIOCEXCL refuses later openers (except the

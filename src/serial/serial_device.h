@@ -16,8 +16,7 @@ struct DeviceOpenResult {
     termios settings{};   // the record that was written to the line
 };
 
-DeviceOpenResult openSerialDevice(const std::string& path, int baud, Parity parity,
-                                  bool nonBlocking);
+DeviceOpenResult openSerialDevice(const std::string& path, int baud, Parity parity, bool nonBlocking);
 // Lowers DTR, discards both queues and releases the device.
 void closeSerialDevice(int fd);
 

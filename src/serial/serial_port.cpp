@@ -79,8 +79,7 @@ SerialPort::Io SerialPort::write(const Snapshot& s, const uint8_t* data, size_t 
         if (r < 0 && errno == EINTR) continue;
         if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             pollfd p{fd_, POLLOUT, 0};
-            if (::poll(&p, 1, 1000) <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
-                return Io::Lost;
+            if (::poll(&p, 1, 1000) <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL))) return Io::Lost;
             continue;
         }
         return Io::Lost;

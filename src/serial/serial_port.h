@@ -21,7 +21,7 @@ namespace halvek {
 // Thread rules: open(), close() and the accessors of the last open are for the
 // main thread; snapshot(), read() and write() are for the reader thread.
 class SerialPort {
-public:
+  public:
     explicit SerialPort(Waker& waker) : waker_(waker) {}
     ~SerialPort();
     SerialPort(const SerialPort&) = delete;
@@ -51,7 +51,7 @@ public:
     // Writes all bytes, waiting at most one second for the driver to take them.
     Io write(const Snapshot& s, const uint8_t* data, size_t n);
 
-private:
+  private:
     Waker& waker_;
     mutable std::mutex mutex_;
     int fd_ = -1;
@@ -65,7 +65,7 @@ private:
 
 // The ticket printer's line: written by the main thread only, never read.
 class PrinterPort {
-public:
+  public:
     ~PrinterPort() { close(); }
     bool open(const std::string& path, Parity parity, int baud);
     bool write(const uint8_t* data, size_t n);
@@ -73,7 +73,7 @@ public:
     bool isOpen() const { return fd_ >= 0; }
     const std::string& lastError() const { return lastError_; }
 
-private:
+  private:
     int fd_ = -1;
     std::string lastError_;
 };

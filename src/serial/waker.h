@@ -6,7 +6,7 @@ namespace halvek {
 // instead of spinning and still wakes at once when the main thread places a
 // frame, opens or closes the port, or stops the thread.
 class Waker {
-public:
+  public:
     Waker();
     ~Waker();
     Waker(const Waker&) = delete;
@@ -16,7 +16,7 @@ public:
     void drain();
     int fd() const { return fd_; }
 
-private:
+  private:
     int fd_ = -1;
 };
 

@@ -31,8 +31,7 @@ TEST(LinkE2E, StartupReadsLeaveOnTheirTicksInBothModes) {
             if (rig.host.stores.history.counter() != before) sentOnTick[t] = rig.commands().back();
         }
         const std::map<int, std::string> expected = {
-            {3, "read bill enable"}, {4, "read sec.level"},
-            {5, extended ? "read credit table" : "read unit opt."},
+            {3, "read bill enable"}, {4, "read sec.level"}, {5, extended ? "read credit table" : "read unit opt."},
             {6, "read prog.rev."},   {7, "read setup"},     {10, "read diagn.(0)"}};
         EXPECT_EQ(sentOnTick, expected) << (extended ? "Q7E" : "Q7");
         const Stores& s = rig.host.stores;
@@ -128,9 +127,9 @@ TEST(Monitor, PrintsWhatHappensAndFailsWithTheReason) {
     EXPECT_EQ(rc, 0) << err.str();
     const std::string o = out.str();
     EXPECT_EQ(o.rfind("title: " + text::windowTitle() + " connected\n", 0), 0u) << o;
-    for (const char* line : {"command: read bill enable\n", "command: read credit table\n", "state: idle\n",
-                             "event: bill in escrow : EUR  20\n", "command: escrow accept\n",
-                             "event: bill stacked : EUR  20\n"})
+    for (const char* line :
+         {"command: read bill enable\n", "command: read credit table\n", "state: idle\n",
+          "event: bill in escrow : EUR  20\n", "command: escrow accept\n", "event: bill stacked : EUR  20\n"})
         EXPECT_NE(o.find(line), std::string::npos) << line << " missing from\n" << o;
     EXPECT_LT(o.find("event: bill in escrow"), o.find("command: escrow accept"));
 

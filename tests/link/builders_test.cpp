@@ -21,6 +21,7 @@ struct BuilderCase {
     RequestState after;
 };
 
+// clang-format off
 const BuilderCase kBuilders[] = {
     {"read RTC long", 0xD1, true, {}, {0x02, 0x00, 0x00, 0x07, 0xD1, 0xFF, 0x26}, "read RTC", RequestState::AwaitingReply},
     {"read RTC short", 0xD1, false, {}, {0x02, 0x04, 0xD1, 0x29}, "read RTC", RequestState::AwaitingReply},
@@ -66,6 +67,7 @@ const BuilderCase kBuilders[] = {
     {"cassette fault buffer", 0xDB, false, {}, {0x02, 0x04, 0xDB, 0x1F}, "read cass.fault buf.     (0xDB)",
      RequestState::AwaitingReply},
 };
+// clang-format on
 
 TEST(Builders, EveryCaseBuildsItsBytesNameAndState) {
     for (const BuilderCase& c : kBuilders) {

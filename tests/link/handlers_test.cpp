@@ -90,7 +90,8 @@ TEST(Handlers, VideoMeansOverTheSamples) {
     b.stores.sensors.l8v = true;
     Bytes d;
     for (int s = 0; s < 5; ++s)
-        for (int p = 0; p < 28; ++p) d.insert(d.end(), {static_cast<uint8_t>(200 + s), static_cast<uint8_t>(70 + 2 * s)});
+        for (int p = 0; p < 28; ++p)
+            d.insert(d.end(), {static_cast<uint8_t>(200 + s), static_cast<uint8_t>(70 + 2 * s)});
     replyDiagnostics(b, 0xA1, d);
     EXPECT_EQ(b.stores.video.reflLevel(0, 0), 202);
     EXPECT_EQ(b.stores.video.transLevel(6, 3), 74);
@@ -150,8 +151,8 @@ TEST(Handlers, CountersIdentityAndClock) {
 }
 
 TEST(Handlers, ProgramRevisionDecidesTheDiagnostics) {
-    const std::pair<const char*, bool> cases[] = {
-        {"L8VQA150", false}, {"L8VQA095", true}, {"L8VQA250", true}, {"L8VQA101", false}, {"L8VQA1x9", false}, {"L8VQAabc", true}};
+    const std::pair<const char*, bool> cases[] = {{"L8VQA150", false}, {"L8VQA095", true},  {"L8VQA250", true},
+                                                  {"L8VQA101", false}, {"L8VQA1x9", false}, {"L8VQAabc", true}};
     for (const auto& [rev, available] : cases) {
         ControllerBench b;
         b.reply(cmd::ReadProgRev, Bytes(rev, rev + 8));
@@ -168,7 +169,8 @@ TEST(Handlers, ProgramRevisionDecidesTheDiagnostics) {
 
 TEST(Handlers, BillTablesInBothLayouts) {
     ControllerBench ext;
-    ext.replyFrame(encodeFrame(true, 0xE5, {3, 1, 'E', 'U', 'R', 5, 2, 2, 'E', 'U', 'R', 50, 0xFF, 16, 'C', 'P', 'N', 9, 0}));
+    ext.replyFrame(
+        encodeFrame(true, 0xE5, {3, 1, 'E', 'U', 'R', 5, 2, 2, 'E', 'U', 'R', 50, 0xFF, 16, 'C', 'P', 'N', 9, 0}));
     EXPECT_EQ(ext.stores.bills.value(1), 500);
     EXPECT_EQ(ext.stores.bills.value(2), 5);
     EXPECT_EQ(ext.stores.bills.value(16), 1);  // the coupon

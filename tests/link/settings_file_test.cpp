@@ -28,7 +28,7 @@ TEST(SettingsFile, AMissingFileIsCreatedWithTheFirstPort) {
 
 TEST(SettingsFile, ReadsTheDigitAndFallsBackToTheFirstPort) {
     const std::pair<const char*, int> cases[] = {
-        {"Val_Port_Num:3\r\n", 3}, {"Val_Port_Num:5", 5}, {"Val_Port", 0},
+        {"Val_Port_Num:3\r\n", 3}, {"Val_Port_Num:5", 5},     {"Val_Port", 0},
         {"Val_Port_Num:x\r\n", 0}, {"Val_Port_Num:7\r\n", 0},  // no COM 8 to select
     };
     const std::string p = path("read");

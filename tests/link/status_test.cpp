@@ -18,8 +18,10 @@ void loadBills(ControllerBench& b) {
     Bytes d{8};
     for (uint8_t t = 1; t <= 7; ++t) {
         d.insert(d.end(), {t, 'E', 'U', 'R'});
-        if (ext) d.insert(d.end(), {values[t - 1][0], values[t - 1][1]});
-        else d.push_back(shortValues[t - 1]);
+        if (ext)
+            d.insert(d.end(), {values[t - 1][0], values[t - 1][1]});
+        else
+            d.push_back(shortValues[t - 1]);
     }
     d.insert(d.end(), {16, 'C', 'P', 'N', 1});
     if (ext) d.push_back(0);
@@ -58,12 +60,14 @@ TEST(Status, EscrowDecisionTable) {
         int32_t total, limit, value;
         uint8_t expected;  // 0: no request
     };
+    // clang-format off
     const Case cases[] = {
         {true, false, 5000, 100, 20, cmd::EscrowAccept}, {true, true, 90, 100, 10, cmd::EscrowAccept},
         {true, true, 90, 100, 20, cmd::EscrowReturn},    {false, true, 90, 100, 20, cmd::EscrowReturn},
         {false, true, 90, 100, 10, 0},                   {false, false, 5000, 100, 20, 0},
         {true, true, 80, 100, 20, cmd::EscrowAccept},  // reaching the limit exactly is still accepted
     };
+    // clang-format on
     for (const Case& c : cases) {
         ControllerBench b;
         loadBills(b);
@@ -74,7 +78,8 @@ TEST(Status, EscrowDecisionTable) {
         b.status({0x20, 0x00, 0x00, static_cast<uint8_t>(c.value == 10 ? 2 : 3), 0x00, 0x00});
         const bool accept = b.controller.requestState(cmd::EscrowAccept) == RequestState::Requested;
         const bool ret = b.controller.requestState(cmd::EscrowReturn) == RequestState::Requested;
-        EXPECT_EQ(accept, c.expected == cmd::EscrowAccept) << c.autoAccept << c.creditLimit << c.total << "+" << c.value;
+        EXPECT_EQ(accept, c.expected == cmd::EscrowAccept)
+            << c.autoAccept << c.creditLimit << c.total << "+" << c.value;
         EXPECT_EQ(ret, c.expected == cmd::EscrowReturn) << c.autoAccept << c.creditLimit << c.total << "+" << c.value;
     }
 }
@@ -99,6 +104,7 @@ TEST(Status, EventsInTheirOrder) {
         bool escrowOption;
         Strings events;
     };
+    // clang-format off
     const Case cases[] = {
         {"stringing with escrow on", {0, 1, 0, 0, 0, 0}, {0x0E, 0x10, 0, 0, 0, 0}, true, {}},
         {"stringing with escrow off", {0, 1, 0, 0, 0, 0}, {0x0E, 0x10, 0, 0, 0, 0}, false, {"rejected - stringing attempt"}},
@@ -112,6 +118,7 @@ TEST(Status, EventsInTheirOrder) {
         {"returning", {0, 1, 0, 0, 0, 0}, {0, 0x04, 0, 0, 0, 0}, false, {"returning bill"}},
         {"no change", {0, 1, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 0}, false, {}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         ControllerBench b;
         b.stores.setup.escrow = c.escrowOption;
@@ -125,11 +132,13 @@ TEST(Status, EventsInTheirOrder) {
 }
 
 TEST(Status, StatesAsShown) {
+    // clang-format off
     const std::pair<Bytes, int> cases[] = {
         {{0, 0x40, 0, 0, 0, 0}, 1}, {{0, 0x01, 0x80, 0, 0, 0}, 2}, {{0, 0x02, 0, 0, 0, 0}, 3},
         {{0x20, 0, 0, 1, 0, 0}, 4}, {{0, 0x08, 0, 0, 0, 0}, 5},   {{0, 0x10, 0, 0, 0, 0}, 6},
         {{0, 0x04, 0, 0, 0, 0}, 6}, {{0, 0, 0x80, 0, 0, 0}, 7},   {{0, 0, 0, 0, 0, 0}, 0},
     };
+    // clang-format on
     for (const auto& [bytes, state] : cases) {
         ControllerBench b;
         b.stores.escrow.autoAccept = false;

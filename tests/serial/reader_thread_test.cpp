@@ -26,7 +26,7 @@ struct Seen {
 };
 
 class ReaderFixture : public ::testing::Test {
-protected:
+  protected:
     ReaderFixture() : mailbox([this](Notification n) { onNotification(n); }), reader(block, mailbox) {}
 
     void SetUp() override {
@@ -190,7 +190,7 @@ TEST_F(ReaderFixture, UploadFirstFrameThenAlternatingBlocks) {
         std::vector<std::pair<uint8_t, bool>> blocks;  // first byte and toggle, per notification
         onSeen = [&] {
             blocks.push_back({block.upload.firstFrame[0], block.upload.firstFrameDone.load()});
-            blocks.back().first = blocks.size() == 1 ? block.upload.firstFrame[first - 1]
+            blocks.back().first = blocks.size() == 1                ? block.upload.firstFrame[first - 1]
                                   : block.upload.blockToggle.load() ? block.upload.blockA[132]
                                                                     : block.upload.blockB[132];
         };

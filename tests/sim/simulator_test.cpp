@@ -17,7 +17,7 @@ using Bytes = std::vector<uint8_t>;
 using namespace std::chrono_literals;
 
 class SimulatorTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(sim.start()); }
     sim::SimServer sim;
 };
@@ -52,7 +52,7 @@ TEST_F(SimulatorTest, AnswersDataReadsAndRefusesUnknownCodes) {
     const auto table = host.exchange(cmd::ReadCreditTable, {0x01});
     ASSERT_TRUE(table);
     EXPECT_EQ(frameLength(table->data(), true), 8u + 6 * 8);
-    EXPECT_EQ((*table)[6], 1);    // first record: type 1
+    EXPECT_EQ((*table)[6], 1);  // first record: type 1
     EXPECT_EQ((*table)[7], 'E');
 
     const auto video = host.exchange(cmd::ReadDiagn0, {0xA1});
@@ -73,12 +73,18 @@ TEST_F(SimulatorTest, ABillGoesThroughEscrowToStackedAfterAnAccept) {
         return r ? Bytes(r->begin() + 5, r->begin() + 11) : Bytes{};
     };
     Bytes s;
-    ASSERT_TRUE(test::eventually([&] { s = statusOf(); return s.size() == 6 && (s[0] & 0x20); }));
+    ASSERT_TRUE(test::eventually([&] {
+        s = statusOf();
+        return s.size() == 6 && (s[0] & 0x20);
+    }));
     EXPECT_EQ(s[3], 4);  // bill type in S3
     const auto ack = host.exchange(cmd::EscrowAccept);
     ASSERT_TRUE(ack);
     EXPECT_EQ((*ack)[4], cmd::Ack);
-    ASSERT_TRUE(test::eventually([&] { s = statusOf(); return s.size() == 6 && (s[0] & 0x80); }));
+    ASSERT_TRUE(test::eventually([&] {
+        s = statusOf();
+        return s.size() == 6 && (s[0] & 0x80);
+    }));
     EXPECT_EQ(s[3], 4);
     EXPECT_EQ(s[1], 0x01);
     // Stacked is reported once.
@@ -125,7 +131,10 @@ TEST_F(SimulatorTest, ACouponCarriesItsCodeWhenStacked) {
     }));
     host.exchange(cmd::EscrowAccept);
     std::optional<Bytes> r;
-    ASSERT_TRUE(test::eventually([&] { r = host.exchange(cmd::Status); return r && ((*r)[3] & 0x80); }));
+    ASSERT_TRUE(test::eventually([&] {
+        r = host.exchange(cmd::Status);
+        return r && ((*r)[3] & 0x80);
+    }));
     EXPECT_EQ(r->size(), 20u);
     EXPECT_EQ((*r)[3] & 0x1F, 16);
     EXPECT_EQ(std::string(r->begin() + 6, r->end() - 1), "1234567890123");

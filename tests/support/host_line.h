@@ -13,7 +13,7 @@ namespace halvek::test {
 
 // The host's side of a line, without a controller: place a frame, get the reply.
 class HostLine {
-public:
+  public:
     explicit HostLine(const std::string& path, bool extended = true);
     ~HostLine();
 
@@ -22,7 +22,7 @@ public:
                                                  std::chrono::milliseconds timeout = std::chrono::milliseconds(1500));
     CommBlock block;
 
-private:
+  private:
     std::vector<uint8_t> last_;
     bool got_ = false;
     SyncMailbox mailbox_;

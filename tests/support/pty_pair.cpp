@@ -29,8 +29,10 @@ void PtyPair::send(const std::vector<uint8_t>& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t r = ::write(master_, bytes.data() + done, bytes.size() - done);
-        if (r > 0) done += static_cast<size_t>(r);
-        else std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (r > 0)
+            done += static_cast<size_t>(r);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
 
@@ -38,7 +40,8 @@ std::vector<uint8_t> PtyPair::receive(size_t n, std::chrono::milliseconds timeou
     std::vector<uint8_t> out;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (out.size() < n) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
         pollfd p{master_, POLLIN, 0};
         if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;

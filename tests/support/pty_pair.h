@@ -1,8 +1,8 @@
 #pragma once
 
 #include <chrono>
-#include <functional>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,7 +11,7 @@ namespace halvek::test {
 // A pseudo-terminal whose slave the host opens like a real device while the
 // test plays the far end on the master.
 class PtyPair {
-public:
+  public:
     PtyPair();
     ~PtyPair();
     PtyPair(const PtyPair&) = delete;
@@ -28,7 +28,7 @@ public:
     void closeMaster();
     void closeSlave();
 
-private:
+  private:
     int master_ = -1;
     int slave_ = -1;
     std::string slavePath_;

@@ -10,7 +10,7 @@ namespace halvek::test {
 
 // A user interface that remembers everything the core asked of it.
 class RecordingUi : public UserInterface {
-public:
+  public:
     Answer showMessage(const Message& m) override {
         messages.push_back(m);
         return answer;

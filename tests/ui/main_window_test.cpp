@@ -1,3 +1,5 @@
+#include "main/main_window.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,7 +19,6 @@
 #include "link/poll_interval.h"
 #include "link/texts.h"
 #include "main/bill_list_view.h"
-#include "main/main_window.h"
 #include "main/poll_interval_window.h"
 #include "protocol/catalogue.h"
 #include "sim_server.h"
@@ -140,17 +141,17 @@ TEST(MainWindow, PaintsTheCommandStatusPanes) {
     EXPECT_EQ(pixel(img, 615, 371), black);  // and the opposite one
     EXPECT_EQ(pixel(img, 28, 300), teal);    // the command pane's left side
     EXPECT_EQ(pixel(img, 243, 300), teal);
-    EXPECT_EQ(pixel(img, 150, 222), teal);   // its top
-    EXPECT_EQ(pixel(img, 240, 230), light);  // row 0
-    EXPECT_EQ(pixel(img, 240, 247), dark);   // row 1
-    EXPECT_EQ(pixel(img, 240, 264), light);  // row 2
-    EXPECT_EQ(pixel(img, 240, 281), black);  // row 3: empty
-    EXPECT_EQ(pixel(img, 470, 230), light);  // the first event
+    EXPECT_EQ(pixel(img, 150, 222), teal);               // its top
+    EXPECT_EQ(pixel(img, 240, 230), light);              // row 0
+    EXPECT_EQ(pixel(img, 240, 247), dark);               // row 1
+    EXPECT_EQ(pixel(img, 240, 264), light);              // row 2
+    EXPECT_EQ(pixel(img, 240, 281), black);              // row 3: empty
+    EXPECT_EQ(pixel(img, 470, 230), light);              // the first event
     EXPECT_EQ(pixel(img, 600, 250), QColor(0, 255, 0));  // "idle" highlighted
     EXPECT_EQ(pixel(img, 600, 230), light);              // "power-up" is not
     EXPECT_EQ(pixel(img, 486, 300), teal);
 
-    s.status.received = {0x00, 0x00, 0x80, 0x00, 0x00, 0x00};  // inhibited
+    s.status.received = {0x00, 0x00, 0x80, 0x00, 0x00, 0x00};          // inhibited
     for (int i = 0; i < 7; ++i) s.history.recordCommand("poll more");  // ten lines: the shades move
     rig.window->repaintDrawingArea(false);
     img = rig.window->centralWidget()->grab().toImage();
@@ -207,8 +208,11 @@ TEST(PollIntervalWindow, AcceptsTheRangeAndRefusesTheRest) {
         const char* typed;
         const char* complaint;
     };
-    const Case cases[] = {{"100", nullptr}, {"3000", nullptr}, {"99", "Please enter an integer between 100 and 3000."},
-                          {"3001", "Please enter an integer between 100 and 3000."}, {"", "Please enter an integer."}};
+    const Case cases[] = {{"100", nullptr},
+                          {"3000", nullptr},
+                          {"99", "Please enter an integer between 100 and 3000."},
+                          {"3001", "Please enter an integer between 100 and 3000."},
+                          {"", "Please enter an integer."}};
     for (const Case& c : cases) {
         std::vector<Message> said;
         PollIntervalWindow w(nullptr, [&](const Message& m) { said.push_back(m); });

@@ -6,7 +6,7 @@ namespace halvek::ui {
 
 class AboutBox : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit AboutBox(QWidget* parent);
 };
 

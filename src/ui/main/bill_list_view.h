@@ -9,7 +9,7 @@ namespace halvek::ui {
 // The bill types with their enable state: 64 rows, a check image per row.
 class BillListView : public QTreeWidget {
     Q_OBJECT
-public:
+  public:
     explicit BillListView(QWidget* parent);
     // Fills the rows a bill table reply gave (1-64 long layout, 1-16 short); others stay.
     void fill(const BillStore& bills, bool extended);

@@ -11,7 +11,7 @@ namespace halvek::ui {
 // The buttons below the drawing area while the Command-Status page is shown.
 class CommandStatusStrip : public QWidget {
     Q_OBJECT
-public:
+  public:
     CommandStatusStrip(QWidget* parent, LinkController& controller);
 };
 

@@ -9,15 +9,15 @@ namespace halvek::ui {
 // draw. Painters work in the main window's client coordinates.
 class DrawingArea : public QWidget {
     Q_OBJECT
-public:
+  public:
     using Painter = std::function<void(QPainter&)>;
     explicit DrawingArea(QWidget* parent);
     void setPainter(Painter painter) { painter_ = std::move(painter); }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     Painter painter_;
 };
 

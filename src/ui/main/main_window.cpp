@@ -23,7 +23,7 @@
 namespace halvek::ui {
 namespace {
 
-const char* const kLowerTabs[] = {"Command - Status", "Statistics", "Sensors", "Main Optics",
+const char* const kLowerTabs[] = {"Command - Status", "Statistics", "Sensors",   "Main Optics",
                                   "Video Test",       "View Data",  "QUICK TEST"};
 const char* const kUpperTabs[] = {"Setup", "Rev-Id", "Escrow", "Counters", "CRC", "Factory", "RTC", "VLA"};
 
@@ -53,7 +53,11 @@ MainWindow::MainWindow(const WindowOptions& options, QWidget* parent)
     : QMainWindow(parent),
       // The reader thread's notifications are handled on this thread; the reader
       // waits meanwhile, and gives up at once when the window closes.
-      host_(*this, [this] { QMetaObject::invokeMethod(this, [this] { host_.mailbox.serveOne(); }, Qt::QueuedConnection); }),
+      host_(*this,
+            [this] {
+                QMetaObject::invokeMethod(
+                    this, [this] { host_.mailbox.serveOne(); }, Qt::QueuedConnection);
+            }),
       settings_(options.settingsPath) {
     setWindowIcon(programIcon());
     QMainWindow::setWindowTitle(q(controller().titleText()));
@@ -68,7 +72,8 @@ MainWindow::MainWindow(const WindowOptions& options, QWidget* parent)
         settingsComplained_ = true;
         const std::string why = settings_.lastError();
         QTimer::singleShot(0, this, [this, why] {
-            showMessage({text::kWarning, "The COM port choice is not kept between runs.", Buttons::Ok, Icon::Warning, why});
+            showMessage(
+                {text::kWarning, "The COM port choice is not kept between runs.", Buttons::Ok, Icon::Warning, why});
         });
     }
     if (options.simulate) {
@@ -79,7 +84,9 @@ MainWindow::MainWindow(const WindowOptions& options, QWidget* parent)
             host_.ports.set(index + 1, simulator_->devicePath());
         } else {
             simulator_.reset();
-            QTimer::singleShot(0, this, [this, error] { showMessage({text::kInfo, "No simulated validator", Buttons::Ok, Icon::None, error}); });
+            QTimer::singleShot(0, this, [this, error] {
+                showMessage({text::kInfo, "No simulated validator", Buttons::Ok, Icon::None, error});
+            });
         }
     }
     // Each COM entry tells the device it stands for.
@@ -141,8 +148,10 @@ void MainWindow::buildControls() {
 
     upperTabs_ = makeTabs(client, dluRect(165, 2, 251, 13), kUpperTabs, 8);
     lowerTabs_ = makeTabs(client, dluRect(4, 96, 412, 13), kLowerTabs, 7);
-    connect(upperTabs_, &QTabBar::currentChanged, this, [this](int i) { controller().selectPage(TabRow::Upper, i, false); });
-    connect(lowerTabs_, &QTabBar::currentChanged, this, [this](int i) { controller().selectPage(TabRow::Lower, i, false); });
+    connect(upperTabs_, &QTabBar::currentChanged, this,
+            [this](int i) { controller().selectPage(TabRow::Upper, i, false); });
+    connect(lowerTabs_, &QTabBar::currentChanged, this,
+            [this](int i) { controller().selectPage(TabRow::Lower, i, false); });
 
     modeGroup_ = new QGroupBox("Controller mode: ", client);
     modeGroup_->setGeometry(dluRect(4, 109, 412, 124));
@@ -216,7 +225,8 @@ void MainWindow::onBillClicked(int row) {
 void MainWindow::paintDrawingArea(QPainter& p) {
     const std::string caption = text::modeCaption(controller().interruptMode(), controller().pollInterval());
     if (modeGroup_->title() != q(caption)) modeGroup_->setTitle(q(caption));
-    if (controller().lowerPage() == page::CommandStatus) paintCommandStatus(p, host_.stores, controller().currentState());
+    if (controller().lowerPage() == page::CommandStatus)
+        paintCommandStatus(p, host_.stores, controller().currentState());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -230,16 +240,26 @@ Answer MainWindow::showMessage(const Message& m) {
     QMessageBox box(m.icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon, q(m.title), q(m.text),
                     QMessageBox::NoButton, this);
     switch (m.buttons) {
-        case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-        case Buttons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-        case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+        case Buttons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+        case Buttons::OkCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            break;
+        case Buttons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            break;
     }
     if (!m.detail.empty()) box.setInformativeText(q(m.detail));
     switch (box.exec()) {
-        case QMessageBox::Cancel: return Answer::Cancel;
-        case QMessageBox::Yes: return Answer::Yes;
-        case QMessageBox::No: return Answer::No;
-        default: return Answer::Ok;
+        case QMessageBox::Cancel:
+            return Answer::Cancel;
+        case QMessageBox::Yes:
+            return Answer::Yes;
+        case QMessageBox::No:
+            return Answer::No;
+        default:
+            return Answer::Ok;
     }
 }
 

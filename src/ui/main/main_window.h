@@ -35,7 +35,7 @@ struct WindowOptions {
 // controller and owns the poll timer.
 class MainWindow : public QMainWindow, public UserInterface {
     Q_OBJECT
-public:
+  public:
     explicit MainWindow(const WindowOptions& options, QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -68,15 +68,15 @@ public:
     QWidget* lowerPageWidget() const { return lowerPage_; }
     sim::SimServer* simulator() const { return simulator_.get(); }
 
-public Q_SLOTS:
+  public Q_SLOTS:
     void pressConnect();
     void openPollInterval();
     void openAbout();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void buildMenu();
     void buildControls();
     void paintDrawingArea(QPainter& p);

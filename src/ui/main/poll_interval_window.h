@@ -15,15 +15,15 @@ namespace halvek::ui {
 // Refusals go through the given message function; the window stays open.
 class PollIntervalWindow : public QDialog {
     Q_OBJECT
-public:
+  public:
     PollIntervalWindow(QWidget* parent, std::function<void(const Message&)> say);
     int value() const { return value_; }
     QLineEdit* field() const { return field_; }
 
-public Q_SLOTS:
+  public Q_SLOTS:
     void confirm();
 
-private:
+  private:
     std::function<void(const Message&)> say_;
     QLineEdit* field_;
     int value_ = 0;
