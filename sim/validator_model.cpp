@@ -608,42 +608,35 @@ std::string ValidatorModel::execute(const std::string& line, int64_t now) {
         enter(Phase::Accepting, now, kAcceptMs);
         return "";
     }
-    if (word == "jam") {
-        billJam_ = true;
-        countEvent(15);
-        return "";
-    }
-    if (word == "stacker-jam") {
-        stackerJam_ = true;
-        return "";
-    }
-    if (word == "clear-jam") {
-        billJam_ = stackerJam_ = false;
-        return "";
-    }
-    if (word == "detach") {
-        detached_ = true;
-        return "";
-    }
-    if (word == "attach") {
-        detached_ = false;
-        return "";
-    }
-    if (word == "full") {
-        full_ = true;
-        return "";
-    }
-    if (word == "not-full") {
-        full_ = false;
-        return "";
-    }
-    if (word == "power-cycle") {
-        powerCycle(now, false);
-        return "";
-    }
-    if (word == "power-up-with-bill") {
-        powerCycle(now, true);
-        return "";
+    // Commands without arguments that only change the unit's state.
+    using Action = void (*)(ValidatorModel&, int64_t);
+    static const std::pair<const char*, Action> kSwitches[] = {
+        {"jam",
+         [](ValidatorModel& m, int64_t) {
+             m.billJam_ = true;
+             m.countEvent(15);
+         }},
+        {"stacker-jam", [](ValidatorModel& m, int64_t) { m.stackerJam_ = true; }},
+        {"clear-jam", [](ValidatorModel& m, int64_t) { m.billJam_ = m.stackerJam_ = false; }},
+        {"detach", [](ValidatorModel& m, int64_t) { m.detached_ = true; }},
+        {"attach", [](ValidatorModel& m, int64_t) { m.detached_ = false; }},
+        {"full", [](ValidatorModel& m, int64_t) { m.full_ = true; }},
+        {"not-full", [](ValidatorModel& m, int64_t) { m.full_ = false; }},
+        {"power-cycle", [](ValidatorModel& m, int64_t t) { m.powerCycle(t, false); }},
+        {"power-up-with-bill", [](ValidatorModel& m, int64_t t) { m.powerCycle(t, true); }},
+        {"truncate-next", [](ValidatorModel& m, int64_t) { m.truncateNext_ = true; }},
+        {"corrupt-next", [](ValidatorModel& m, int64_t) { m.corruptNext_ = true; }},
+        {"speak",
+         [](ValidatorModel& m, int64_t) {
+             m.silent_ = false;
+             m.silentUntil_ = -1;
+         }},
+    };
+    for (const auto& [name, action] : kSwitches) {
+        if (word == name) {
+            action(*this, now);
+            return "";
+        }
     }
     if (word == "comm-timeout") {
         std::string on;
@@ -657,24 +650,11 @@ std::string ValidatorModel::execute(const std::string& line, int64_t now) {
         say("going silent");
         return "";
     }
-    if (word == "speak") {
-        silent_ = false;
-        silentUntil_ = -1;
-        return "";
-    }
     if (word == "garbage") {
         if (!number(10, v) || v < 1 || v > 4096) return "garbage N (1 to 4096)";
         Bytes junk(static_cast<size_t>(v));
         for (size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<uint8_t>(0xA5 ^ (i * 37));
         outbox_.push_back(std::move(junk));
-        return "";
-    }
-    if (word == "truncate-next") {
-        truncateNext_ = true;
-        return "";
-    }
-    if (word == "corrupt-next") {
-        corruptNext_ = true;
         return "";
     }
     if (word == "unsupported" || word == "ignore" || word == "answer") {

@@ -176,6 +176,42 @@ void LinkController::checkLostPort() {
     }
 }
 
+struct LinkController::TimedRead {
+    enum When { Always, InInterruptMode, WithDiagnostics };
+    int at;
+    uint8_t code;  // 0: the bill table read of the link's mode
+    When when;
+};
+
+// The bill table comes from the credit table (extended) or the unit options (standard).
+const LinkController::TimedRead LinkController::kStartupReadTable[] = {
+    {10, cmd::ReadBillEnable, TimedRead::Always},
+    {9, cmd::ReadSecLevel, TimedRead::Always},
+    {8, 0, TimedRead::Always},
+    {7, cmd::ReadProgRev, TimedRead::Always},
+    {6, cmd::ReadSetup, TimedRead::Always},
+    {4, cmd::SetMode, TimedRead::InInterruptMode},
+    {3, cmd::ReadDiagn0, TimedRead::WithDiagnostics},
+};
+const LinkController::TimedRead LinkController::kReportReadTable[] = {
+    {10, cmd::ReadStats, TimedRead::Always},
+    {8, cmd::ReadDiagn1, TimedRead::Always},
+    {5, cmd::ReadDiagn0, TimedRead::WithDiagnostics},
+};
+
+void LinkController::requestTimedReads(std::span<const TimedRead> table, int countdown) {
+    for (const TimedRead& t : table) {
+        if (t.at != countdown) continue;
+        if (t.when == TimedRead::InInterruptMode && !interruptMode()) continue;
+        if (t.when == TimedRead::WithDiagnostics && !diagnosticsAvailable_) continue;
+        const uint8_t code = t.code != 0 ? t.code : extendedMode() ? cmd::ReadCreditTable : cmd::ReadUnitOpt;
+        if (code == cmd::ReadDiagn0)
+            requestDiagnostics(0xA0);  // the sensor data
+        else
+            request(code);
+    }
+}
+
 void LinkController::updateLinkState() {
     if (missedPollCount_ <= kLostAfterMissedPolls)
         linkFlags_ |= linkflag::Connected;
@@ -190,48 +226,11 @@ void LinkController::updateLinkState() {
 
 void LinkController::onTick() {
     checkLostPort();
-    // 1. Start-up reads after each (re)connection.
-    switch (startupCountdown_) {
-        case 10:
-            request(cmd::ReadBillEnable);
-            break;
-        case 9:
-            request(cmd::ReadSecLevel);
-            break;
-        case 8:
-            request(extendedMode() ? cmd::ReadCreditTable : cmd::ReadUnitOpt);
-            break;
-        case 7:
-            request(cmd::ReadProgRev);
-            break;
-        case 6:
-            request(cmd::ReadSetup);
-            break;
-        case 4:
-            if (interruptMode()) request(cmd::SetMode);
-            break;
-        case 3:
-            if (diagnosticsAvailable_) requestDiagnostics(0xA0);
-            break;
-        default:
-            break;
-    }
-    // 2. Statistics refresh after a bill while the Statistics page is shown.
+    // 1. Start-up reads after each (re)connection; 2. the statistics refresh after a
+    // bill while the Statistics page is shown; 3. the reads for the diagnostics report.
+    requestTimedReads(kStartupReadTable, startupCountdown_);
     if (statsRefreshCountdown_ == 1) request(cmd::ReadStats);
-    // 3. Reads for the diagnostics report.
-    switch (reportCountdown_) {
-        case 10:
-            request(cmd::ReadStats);
-            break;
-        case 8:
-            request(cmd::ReadDiagn1);
-            break;
-        case 5:
-            if (diagnosticsAvailable_) requestDiagnostics(0xA0);
-            break;
-        default:
-            break;
-    }
+    requestTimedReads(kReportReadTable, reportCountdown_);
     // 4. One frame at most: the lowest requested code, else a poll.
     bool waiting = false, sent = false;
     for (int code = 1; code < 256 && !waiting && !sent; ++code) {

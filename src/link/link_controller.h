@@ -113,6 +113,11 @@ class LinkController {
     void buildStatusRequest();
     bool hasBuilder(uint8_t code) const;
     void updateLinkState();
+    // A read that a countdown asks for when it stands at a given value.
+    struct TimedRead;
+    void requestTimedReads(std::span<const TimedRead> table, int countdown);
+    static const TimedRead kStartupReadTable[];
+    static const TimedRead kReportReadTable[];
     void checkLostPort();
 
     // Receiving.
