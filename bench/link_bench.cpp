@@ -7,7 +7,7 @@
 
 #include "link/controller_host.h"
 #include "protocol/frame.h"
-#include "sim_server.h"
+#include "sim/sim_server.h"
 
 namespace halvek {
 namespace {
@@ -19,20 +19,7 @@ void BM_EncodeFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_EncodeFrame);
 
-class QuietUi : public UserInterface {
-  public:
-    Answer showMessage(const Message&) override { return Answer::Ok; }
-    void showPage(TabRow, int, bool) override {}
-    void repaintDrawingArea(bool) override {}
-    void setWindowTitle(const std::string&) override {}
-    void setModeCaption(const std::string&) override {}
-    void setConnectionControlsEnabled(bool) override {}
-    void refreshView(View) override {}
-    void printCouponTicket(const std::string&) override {}
-    void stopAcceptAll() override {}
-    void startPollTimer(int) override {}
-    void stopPollTimer() override {}
-};
+using QuietUi = NullUserInterface;
 
 void BM_DecodeStatus(benchmark::State& state) {
     QuietUi ui;

@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "protocol/frame.h"
+#include "serial/comm_block.h"
 #include "serial/line_settings.h"
 
 namespace halvek::sim {

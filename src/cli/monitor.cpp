@@ -1,4 +1,4 @@
-#include "monitor.h"
+#include "cli/monitor.h"
 
 #include <chrono>
 #include <csignal>
@@ -7,7 +7,7 @@
 
 #include "link/controller_host.h"
 #include "link/texts.h"
-#include "sim_server.h"
+#include "sim/sim_server.h"
 
 namespace halvek::cli {
 namespace {
@@ -75,8 +75,6 @@ class MonitorUi : public UserInterface {
     void setModeCaption(const std::string&) override {}
     void setConnectionControlsEnabled(bool) override {}
     void refreshView(View) override {}
-    void printCouponTicket(const std::string&) override {}
-    void stopAcceptAll() override {}
 
   private:
     template <class Lines>

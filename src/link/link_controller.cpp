@@ -1,10 +1,14 @@
 #include "link/link_controller.h"
 
+#include <algorithm>
 #include <thread>
 
+#include "link/command_table.h"
+#include "link/place_command.h"
 #include "link/texts.h"
 #include "protocol/catalogue.h"
 #include "protocol/frame.h"
+#include "protocol/status_bits.h"
 
 namespace halvek {
 
@@ -28,7 +32,7 @@ bool LinkController::setComPortIndex(int index) {
 }
 
 bool LinkController::connect() {
-    if (downloadWindowOpen_) return false;
+    if (lineLent_) return false;
     if (!(linkFlags_ & linkflag::PortOpen)) {
         const std::string path = portPath();
         if (!block_.port.open(path, Parity::Even, 9600)) {
@@ -49,10 +53,7 @@ bool LinkController::connect() {
 }
 
 void LinkController::shutdown() {
-    if (linkOpen_) {
-        linkOpen_ = false;
-        block_.port.close();
-    }
+    linkOpen_ = false;
     stopTimer();
     block_.port.close();
     linkFlags_ &= ~linkflag::PortOpen;
@@ -60,20 +61,18 @@ void LinkController::shutdown() {
 
 void LinkController::startTimer() {
     ui_.startPollTimer(pollInterval_);
-    timerRunning_ = true;
     linkFlags_ |= linkflag::TimerRunning;
 }
 
 void LinkController::stopTimer() {
-    if (!timerRunning_) return;
+    if (!timerRunning()) return;
     ui_.stopPollTimer();
-    timerRunning_ = false;
     linkFlags_ &= ~linkflag::TimerRunning;
 }
 
 void LinkController::setPollInterval(int ms) {
     pollInterval_ = ms;
-    if (timerRunning_) {
+    if (timerRunning()) {
         ui_.stopPollTimer();
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         ui_.startPollTimer(pollInterval_);
@@ -95,7 +94,7 @@ void LinkController::requestSensorData() {
         ui_.showMessage({text::kInfo, text::kSensorsNotAvailable});
         return;
     }
-    requestDiagnostics(0xA0);
+    requestDiagnostics(kSensorSelector);
 }
 
 void LinkController::requestDiagnostics(uint8_t selector) {
@@ -106,7 +105,7 @@ void LinkController::requestDiagnostics(uint8_t selector) {
 void LinkController::requestStats() { request(cmd::ReadStats); }
 
 bool LinkController::enableAllBills(bool enable) {
-    if (!timerRunning_) {
+    if (!timerRunning()) {
         ui_.showMessage({text::kInfo, text::kNoConnectionLower});
         return false;
     }
@@ -118,7 +117,7 @@ bool LinkController::enableAllBills(bool enable) {
 }
 
 bool LinkController::toggleBill(int row) {
-    if (!timerRunning_) {
+    if (!timerRunning()) {
         ui_.showMessage({text::kInfo, text::kNoConnectionLower});
         return false;
     }
@@ -144,15 +143,36 @@ void LinkController::selectPage(TabRow row, int index, bool moveTab) {
     if (row == TabRow::Lower) ui_.repaintDrawingArea(true);
 }
 
+void LinkController::refresh(Views views) {
+    for (uint8_t v = 0; v <= static_cast<uint8_t>(View::CassetteControls); ++v) {
+        const View view = static_cast<View>(v);
+        if (!views.has(view)) continue;
+        const int lower = lowerPageOf(view);
+        if (lower < 0)
+            ui_.refreshView(view);
+        else if (lower == lowerPage_)
+            ui_.repaintDrawingArea(false);
+    }
+}
+
+void LinkController::addStatusListener(StatusListener* listener) {
+    if (std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end()) listeners_.push_back(listener);
+}
+
+void LinkController::removeStatusListener(StatusListener* listener) {
+    listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
+}
+
 int LinkController::currentState() const {
+    using namespace status;
     const auto& s = stores_.status.received;
-    if (s[1] & 0x40) return 1;
-    if (s[1] & 0x01) return 2;
-    if (s[1] & 0x02) return 3;
-    if (s[0] & 0x20) return 4;
-    if (s[1] & 0x08) return 5;
-    if (s[1] & 0x14) return 6;
-    if (s[2] & 0x80) return 7;
+    if (s[1] & kPowerUp) return 1;
+    if (s[1] & kIdle) return 2;
+    if (s[1] & kAccepting) return 3;
+    if (s[0] & kEscrow) return 4;
+    if (s[1] & kStacking) return 5;
+    if (s[1] & (kReturning | kRejected)) return 6;
+    if (s[2] & kInhibited) return 7;
     return 0;
 }
 
@@ -206,7 +226,7 @@ void LinkController::requestTimedReads(std::span<const TimedRead> table, int cou
         if (t.when == TimedRead::WithDiagnostics && !diagnosticsAvailable_) continue;
         const uint8_t code = t.code != 0 ? t.code : extendedMode() ? cmd::ReadCreditTable : cmd::ReadUnitOpt;
         if (code == cmd::ReadDiagn0)
-            requestDiagnostics(0xA0);  // the sensor data
+            requestDiagnostics(kSensorSelector);
         else
             request(code);
     }
@@ -226,27 +246,37 @@ void LinkController::updateLinkState() {
 
 void LinkController::onTick() {
     checkLostPort();
-    // 1. Start-up reads after each (re)connection; 2. the statistics refresh after a
-    // bill while the Statistics page is shown; 3. the reads for the diagnostics report.
     requestTimedReads(kStartupReadTable, startupCountdown_);
+    // The statistics refresh after a bill while the Statistics page is shown.
     if (statsRefreshCountdown_ == 1) request(cmd::ReadStats);
     requestTimedReads(kReportReadTable, reportCountdown_);
-    // 4. One frame at most: the lowest requested code, else a poll.
+    scanRequests();
+    if (reportCountdown_ > 0) --reportCountdown_;
+    if (statsRefreshCountdown_ > 0) --statsRefreshCountdown_;
+    if (startupCountdown_ > 0) --startupCountdown_;
+}
+
+// One frame at most: the lowest requested code, else a poll. A command that
+// awaits its reply holds back everything above it, the poll included.
+void LinkController::scanRequests() {
     bool waiting = false, sent = false;
     for (int code = 1; code < 256 && !waiting && !sent; ++code) {
         const auto c = static_cast<uint8_t>(code);
         switch (requests_[c]) {
             case RequestState::Idle:
                 break;
-            case RequestState::Requested:
+            case RequestState::Requested: {
+                const CommandRow* row = findCommandRow(c);
+                const CommandInfo* info = findCommand(c);
                 // A mark no builder can turn into a frame would stop the scan for good.
-                if (!hasBuilder(c)) {
+                if (row == nullptr || row->build == nullptr || info == nullptr) {
                     requests_[c] = RequestState::Idle;
                     break;
                 }
-                build(c);
+                row->build(*this, *info);
                 sent = true;
                 break;
+            }
             case RequestState::AwaitingReply:
                 waiting = true;
                 // A reply that never comes must not silence the link: give the command up
@@ -266,13 +296,43 @@ void LinkController::onTick() {
         ++missedPollCount_;  // also when the transmit buffer was busy
         updateLinkState();
     }
-    // 5.
-    if (reportCountdown_ > 0) --reportCountdown_;
-    if (statsRefreshCountdown_ > 0) --statsRefreshCountdown_;
-    if (startupCountdown_ > 0) --startupCountdown_;
 }
 
-void LinkController::buildStatusRequest() { buildFrame(block_, cmd::Status); }
+void LinkController::buildStatusRequest() { placeCommand(block_, cmd::Status); }
+
+void LinkController::afterBuild(uint8_t code) {
+    lastSentCode_ = code;
+    if (lowerPage_ == page::CommandStatus) {
+        stores_.panes.commandDirty = true;
+        ui_.repaintDrawingArea(false);
+    }
+}
+
+bool LinkController::sendSimpleCommand(uint8_t code, bool expectsData) {
+    const CommandInfo* info = findCommand(code);
+    // The name is recorded even when another frame is still waiting.
+    stores_.history.recordCommand(info ? info->name : "");
+    if (!placeCommand(block_, code)) return false;
+    requests_[code] = expectsData ? RequestState::AwaitingReply : RequestState::Idle;
+    afterBuild(code);
+    return true;
+}
+
+bool LinkController::sendCommand(uint8_t code, std::span<const uint8_t> data, bool awaits, const std::string& name) {
+    if (!placeCommand(block_, code, data)) return false;
+    requests_[code] = awaits ? RequestState::AwaitingReply : RequestState::Idle;
+    stores_.history.recordCommand(name);
+    afterBuild(code);
+    return true;
+}
+
+bool LinkController::sendRawFrame(uint8_t code, std::span<const uint8_t> frame, bool awaits, const std::string& name) {
+    if (!block_.placeFrame(frame.data(), frame.size())) return false;
+    requests_[code] = awaits ? RequestState::AwaitingReply : RequestState::Idle;
+    stores_.history.recordCommand(name);
+    afterBuild(code);
+    return true;
+}
 
 void LinkController::onNotification(Notification n) {
     if (n == Notification::ReplyReady) {
@@ -285,32 +345,45 @@ void LinkController::onNotification(Notification n) {
 void LinkController::onReplyReady() {
     missedPollCount_ = 0;  // any complete frame counts as an answer
     const Reply r(block_.receiveBuffer.data(), block_.receiveBuffer.size(), extendedMode());
-    if (r.byte(0) == kStx) {
-        const uint8_t code = r.code();
-        switch (code) {
-            case cmd::Status:
-                decodeStatus(r);
-                break;
-            case cmd::PollNow:
-                buildStatusRequest();
-                break;
-            case cmd::Unsupported:
-                // The refusal answers the last command sent: it will bring no data.
-                if (requests_[lastSentCode_] == RequestState::AwaitingReply)
-                    requests_[lastSentCode_] = RequestState::Idle;
-                upperPage_ = page::Setup;
-                ui_.showPage(TabRow::Upper, page::Setup, false);
-                ui_.showMessage({text::kInfo, text::kNotSupported});
-                break;
-            default:
-                if (code == cmd::Ack || code == cmd::ReadStackerSensor || code == cmd::ReadCrc16 ||
-                    code == cmd::ReadCrc32 || (code >= 0xC0 && code <= 0xC4) || (code >= 0xD0 && code <= 0xD5) ||
-                    (code >= 0xD7 && code <= 0xEB) || code == cmd::ReadRecogAlgo || code == cmd::ReadCassetteId)
-                    handleReply(code, r);
-                break;
-        }
-    }
+    if (r.byte(0) == kStx) dispatch(r);
     if (lowerPage_ == page::ViewData) ui_.repaintDrawingArea(false);
+}
+
+void LinkController::dispatch(const Reply& r) {
+    const uint8_t code = r.code();
+    switch (code) {
+        case cmd::Status:
+            decodeStatus(r);
+            return;
+        case cmd::PollNow:
+            buildStatusRequest();
+            return;
+        case cmd::Ack:
+            if (lowerPage_ == page::CommandStatus) {
+                stores_.panes.commandDirty = stores_.panes.statusDirty = true;
+                ui_.repaintDrawingArea(false);
+            } else if (lowerPage_ == page::ViewData) {
+                ui_.repaintDrawingArea(false);
+            }
+            return;
+        case cmd::Unsupported:
+            // The refusal answers the last command sent: it will bring no data.
+            if (requests_[lastSentCode_] == RequestState::AwaitingReply) requests_[lastSentCode_] = RequestState::Idle;
+            upperPage_ = page::Setup;
+            ui_.showPage(TabRow::Upper, page::Setup, false);
+            ui_.showMessage({text::kInfo, text::kNotSupported});
+            return;
+        default:
+            break;
+    }
+    const CommandRow* row = findCommandRow(code);
+    const CommandInfo* info = findCommand(code);
+    if (row == nullptr) return;
+    // Replies of commands that carry nothing back are not looked at.
+    if (row->store == nullptr && !(info && info->awaitsReply)) return;
+    requests_[code] = RequestState::Idle;
+    if (row->store) row->store(*this, r);
+    refresh(row->refresh);
 }
 
 }  // namespace halvek

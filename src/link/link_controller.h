@@ -5,10 +5,12 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <vector>
 
-#include "link/reply.h"
+#include "link/status_listener.h"
 #include "link/stores.h"
 #include "link/user_interface.h"
+#include "protocol/reply.h"
 #include "serial/comm_block.h"
 #include "serial/notification.h"
 #include "serial/port_map.h"
@@ -20,6 +22,9 @@ enum class RequestState : uint8_t { Idle = 0, Requested = 1, AwaitingReply = 2 }
 namespace linkflag {
 constexpr uint8_t PortOpen = 0x01, Connected = 0x02, TimerRunning = 0x04, ReaderStarted = 0x08;
 }
+
+// The one data byte of "read diagn.(0)": which data the validator sends.
+constexpr uint8_t kSensorSelector = 0xA0, kVideoSelector = 0xA1;
 
 // The host controller: on every tick it sends the one command a page asked
 // for, or polls the validator; it tells whether the validator answers, runs
@@ -43,15 +48,20 @@ class LinkController {
 
     void onTick();
     void onNotification(Notification n);
-    // Forwarded notifications of the firmware tools (set while their windows exist).
+    // Download and upload notifications go to the firmware session that has the line.
     void setTransferHandler(std::function<void(Notification)> handler) { transferHandler_ = std::move(handler); }
 
     // Asking for commands.
     void request(uint8_t code);
     void requestSensorData();
     void requestStats();
-    bool sendSimpleCommand(uint8_t code, bool expectsData);
     RequestState requestState(uint8_t code) const { return requests_[code]; }
+
+    // Placing frames (the command builders and the accessory windows).
+    bool sendSimpleCommand(uint8_t code, bool expectsData);
+    bool sendCommand(uint8_t code, std::span<const uint8_t> data, bool awaits, const std::string& name);
+    // A frame fixed byte for byte, whatever the link's mode.
+    bool sendRawFrame(uint8_t code, std::span<const uint8_t> frame, bool awaits, const std::string& name);
 
     // The bill list and the Command-Status strip: refused with "No connection"
     // while not polling. enableAllBills touches only the types that have a value.
@@ -63,8 +73,14 @@ class LinkController {
     int pollInterval() const { return pollInterval_; }
     void startTimer();
     void stopTimer();
-    bool timerRunning() const { return timerRunning_; }
+    bool timerRunning() const { return linkFlags_ & linkflag::TimerRunning; }
     void closeValidatorPort();
+
+    // The firmware download takes the validator line over: CONNECT is refused
+    // until it gives it back.
+    void lendLine() { lineLent_ = true; }
+    void returnLine() { lineLent_ = false; }
+    bool lineLent() const { return lineLent_; }
 
     // Modes.
     bool extendedMode() const { return block_.extendedMode.load(); }
@@ -82,6 +98,8 @@ class LinkController {
     void selectPage(TabRow row, int index, bool moveTab = true);
     int lowerPage() const { return lowerPage_; }
     int upperPage() const { return upperPage_; }
+    // Shows fresh data in the views of the set that are open.
+    void refresh(Views views);
 
     // The validator state number 0-7 of the current status bytes.
     int currentState() const;
@@ -92,26 +110,31 @@ class LinkController {
     void restartStartupReads() { startupCountdown_ = kStartupReads; }
     void setStartupCountdown(int ticks) { startupCountdown_ = ticks; }
     void setReportCountdown(int ticks) { reportCountdown_ = ticks; }
+    int reportCountdown() const { return reportCountdown_; }
     uint8_t diagnosticsSelector() const { return diagnosticsSelector_; }
     void setDiagnosticsSelector(uint8_t s) { diagnosticsSelector_ = s; }
+    uint8_t sentDiagnosticsSelector() const { return sentDiagnosticsSelector_; }
+    void noteDiagnosticsSent(uint8_t selector) { sentDiagnosticsSelector_ = selector; }
     bool diagnosticsAvailable() const { return diagnosticsAvailable_; }
+    void setDiagnosticsAvailable(bool on) { diagnosticsAvailable_ = on; }
 
-    // State other windows hold that the decoder looks at.
-    void setPrinterOpen(bool open) { printerOpen_ = open; }
-    bool printerOpen() const { return printerOpen_; }
-    void setAcceptAllActive(bool on) { acceptAllActive_ = on; }
-    void setDownloadWindowOpen(bool open) { downloadWindowOpen_ = open; }
+    // A VLA run the VLA page started; the status decoding sees it end.
+    void setVlaRunning(bool on) { vlaRunning_ = on; }
+    bool vlaRunning() const { return vlaRunning_; }
+
+    // Sessions that act on the status decoding.
+    void addStatusListener(StatusListener* listener);
+    void removeStatusListener(StatusListener* listener);
 
     Stores& stores() { return stores_; }
+    const Stores& stores() const { return stores_; }
     CommBlock& block() { return block_; }
+    UserInterface& ui() { return ui_; }
 
   private:
     // Sending.
-    bool build(uint8_t code);
-    bool buildWithData(uint8_t code, std::span<const uint8_t> data, bool awaits, const std::string& name);
     void afterBuild(uint8_t code);
     void buildStatusRequest();
-    bool hasBuilder(uint8_t code) const;
     void updateLinkState();
     // A read that a countdown asks for when it stands at a given value.
     struct TimedRead;
@@ -119,10 +142,11 @@ class LinkController {
     static const TimedRead kStartupReadTable[];
     static const TimedRead kReportReadTable[];
     void checkLostPort();
+    void scanRequests();
 
     // Receiving.
     void onReplyReady();
-    void handleReply(uint8_t code, const Reply& r);
+    void dispatch(const Reply& r);
     void decodeStatus(const Reply& r);
     void addEvent(const std::string& text) { stores_.events.add(text); }
     void requestDiagnostics(uint8_t selector);
@@ -133,30 +157,32 @@ class LinkController {
     UserInterface& ui_;
     const PortMap& ports_;
     std::function<void(Notification)> transferHandler_;
+    std::vector<StatusListener*> listeners_;
 
     std::array<RequestState, 256> requests_{};
     uint8_t linkFlags_ = 0;
     uint8_t lastShownFlags_ = 0;
     int missedPollCount_ = 0;
     int pollInterval_ = 350;
-    bool timerRunning_ = false;
     bool linkOpen_ = false;
+    bool lineLent_ = false;
     int startupCountdown_ = kStartupReads;
     int reportCountdown_ = 0;
     int statsRefreshCountdown_ = 0;
-    uint8_t diagnosticsSelector_ = 0xA0;
-    uint8_t sentDiagnosticsSelector_ = 0xA0;
+    uint8_t diagnosticsSelector_ = kSensorSelector;
+    uint8_t sentDiagnosticsSelector_ = kSensorSelector;
     bool diagnosticsAvailable_ = true;
+    bool vlaRunning_ = false;
     int lowerPage_ = 0;
     int upperPage_ = 0;
     int comPortIndex_ = 0;
     std::string titleText_;
     int awaitTicks_ = 0;
     uint8_t lastSentCode_ = 0;
-    bool printerOpen_ = false;
-    bool acceptAllActive_ = false;
-    bool downloadWindowOpen_ = false;
     bool lostReported_ = false;
+    // Bills stacked before the bill table was known, reported once it is.
+    bool deferredStacked_ = false;
+    int deferredStackedType_ = 0;
 };
 
 }  // namespace halvek

@@ -30,18 +30,6 @@ std::vector<uint8_t> encodeFrame(bool extended, uint8_t code, std::span<const ui
     return out;
 }
 
-bool buildFrame(CommBlock& block, uint8_t code, std::span<const uint8_t> data) {
-    const bool extended = block.extendedMode.load();
-    if (!block.transmitFree() || smallestFrameSize(extended) + data.size() > kTransmitBufferSize) return false;
-    uint8_t frame[kTransmitBufferSize];
-    const size_t n = encodeFrame(extended, code, data, frame);
-    return block.placeFrame(frame, n);
-}
-
-size_t frameLength(const uint8_t* frame, bool extended) {
-    return extended ? static_cast<size_t>(frame[2]) * 256 + frame[3] : frame[1];
-}
-
 size_t dataCount(const uint8_t* frame, bool extended) {
     const size_t length = frameLength(frame, extended);
     const size_t smallest = smallestFrameSize(extended);

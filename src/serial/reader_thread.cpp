@@ -9,12 +9,6 @@ namespace {
 
 constexpr size_t kReadChunk = 1024;
 
-size_t smallestFrame(bool extended) { return extended ? 7 : 4; }
-
-size_t announcedLength(const ReceiveBuffer& b, bool extended) {
-    return extended ? static_cast<size_t>(b[2]) * 256 + b[3] : b[1];
-}
-
 }  // namespace
 
 void ReaderThread::start() {
@@ -57,19 +51,13 @@ void ReaderThread::loop() {
     }
 }
 
-void ReaderThread::resetFraming() {
-    received_ = 0;
-    expected_ = 0;
-    discarding_ = false;
-}
-
 void ReaderThread::writeStep(const SerialPort::Snapshot& s) {
     const size_t length = block_.transmitLength.load(std::memory_order_acquire);
     const ReceiveMode mode = block_.receiveMode.load();
     if (mode == ReceiveMode::Protocol) {
         block_.captureList.reset();
         // A reply that never completed must not frame the next one with its length.
-        resetFraming();
+        protocol_.onCommandWritten();
     }
     const SerialPort::Io io = block_.port.write(s, block_.transmitBuffer.data(), length);
     if (io == SerialPort::Io::Stale) return;  // port closed meanwhile: the frame waits
@@ -88,17 +76,12 @@ void ReaderThread::writeStep(const SerialPort::Snapshot& s) {
         case ReceiveMode::Download:
             block_.transmitLength.store(0, std::memory_order_release);
             block_.awaitingReply.store(true);
-            received_ = 0;
-            if (block_.downloadStep.load() == 30) sink_.deliver(Notification::TransferDone);
+            download_.onCommandWritten(sink_);
             break;
         case ReceiveMode::Upload:
             block_.transmitLength.store(0, std::memory_order_release);
             block_.awaitingReply.store(true);
-            received_ = 0;
-            block_.upload.firstFrameDone.store(false);
-            block_.upload.firstFrameLength.store(block_.extendedMode.load() ? 135 : 132);
-            block_.upload.remainingBlocks.store(0x0FFFFFFF);
-            block_.upload.blockToggle.store(false);
+            upload_.onCommandWritten();
             break;
     }
 }
@@ -129,91 +112,22 @@ void ReaderThread::markLost() {
     block_.portLost.store(true);
     block_.awaitingReply.store(false);
     block_.transmitLength.store(0, std::memory_order_release);
-    resetFraming();
+    protocol_.reset();
+    download_.reset();
+    upload_.reset();
 }
 
 void ReaderThread::receive(const uint8_t* chunk, size_t n) {
     switch (block_.receiveMode.load()) {
         case ReceiveMode::Protocol:
-            receiveProtocol(chunk, n);
+            protocol_.feed(chunk, n, sink_);
             break;
         case ReceiveMode::Download:
-            receiveDownload(chunk, n);
+            download_.feed(chunk, n, sink_);
             break;
         case ReceiveMode::Upload:
-            receiveUpload(chunk, n);
+            upload_.feed(chunk, n, sink_);
             break;
-    }
-}
-
-void ReaderThread::receiveProtocol(const uint8_t* chunk, size_t n) {
-    const bool interrupt = block_.interruptMode.load();
-    const bool extended = block_.extendedMode.load();
-    const size_t smallest = smallestFrame(extended);
-    ReceiveBuffer& buf = block_.receiveBuffer;
-    for (size_t i = 0; i < n; ++i) {
-        // Polling: only the reply to the frame just written is collected.
-        if (!interrupt && !block_.awaitingReply.load()) return;
-        block_.captureList.append(chunk[i]);
-        // A length the buffer cannot hold, or shorter than any frame, never
-        // completes: its bytes are dropped until the next command is written.
-        if (discarding_) continue;
-        buf[received_++] = chunk[i];
-        if (expected_ == 0 && received_ == smallest) {
-            expected_ = announcedLength(buf, extended);
-            if (expected_ < smallest || expected_ > kReceiveBufferSize) {
-                received_ = 0;
-                expected_ = 0;
-                discarding_ = true;
-                continue;
-            }
-        }
-        if (expected_ != 0 && received_ == expected_) {
-            if (FrameTap* tap = block_.frameTap.load()) tap->captureFrame(buf.data(), expected_, false);
-            received_ = 0;
-            expected_ = 0;
-            block_.awaitingReply.store(false);
-            sink_.deliver(Notification::ReplyReady);
-            return;  // the rest of the chunk is dropped
-        }
-    }
-}
-
-void ReaderThread::receiveDownload(const uint8_t* chunk, size_t n) {
-    ReceiveBuffer& buf = block_.receiveBuffer;
-    for (size_t i = 0; i < n; ++i) {
-        if (received_ >= buf.size()) return;  // nothing the loader sends is this long
-        buf[received_++] = chunk[i];
-        const size_t want = block_.downloadReplyLength.load();
-        if (received_ > 1 && received_ == want) {
-            block_.downloadReplyLength.store(0);
-            sink_.deliver(Notification::TransferDone);
-            received_ = 0;
-        }
-    }
-}
-
-void ReaderThread::receiveUpload(const uint8_t* chunk, size_t n) {
-    UploadBuffers& up = block_.upload;
-    for (size_t i = 0; i < n; ++i) {
-        if (!up.firstFrameDone.load()) {
-            const size_t want = up.firstFrameLength.load();
-            if (received_ < up.firstFrame.size()) up.firstFrame[received_] = chunk[i];
-            ++received_;
-            if (received_ >= want) {
-                up.firstFrameDone.store(true);
-                received_ = 0;
-                sink_.deliver(Notification::BlockReady);
-            }
-            continue;
-        }
-        const bool toB = up.blockToggle.load();
-        (toB ? up.blockB : up.blockA)[received_++] = chunk[i];
-        if (received_ == UploadBuffers::kBlockSize) {
-            up.blockToggle.store(!toB);
-            received_ = 0;
-            sink_.deliver(Notification::BlockReady);
-        }
     }
 }
 

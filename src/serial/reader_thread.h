@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "serial/comm_block.h"
+#include "serial/framers.h"
 #include "serial/notification.h"
 
 namespace halvek {
@@ -15,7 +16,8 @@ namespace halvek {
 // waker: an idle line costs no processor time.
 class ReaderThread {
   public:
-    ReaderThread(CommBlock& block, NotificationSink& sink) : block_(block), sink_(sink) {}
+    ReaderThread(CommBlock& block, NotificationSink& sink)
+        : block_(block), sink_(sink), protocol_(block), download_(block), upload_(block) {}
     ~ReaderThread() { stop(); }
     ReaderThread(const ReaderThread&) = delete;
     ReaderThread& operator=(const ReaderThread&) = delete;
@@ -30,20 +32,16 @@ class ReaderThread {
     void writeStep(const SerialPort::Snapshot& s);
     void readBurst(const SerialPort::Snapshot& s, bool hungUp);
     void receive(const uint8_t* chunk, size_t n);
-    void receiveProtocol(const uint8_t* chunk, size_t n);
-    void receiveDownload(const uint8_t* chunk, size_t n);
-    void receiveUpload(const uint8_t* chunk, size_t n);
     void markLost();
-    void resetFraming();
 
     CommBlock& block_;
     NotificationSink& sink_;
     std::thread thread_;
 
     // Owned by the reader thread alone.
-    size_t received_ = 0;
-    size_t expected_ = 0;
-    bool discarding_ = false;
+    ProtocolFramer protocol_;
+    DownloadFramer download_;
+    UploadFramer upload_;
 };
 
 }  // namespace halvek

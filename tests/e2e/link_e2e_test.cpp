@@ -4,9 +4,9 @@
 #include <map>
 #include <sstream>
 
+#include "cli/monitor.h"
 #include "link/texts.h"
 #include "link_rig.h"
-#include "monitor.h"
 #include "protocol/catalogue.h"
 #include "support/pty_pair.h"
 

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "link/controller_host.h"
-#include "sim_server.h"
+#include "sim/sim_server.h"
 #include "support/recording_ui.h"
 
 namespace halvek::test {

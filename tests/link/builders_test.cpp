@@ -101,7 +101,7 @@ TEST(Builders, EveryCatalogueCodeLeavesAFrameAndItsName) {
 
 TEST(Builders, ABusyBufferKeepsTheRequestAndOnlySimpleCommandsRecord) {
     ControllerBench b;
-    ASSERT_TRUE(buildFrame(b.block, 0xCC));  // a frame still waits
+    ASSERT_TRUE(placeCommand(b.block, 0xCC));  // a frame still waits
     const auto before = b.block.transmitBuffer;
 
     EXPECT_FALSE(b.controller.sendSimpleCommand(0xD1, true));
@@ -125,7 +125,7 @@ TEST(Builders, EscrowAcceptCreditsTheBillOnceWhenItLeaves) {
     b.stores.escrow.creditLimitOn = true;
     b.stores.escrow.creditTotal = 80;
     b.stores.escrow.escrowValue = 20;
-    ASSERT_TRUE(buildFrame(b.block, 0xCC));
+    ASSERT_TRUE(placeCommand(b.block, 0xCC));
     b.controller.request(0x80);
     b.controller.onTick();  // buffer busy: nothing leaves, nothing is credited
     b.controller.onTick();

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "link/link_controller.h"
+#include "link/place_command.h"
 #include "protocol/frame.h"
 #include "support/recording_ui.h"
 

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "controller_bench.h"
-#include "link/data_replies.h"
 #include "protocol/catalogue.h"
 
 namespace halvek {

@@ -93,7 +93,7 @@ TEST(Scan, SilenceDisconnectsOnThe11thTickAndAFrameReconnects) {
 
 TEST(Scan, ABusyBufferStillCountsThePoll) {
     ControllerBench b;
-    ASSERT_TRUE(buildFrame(b.block, 0xD1));
+    ASSERT_TRUE(placeCommand(b.block, 0xD1));
     b.controller.onTick();
     EXPECT_EQ(b.controller.missedPollCount(), 1);
 }

@@ -147,15 +147,17 @@ TEST(Status, StatesAsShown) {
     }
 }
 
-TEST(Status, ACouponIsNamedByItsCodeAndPrinted) {
+TEST(Status, ACouponIsNamedByItsCodeAndToldToTheListeners) {
+    struct Coupons : StatusListener {
+        void couponStacked(const std::string& code) override { codes.push_back(code); }
+        Strings codes;
+    } coupons;
     ControllerBench b(false);
     loadBills(b);
-    b.controller.setPrinterOpen(true);
-    b.controller.setAcceptAllActive(true);
+    b.controller.addStatusListener(&coupons);
     b.status({0x90, 0x01, 0x00}, "1234567890123");
     EXPECT_EQ(b.events(), (Strings{"coupon: 1234567890123"}));
-    EXPECT_EQ(b.ui.tickets, (Strings{"1234567890123"}));
-    EXPECT_EQ(b.ui.acceptAllStops, 1);
+    EXPECT_EQ(coupons.codes, (Strings{"1234567890123"}));
     // The stacked bit is never remembered: the same reply reports it again.
     b.status({0x90, 0x01, 0x00}, "1234567890123");
     EXPECT_EQ(b.events().size(), 2u);
@@ -188,9 +190,9 @@ TEST(Status, AShortStatusReplyReadsNoStaleBytes) {
 
 TEST(Status, VlaEndsWithAResetOrFailsWithAnInhibit) {
     ControllerBench ok;
-    ok.stores.vlaRunning = true;
+    ok.controller.setVlaRunning(true);
     ok.status({0, 0x40, 0, 0, 0, 0});
-    EXPECT_FALSE(ok.stores.vlaRunning);
+    EXPECT_FALSE(ok.controller.vlaRunning());
     EXPECT_EQ(ok.controller.requestState(cmd::ReadDiagn0), RequestState::Requested);
     EXPECT_EQ(ok.controller.diagnosticsSelector(), 0xA1);
     EXPECT_EQ(ok.controller.upperPage(), page::Setup);
@@ -198,9 +200,9 @@ TEST(Status, VlaEndsWithAResetOrFailsWithAnInhibit) {
 
     ControllerBench failed;
     failed.controller.selectPage(TabRow::Lower, page::VideoTest);
-    failed.stores.vlaRunning = true;
+    failed.controller.setVlaRunning(true);
     failed.status({0, 0x00, 0x80, 0, 0, 0});
-    EXPECT_FALSE(failed.stores.vlaRunning);
+    EXPECT_FALSE(failed.controller.vlaRunning());
     EXPECT_EQ(failed.controller.lowerPage(), page::CommandStatus);
     ASSERT_EQ(failed.ui.messages.size(), 1u);
     EXPECT_EQ(failed.ui.messages[0].title, "Warning");

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "link/place_command.h"
+
 namespace halvek {
 namespace {
 
@@ -75,23 +77,23 @@ TEST(Frame, ReadsLengthsAndDataCounts) {
 TEST(Frame, BuildWritesIntoTheTransmitBufferInTheLinkMode) {
     CommBlock block;
     block.extendedMode = false;
-    ASSERT_TRUE(buildFrame(block, 0xCC));
+    ASSERT_TRUE(placeCommand(block, 0xCC));
     EXPECT_EQ(block.transmitLength.load(), 4);
     EXPECT_EQ(Bytes(block.transmitBuffer.begin(), block.transmitBuffer.begin() + 4), kFrames[0].standard);
 
     CommBlock ext;
     const uint8_t data[] = {0x01};
-    ASSERT_TRUE(buildFrame(ext, 0x40, data));
+    ASSERT_TRUE(placeCommand(ext, 0x40, data));
     EXPECT_EQ(ext.transmitLength.load(), 8);
     EXPECT_EQ(Bytes(ext.transmitBuffer.begin(), ext.transmitBuffer.begin() + 8), kFrames[2].extended);
 }
 
 TEST(Frame, BuildOverAWaitingFrameChangesNothing) {
     CommBlock block;
-    ASSERT_TRUE(buildFrame(block, 0xD1));
+    ASSERT_TRUE(placeCommand(block, 0xD1));
     const auto before = block.transmitBuffer;
     const uint8_t data[] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-    EXPECT_FALSE(buildFrame(block, 0x41, data));
+    EXPECT_FALSE(placeCommand(block, 0x41, data));
     EXPECT_EQ(block.transmitBuffer, before);
     EXPECT_EQ(block.transmitLength.load(), 7);
 }

@@ -6,7 +6,7 @@
 
 #include "protocol/catalogue.h"
 #include "protocol/frame.h"
-#include "sim_server.h"
+#include "sim/sim_server.h"
 #include "support/host_line.h"
 #include "support/pty_pair.h"
 

@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "link/place_command.h"
 #include "protocol/frame.h"
 
 namespace halvek::test {
@@ -29,7 +30,7 @@ std::optional<std::vector<uint8_t>> HostLine::exchange(uint8_t code, const std::
                                                        std::chrono::milliseconds timeout) {
     got_ = false;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!buildFrame(block, code, data)) {
+    while (!placeCommand(block, code, data)) {
         if (std::chrono::steady_clock::now() > deadline) return std::nullopt;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }

@@ -21,8 +21,6 @@ class RecordingUi : public UserInterface {
     void setModeCaption(const std::string& c) override { captions.push_back(c); }
     void setConnectionControlsEnabled(bool e) override { controlsEnabled = e; }
     void refreshView(View v) override { refreshed.push_back(v); }
-    void printCouponTicket(const std::string& code) override { tickets.push_back(code); }
-    void stopAcceptAll() override { ++acceptAllStops; }
     void startPollTimer(int ms) override {
         timerMs = ms;
         timerRunning = true;
@@ -37,9 +35,9 @@ class RecordingUi : public UserInterface {
     Answer answer = Answer::Ok;
     std::vector<Message> messages;
     std::vector<PageShown> pages;
-    std::vector<std::string> titles, captions, tickets;
+    std::vector<std::string> titles, captions;
     std::vector<View> refreshed;
-    int repaints = 0, acceptAllStops = 0, timerMs = 0;
+    int repaints = 0, timerMs = 0;
     bool timerRunning = false, controlsEnabled = true;
 };
 

@@ -1,4 +1,4 @@
-#include "main/main_window.h"
+#include "ui/main/main_window.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -18,10 +18,10 @@
 
 #include "link/poll_interval.h"
 #include "link/texts.h"
-#include "main/bill_list_view.h"
-#include "main/poll_interval_window.h"
 #include "protocol/catalogue.h"
-#include "sim_server.h"
+#include "sim/sim_server.h"
+#include "ui/main/bill_list_view.h"
+#include "ui/main/poll_interval_window.h"
 
 namespace halvek::ui {
 namespace {

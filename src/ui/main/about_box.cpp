@@ -1,11 +1,11 @@
-#include "main/about_box.h"
+#include "ui/main/about_box.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "main/program_icon.h"
+#include "ui/main/program_icon.h"
 
 namespace halvek::ui {
 

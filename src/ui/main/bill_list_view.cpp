@@ -1,9 +1,9 @@
-#include "main/bill_list_view.h"
+#include "ui/main/bill_list_view.h"
 
 #include <QHeaderView>
 
-#include "link/bill_list.h"
-#include "main/geometry.h"
+#include "pages/bills/bill_row.h"
+#include "ui/main/geometry.h"
 
 namespace halvek::ui {
 namespace {

@@ -1,4 +1,4 @@
-#include "main/command_status_painter.h"
+#include "ui/main/command_status_painter.h"
 
 #include <array>
 #include <cstdio>

@@ -1,9 +1,9 @@
-#include "main/command_status_strip.h"
+#include "ui/main/command_status_strip.h"
 
 #include <QPushButton>
 
 #include "link/link_controller.h"
-#include "main/geometry.h"
+#include "ui/main/geometry.h"
 
 namespace halvek::ui {
 

@@ -1,8 +1,8 @@
-#include "main/drawing_area.h"
+#include "ui/main/drawing_area.h"
 
 #include <QPainter>
 
-#include "main/geometry.h"
+#include "ui/main/geometry.h"
 
 namespace halvek::ui {
 

@@ -3,8 +3,9 @@
 #include <cstdio>
 #include <iostream>
 
-#include "main/main_window.h"
 #include "serial/port_map.h"
+#include "sim/sim_server.h"
+#include "ui/main/main_window.h"
 
 namespace {
 
@@ -33,11 +34,12 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);  // takes the Qt options out of argv
     QApplication::setApplicationName("Halvek");
     halvek::ui::WindowOptions options;
+    bool simulate = false;
     const QStringList args = QApplication::arguments();
     for (int i = 1; i < args.size(); ++i) {
         const std::string a = args[i].toStdString();
         if (a == "--simulate") {
-            options.simulate = true;
+            simulate = true;
         } else if (a == "--connect") {
             options.connect = true;
         } else if (a == "--com" && i + 1 < args.size()) {
@@ -52,6 +54,14 @@ int main(int argc, char** argv) {
         } else {
             std::cerr << "halvek: unknown option " << a << "\n" << kHelp;
             return 2;
+        }
+    }
+    // The demo: a simulated validator that inserts bills now and then, behind the selected COM entry.
+    halvek::sim::SimServer simulator;
+    if (simulate) {
+        if (simulator.start(&options.simulatorError)) {
+            simulator.setAuto(true);
+            options.simulatorPath = simulator.devicePath();
         }
     }
     halvek::ui::MainWindow window(options);

@@ -1,4 +1,4 @@
-#include "main/main_window.h"
+#include "ui/main/main_window.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -10,26 +10,19 @@
 #include <QTabBar>
 
 #include "link/texts.h"
-#include "main/about_box.h"
-#include "main/bill_list_view.h"
-#include "main/command_status_painter.h"
-#include "main/command_status_strip.h"
-#include "main/drawing_area.h"
-#include "main/geometry.h"
-#include "main/poll_interval_window.h"
-#include "main/program_icon.h"
-#include "sim_server.h"
+#include "ui/main/about_box.h"
+#include "ui/main/bill_list_view.h"
+#include "ui/main/drawing_area.h"
+#include "ui/main/geometry.h"
+#include "ui/main/poll_interval_window.h"
+#include "ui/main/program_icon.h"
 
 namespace halvek::ui {
 namespace {
 
-const char* const kLowerTabs[] = {"Command - Status", "Statistics", "Sensors",   "Main Optics",
-                                  "Video Test",       "View Data",  "QUICK TEST"};
-const char* const kUpperTabs[] = {"Setup", "Rev-Id", "Escrow", "Counters", "CRC", "Factory", "RTC", "VLA"};
-
 QString q(const std::string& s) { return QString::fromLatin1(s.c_str()); }
 
-QTabBar* makeTabs(QWidget* parent, const QRect& at, const char* const* names, int count) {
+QTabBar* makeTabs(QWidget* parent, const QRect& at, TabRow row) {
     auto* tabs = new QTabBar(parent);
     tabs->setGeometry(at);
     tabs->setExpanding(false);
@@ -43,7 +36,7 @@ QTabBar* makeTabs(QWidget* parent, const QRect& at, const char* const* names, in
         "QTabBar::tab { padding: 2px 5px; min-width: 0px; margin-right: 1px; border: 1px solid #9a9a9a;"
         " border-bottom: none; border-top-left-radius: 3px; border-top-right-radius: 3px; background: #e4e4e4; }"
         "QTabBar::tab:selected { background: #ffffff; }");
-    for (int i = 0; i < count; ++i) tabs->addTab(names[i]);
+    for (int i = 0; const PageEntry* e = findPage(row, i); ++i) tabs->addTab(e->caption);
     return tabs;
 }
 
@@ -58,7 +51,8 @@ MainWindow::MainWindow(const WindowOptions& options, QWidget* parent)
                 QMetaObject::invokeMethod(
                     this, [this] { host_.mailbox.serveOne(); }, Qt::QueuedConnection);
             }),
-      settings_(options.settingsPath) {
+      settings_(options.settingsPath),
+      pageContext_{host_.controller, host_.stores, *this} {
     setWindowIcon(programIcon());
     QMainWindow::setWindowTitle(q(controller().titleText()));
     for (const auto& [n, path] : options.comPaths) host_.ports.set(n, path);
@@ -76,18 +70,12 @@ MainWindow::MainWindow(const WindowOptions& options, QWidget* parent)
                 {text::kWarning, "The COM port choice is not kept between runs.", Buttons::Ok, Icon::Warning, why});
         });
     }
-    if (options.simulate) {
-        simulator_ = std::make_unique<sim::SimServer>();
-        std::string error;
-        if (simulator_->start(&error)) {
-            simulator_->setAuto(true);
-            host_.ports.set(index + 1, simulator_->devicePath());
-        } else {
-            simulator_.reset();
-            QTimer::singleShot(0, this, [this, error] {
-                showMessage({text::kInfo, "No simulated validator", Buttons::Ok, Icon::None, error});
-            });
-        }
+    if (!options.simulatorPath.empty()) host_.ports.set(index + 1, options.simulatorPath);
+    if (!options.simulatorError.empty()) {
+        const std::string error = options.simulatorError;
+        QTimer::singleShot(0, this, [this, error] {
+            showMessage({text::kInfo, "No simulated validator", Buttons::Ok, Icon::None, error});
+        });
     }
     // Each COM entry tells the device it stands for.
     for (int n = 1; n <= SettingsFile::kPorts; ++n)
@@ -146,8 +134,8 @@ void MainWindow::buildControls() {
     connect(billList_, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { onBillClicked(billList_->indexOfTopLevelItem(item)); });
 
-    upperTabs_ = makeTabs(client, dluRect(165, 2, 251, 13), kUpperTabs, 8);
-    lowerTabs_ = makeTabs(client, dluRect(4, 96, 412, 13), kLowerTabs, 7);
+    upperTabs_ = makeTabs(client, dluRect(165, 2, 251, 13), TabRow::Upper);
+    lowerTabs_ = makeTabs(client, dluRect(4, 96, 412, 13), TabRow::Lower);
     connect(upperTabs_, &QTabBar::currentChanged, this,
             [this](int i) { controller().selectPage(TabRow::Upper, i, false); });
     connect(lowerTabs_, &QTabBar::currentChanged, this,
@@ -225,8 +213,8 @@ void MainWindow::onBillClicked(int row) {
 void MainWindow::paintDrawingArea(QPainter& p) {
     const std::string caption = text::modeCaption(controller().interruptMode(), controller().pollInterval());
     if (modeGroup_->title() != q(caption)) modeGroup_->setTitle(q(caption));
-    if (controller().lowerPage() == page::CommandStatus)
-        paintCommandStatus(p, host_.stores, controller().currentState());
+    const PageEntry* shown = findPage(TabRow::Lower, controller().lowerPage());
+    if (shown && shown->paint) shown->paint(p, pageContext_);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -272,13 +260,8 @@ void MainWindow::showPage(TabRow row, int index, bool moveTab) {
     QWidget*& current = row == TabRow::Lower ? lowerPage_ : upperPage_;
     if (current) current->deleteLater();
     QWidget* client = centralWidget();
-    if (row == TabRow::Lower && index == page::CommandStatus) {
-        current = new CommandStatusStrip(client, controller());
-    } else {
-        // Pages still to come show an empty page in their place.
-        current = new QWidget(client);
-        current->setGeometry(row == TabRow::Lower ? dluRect(10, 234, 220, 17) : dluRect(164, 15, 248, 70));
-    }
+    const PageEntry* entry = findPage(row, index);
+    current = entry ? entry->makeControls(client, pageContext_) : emptyControls(client, row);
     current->show();
 }
 
@@ -296,10 +279,6 @@ void MainWindow::setConnectionControlsEnabled(bool enabled) {
 void MainWindow::refreshView(View view) {
     if (view == View::BillList) billList_->fill(host_.stores.bills, controller().extendedMode());
 }
-
-void MainWindow::printCouponTicket(const std::string&) {}
-
-void MainWindow::stopAcceptAll() {}
 
 void MainWindow::startPollTimer(int intervalMs) { pollTimer_.start(intervalMs); }
 

@@ -8,15 +8,12 @@
 #include "link/controller_host.h"
 #include "link/settings_file.h"
 #include "link/user_interface.h"
+#include "ui/main/page_registry.h"
 
 class QComboBox;
 class QGroupBox;
 class QPushButton;
 class QTabBar;
-
-namespace halvek::sim {
-class SimServer;
-}
 
 namespace halvek::ui {
 
@@ -25,8 +22,11 @@ class DrawingArea;
 
 struct WindowOptions {
     std::vector<std::pair<int, std::string>> comPaths;  // --com N=PATH
-    bool simulate = false;                              // a simulated validator behind the selected COM
-    bool connect = false;                               // press CONNECT once shown
+    // A simulated validator's device, put behind the selected COM entry; or why
+    // the simulator could not start (shown once the window is up).
+    std::string simulatorPath;
+    std::string simulatorError;
+    bool connect = false;  // press CONNECT once shown
     std::string settingsPath = SettingsFile::kDefaultName;
 };
 
@@ -47,8 +47,6 @@ class MainWindow : public QMainWindow, public UserInterface {
     void setModeCaption(const std::string& caption) override;
     void setConnectionControlsEnabled(bool enabled) override;
     void refreshView(View view) override;
-    void printCouponTicket(const std::string& code) override;
-    void stopAcceptAll() override;
     void startPollTimer(int intervalMs) override;
     void stopPollTimer() override;
 
@@ -66,7 +64,6 @@ class MainWindow : public QMainWindow, public UserInterface {
     QTabBar* lowerTabs() const { return lowerTabs_; }
     QTabBar* upperTabs() const { return upperTabs_; }
     QWidget* lowerPageWidget() const { return lowerPage_; }
-    sim::SimServer* simulator() const { return simulator_.get(); }
 
   public Q_SLOTS:
     void pressConnect();
@@ -87,7 +84,7 @@ class MainWindow : public QMainWindow, public UserInterface {
     std::function<Answer(const Message&)> messageHook_;
     ControllerHost host_;
     SettingsFile settings_;
-    std::unique_ptr<sim::SimServer> simulator_;
+    PageContext pageContext_;
     QTimer pollTimer_;
     bool settingsComplained_ = false;
 

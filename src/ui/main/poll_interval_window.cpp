@@ -1,4 +1,4 @@
-#include "main/poll_interval_window.h"
+#include "ui/main/poll_interval_window.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -9,7 +9,7 @@
 #include "link/poll_interval.h"
 #include "link/texts.h"
 #include "link/user_interface.h"
-#include "main/geometry.h"
+#include "ui/main/geometry.h"
 
 namespace halvek::ui {
 

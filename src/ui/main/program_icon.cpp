@@ -1,4 +1,4 @@
-#include "main/program_icon.h"
+#include "ui/main/program_icon.h"
 
 #include <QPainter>
 #include <QPixmap>

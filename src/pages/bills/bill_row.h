@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "link/stores.h"
+#include "pages/bills/bills_store.h"
 
 namespace halvek {
 

@@ -1,9 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
-#include "protocol/frame.h"
+#include "serial/frame_layout.h"
 
 namespace halvek {
 
@@ -13,7 +14,7 @@ namespace halvek {
 class Reply {
   public:
     Reply(const uint8_t* frame, size_t bufferSize, bool extended) : frame_(frame), extended_(extended) {
-        const size_t len = frameLength(frame, extended);
+        const size_t len = announcedLength(frame, extended);
         length_ = len < bufferSize ? len : bufferSize;
     }
     bool extended() const { return extended_; }
@@ -26,6 +27,12 @@ class Reply {
     uint8_t byte(size_t i) const { return i < length_ ? frame_[i] : 0; }
     uint16_t data16(size_t i) const { return static_cast<uint16_t>(data(i) << 8 | data(i + 1)); }  // high byte first
     uint16_t data16le(size_t i) const { return static_cast<uint16_t>(data(i) | data(i + 1) << 8); }
+
+    // The first N data bytes, in order (0 beyond the frame).
+    template <size_t N>
+    void copyData(std::array<uint8_t, N>& to) const {
+        for (size_t i = 0; i < N; ++i) to[i] = data(i);
+    }
 
   private:
     const uint8_t* frame_;

@@ -1,4 +1,4 @@
-#include "link/bill_list.h"
+#include "pages/bills/bill_row.h"
 
 #include <cstdio>
 

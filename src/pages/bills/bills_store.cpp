@@ -1,4 +1,4 @@
-#include "link/stores.h"
+#include "pages/bills/bills_store.h"
 
 #include <cstdint>
 
