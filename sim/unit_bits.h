@@ -34,6 +34,13 @@ constexpr uint8_t Disabled = 0x40;
 constexpr uint8_t Inhibited = 0x80;
 }  // namespace s2
 
+// Rejection reasons the unit gives on its own (a scenario may give any).
+namespace reason {
+constexpr uint8_t DenominationDisabled = 0x08;
+constexpr uint8_t UnableToEject = 0x0F;
+constexpr uint8_t AllDisabled = 0x10;
+}  // namespace reason
+
 // The set-up byte as "read setup" reports it.
 namespace setupbit {
 constexpr uint8_t Sides = 0x01;

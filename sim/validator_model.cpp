@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <type_traits>
 
 #include "protocol/catalogue.h"
 #include "protocol/frame.h"
@@ -41,18 +42,18 @@ std::string printable(std::string text) {
 }
 
 // Statistics event number counted for a rejection reason.
-int eventForReason(uint8_t reason) {
-    switch (reason) {
+int eventForReason(uint8_t code) {
+    switch (code) {
         case 0x07:
             return 2;
-        case 0x08:
-        case 0x10:
+        case reason::DenominationDisabled:
+        case reason::AllDisabled:
             return 3;
         case 0x0B:
             return 6;
         case 0x0E:
             return 9;
-        case 0x0F:
+        case reason::UnableToEject:
             return 12;
         case 0x12:
             return 18;
@@ -62,7 +63,7 @@ int eventForReason(uint8_t reason) {
 }
 
 // The bits an event burst sets, in the order it takes them; each one is an
-// event line at the host when it is new. The rejection carries reason 0x0F.
+// event line at the host when it is new. The rejection gives "unable to eject".
 struct BurstBit {
     int byte;
     uint8_t bit;
@@ -83,9 +84,12 @@ constexpr BurstBit kBurst[] = {
     {1, s1::PowerUp, false},
 };
 // clang-format on
-constexpr uint8_t kBurstReason = 0x0F;
+constexpr uint8_t kBurstReason = reason::UnableToEject;
 
 }  // namespace
+
+// normalData() answers on a copy of the unit; whatever the unit comes to hold must copy.
+static_assert(std::is_copy_constructible_v<ValidatorModel>);
 
 int maxEventBurst() { return static_cast<int>(std::size(kBurst)); }
 
@@ -349,9 +353,9 @@ std::string ValidatorModel::insert(int type, const std::string& coupon, int64_t 
     billType_ = type;
     coupon_ = coupon;
     if (memory_.setup & setupbit::Inhibit || !memory_.anyEnabled())
-        rejectReason_ = 0x10;
+        rejectReason_ = reason::AllDisabled;
     else if (!memory_.enabled[type - 1])
-        rejectReason_ = 0x08;
+        rejectReason_ = reason::DenominationDisabled;
     else
         rejectReason_ = kAccepted;
     enter(Phase::Accepting, now, kAcceptMs);
