@@ -7,6 +7,7 @@
 #include <iostream>
 #include <string>
 
+#include "scenario.h"
 #include "sim_server.h"
 
 namespace {
@@ -20,8 +21,8 @@ void usage(std::ostream& out) {
            "                  [--variant l8|l8v] [--fail sensors|optics|video|vla]\n"
            "Prints the device path a host must open on its first line ('device: /dev/pts/N'),\n"
            "then serves the validator until stopped (Ctrl-C, or end of standard input with --script).\n"
-           "Scenario commands, one per line on standard input or in the script:\n  "
-        << halvek::sim::ValidatorModel::scenarioHelp() << "\n";
+           "Scenario commands, one per line on standard input or in the script (quit or exit ends):\n"
+        << halvek::sim::scenarioHelp() << "\n";
 }
 
 }  // namespace
@@ -122,7 +123,7 @@ int main(int argc, char** argv) {
             continue;
         }
         if (line == "help") {
-            std::cout << ValidatorModel::scenarioHelp() << std::endl;
+            std::cout << scenarioHelp() << std::endl;
             continue;
         }
         if (line == "quit" || line == "exit") break;

@@ -1,13 +1,15 @@
 #include "validator_model.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
-#include <ctime>
-#include <sstream>
+#include <type_traits>
 
-#include "firmware/crc.h"
 #include "protocol/catalogue.h"
 #include "protocol/frame.h"
+#include "responders.h"
+#include "scenario.h"
+#include "unit_bits.h"
 
 namespace halvek::sim {
 namespace {
@@ -19,6 +21,7 @@ constexpr int kRejectMs = 700;
 constexpr int kPowerUpMs = 1500;
 constexpr int kVlaMs = 3000;
 constexpr int kPollRequestMs = 2000;
+constexpr uint8_t kAccepted = 0xFF;  // rejection reason of a bill that is taken
 
 std::string hex(const Bytes& b) {
     std::string s;
@@ -31,19 +34,26 @@ std::string hex(const Bytes& b) {
     return s;
 }
 
+// A coupon code may hold any bytes; the log shows the unprintable ones as dots.
+std::string printable(std::string text) {
+    for (char& c : text)
+        if (!std::isprint(static_cast<unsigned char>(c))) c = '.';
+    return text;
+}
+
 // Statistics event number counted for a rejection reason.
-int eventForReason(uint8_t reason) {
-    switch (reason) {
+int eventForReason(uint8_t code) {
+    switch (code) {
         case 0x07:
             return 2;
-        case 0x08:
-        case 0x10:
+        case reason::DenominationDisabled:
+        case reason::AllDisabled:
             return 3;
         case 0x0B:
             return 6;
         case 0x0E:
             return 9;
-        case 0x0F:
+        case reason::UnableToEject:
             return 12;
         case 0x12:
             return 18;
@@ -52,23 +62,38 @@ int eventForReason(uint8_t reason) {
     }
 }
 
-Bytes programImage() {
-    Bytes image(64 * 1024);
-    uint32_t x = 0x2545F491;
-    for (uint8_t& b : image) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        b = static_cast<uint8_t>(x);
-    }
-    return image;
-}
+// The bits an event burst sets, in the order it takes them; each one is an
+// event line at the host when it is new. The rejection gives "unable to eject".
+struct BurstBit {
+    int byte;
+    uint8_t bit;
+    bool everyTime;  // the host reports it on every changed reply, not only when new
+};
+// clang-format off
+constexpr BurstBit kBurst[] = {
+    {1, s1::Rejected, true},
+    {2, s2::BillJam, false},
+    {2, s2::StackerJam, false},
+    {2, s2::Full, false},
+    {2, s2::Detached, false},
+    {2, s2::CommTimeout, false},
+    {2, s2::Disabled, false},
+    {2, s2::Inhibited, false},
+    {1, s1::Returning, false},
+    {2, s2::PowerUpWithBill, false},
+    {1, s1::PowerUp, false},
+};
+// clang-format on
+constexpr uint8_t kBurstReason = reason::UnableToEject;
 
 }  // namespace
 
-ValidatorModel::ValidatorModel(SimOptions options, int64_t nowMs)
-    : options_(options), notes_(defaultNotes()), programImage_(programImage()) {
-    for (const Note& n : notes_) enabled_[n.type - 1] = true;
+// normalData() answers on a copy of the unit; whatever the unit comes to hold must copy.
+static_assert(std::is_copy_constructible_v<ValidatorModel>);
+
+int maxEventBurst() { return static_cast<int>(std::size(kBurst)); }
+
+ValidatorModel::ValidatorModel(SimOptions options, int64_t nowMs) : options_(options) {
     lastReported_ = statusBytes();
     lastPollRequest_ = nowMs;
 }
@@ -85,70 +110,112 @@ std::vector<Bytes> ValidatorModel::takeOutput() {
 
 std::array<uint8_t, 6> ValidatorModel::statusBytes() const {
     std::array<uint8_t, 6> s{};
-    const bool disabled = std::none_of(enabled_.begin(), enabled_.end(), [](bool e) { return e; });
-    const bool inhibited = setup_ & 0x40;
+    const bool disabled = !memory_.anyEnabled();
+    const bool inhibited = memory_.setup & setupbit::Inhibit;
     switch (phase_) {
         case Phase::PowerUp:
-            s[1] = 0x40;
+            s[1] = s1::PowerUp;
             break;
         case Phase::Idle:
-            s[1] = (disabled || inhibited) ? 0x00 : 0x01;
+            s[1] = (disabled || inhibited) ? 0x00 : s1::Idle;
             break;
         case Phase::Accepting:
-            s[1] = 0x02;
+        case Phase::Vla:
+            s[1] = s1::Accepting;
             break;
         case Phase::Escrow:
-            s[0] = 0x20;
+            s[0] = s0::Escrow;
             break;
         case Phase::Stacking:
-            s[1] = 0x08;
+            s[1] = s1::Stacking;
             break;
         case Phase::Returning:
-            s[1] = 0x04;
+            s[1] = s1::Returning;
             break;
         case Phase::Rejecting:
-            s[1] = 0x10;
-            s[0] = rejectReason_ & 0x1F;
-            break;
-        case Phase::Vla:
-            s[1] = 0x02;
+            s[1] = s1::Rejected;
+            s[0] = rejectReason_ & s0::TypeOrReason;
             break;
     }
     int type = phase_ == Phase::Escrow || phase_ == Phase::Stacking ? billType_ : 0;
-    if (stackedPending_) {
-        s[0] |= 0x80;
+    if (stackedReports_ > 0) {
+        s[0] |= s0::Stacked;
         type = stackedType_;
     }
     if (type != 0) {
-        if (!extendedLast_) s[0] |= static_cast<uint8_t>(type & 0x1F);
+        if (!extendedLast_) s[0] |= static_cast<uint8_t>(type & s0::TypeOrReason);
         s[3] = static_cast<uint8_t>(type);
     }
-    s[2] = static_cast<uint8_t>((billJam_ ? 0x01 : 0) | (stackerJam_ ? 0x02 : 0) | (detached_ ? 0x04 : 0) |
-                                (full_ ? 0x08 : 0) | (phase_ == Phase::PowerUp && powerUpWithBill_ ? 0x10 : 0) |
-                                (commTimeout_ ? 0x20 : 0) | (disabled ? 0x40 : 0) | (inhibited ? 0x80 : 0));
+    const Conditions& c = conditions_;
+    s[2] = static_cast<uint8_t>(
+        (c.billJam ? s2::BillJam : 0) | (c.stackerJam ? s2::StackerJam : 0) | (c.detached ? s2::Detached : 0) |
+        (c.full ? s2::Full : 0) | (phase_ == Phase::PowerUp && powerUpWithBill_ ? s2::PowerUpWithBill : 0) |
+        (c.commTimeout ? s2::CommTimeout : 0) | (disabled ? s2::Disabled : 0) | (inhibited ? s2::Inhibited : 0));
     return s;
 }
 
-Bytes ValidatorModel::statusData() const {
-    const auto s = statusBytes();
+void ValidatorModel::addEventBurst(std::array<uint8_t, 6>& s) {
+    int added = 0;
+    for (const BurstBit& b : kBurst) {
+        if (added == quirks_.eventBurst) break;
+        if (!b.everyTime && (lastReported_[b.byte] & b.bit)) continue;
+        if (b.byte == 1 && b.bit == s1::Rejected)
+            s[0] = static_cast<uint8_t>((s[0] & ~s0::TypeOrReason) | kBurstReason);
+        s[b.byte] |= b.bit;
+        ++added;
+    }
+    say("fault: status carries " + std::to_string(added) + " new events at once");
+    quirks_.eventBurst = 0;
+}
+
+Bytes ValidatorModel::statusReply() {
+    auto s = statusBytes();
+    if (quirks_.eventBurst > 0) addEventBurst(s);
     Bytes d = extendedLast_ ? Bytes(s.begin(), s.end()) : Bytes(s.begin(), s.begin() + 3);
-    if (stackedPending_ && stackedType_ == 16) d.insert(d.end(), stackedCoupon_.begin(), stackedCoupon_.end());
+    if (stackedReports_ > 0) {
+        if (stackedType_ == 16) d.insert(d.end(), stackedCoupon_.begin(), stackedCoupon_.end());
+        --stackedReports_;
+    }
+    lastReported_ = s;
     return d;
 }
 
-void ValidatorModel::reply(uint8_t code, const Bytes& data) {
-    Bytes frame = encodeFrame(extendedLast_, code, data);
-    if (truncateNext_) {
-        truncateNext_ = false;
-        frame.resize(frame.size() / 2);
-        say("fault: reply cut short");
+void ValidatorModel::emit(uint8_t code, Bytes data, bool extended) {
+    if (quirks_.longReply && quirks_.longReply->code == code) {
+        data.resize(quirks_.longReply->length - smallestFrameSize(true));
+        extended = true;
+        say("fault: a long reply of " + std::to_string(quirks_.longReply->length) + " bytes");
+        quirks_.longReply.reset();
     }
-    if (corruptNext_) {
-        corruptNext_ = false;
-        frame.back() ^= 0x5A;
-        say("fault: checksum spoiled");
-    }
-    outbox_.push_back(std::move(frame));
+    outbox_.push_back(line_.shape(encodeFrame(extended, code, data), extended, [this](auto& t) { say(t); }));
+}
+
+void ValidatorModel::reply(uint8_t code, const Bytes& data) { emit(code, data, extendedLast_); }
+
+void ValidatorModel::replyExtended(uint8_t code, const Bytes& data) { emit(code, data, true); }
+
+void ValidatorModel::sendRaw(Bytes bytes) { outbox_.push_back(std::move(bytes)); }
+
+void ValidatorModel::respond(uint8_t code, const Bytes& data, int64_t now) {
+    if (const Responder* r = findResponder(code))
+        r->respond(*this, Request{code, data, now});
+    else
+        reply(cmd::Unsupported);
+}
+
+Bytes ValidatorModel::normalData(uint8_t code, int64_t now) const {
+    // A copy answers, so that nothing the answer touches changes in this unit.
+    ValidatorModel copy(*this);
+    copy.log = nullptr;
+    copy.line_ = LineFaults{};
+    copy.quirks_ = ReplyQuirks{};
+    copy.outbox_.clear();
+    copy.respond(code, {}, now);
+    if (copy.outbox_.empty()) return {};
+    const Bytes& f = copy.outbox_.front();
+    const bool extended = f.size() > 1 && f[1] == 0x00;
+    if (f.size() < smallestFrameSize(extended)) return {};
+    return Bytes(f.begin() + static_cast<long>(dataOffset(extended)), f.end() - (extended ? 2 : 1));
 }
 
 void ValidatorModel::enter(Phase p, int64_t now, int durationMs) {
@@ -156,23 +223,12 @@ void ValidatorModel::enter(Phase p, int64_t now, int durationMs) {
     phaseEnd_ = durationMs > 0 ? now + durationMs : -1;
 }
 
-void ValidatorModel::countEvent(int number) {
-    if (number >= 1 && number <= 20) ++eventCounts_[number - 1];
-    if (number >= 1 && number <= 20 && cassetteFaults_[number - 1] < 255) ++cassetteFaults_[number - 1];
-}
-
 void ValidatorModel::stack(int64_t now) {
-    stackedPending_ = true;
+    stackedReports_ = std::max(quirks_.stackedRepeats, 1);
+    quirks_.stackedRepeats = 1;
     stackedType_ = billType_;
     stackedCoupon_ = coupon_;
-    if (billType_ >= 1 && billType_ <= 64) {
-        ++billCounts_[billType_ - 1];
-        ++qrvCounts_[billType_ - 1];
-        if (billType_ <= 15) ++cassetteBills_[billType_ - 1];
-    }
-    ++lifeCount_;
-    std::rotate(lastFive_.rbegin(), lastFive_.rbegin() + 1, lastFive_.rend());
-    lastFive_[0] = static_cast<uint8_t>(billType_);
+    memory_.countStacked(billType_);
     say("bill type " + std::to_string(billType_) + " stacked");
     billType_ = 0;
     coupon_.clear();
@@ -182,11 +238,11 @@ void ValidatorModel::stack(int64_t now) {
 void ValidatorModel::finishPhase(int64_t now) {
     switch (phase_) {
         case Phase::Accepting:
-            if (rejectReason_ != 0xFF) {
+            if (rejectReason_ != kAccepted) {
                 enter(Phase::Rejecting, now, kRejectMs);
-                countEvent(eventForReason(rejectReason_));
+                memory_.countEvent(eventForReason(rejectReason_));
                 say("bill rejected, reason " + std::to_string(rejectReason_));
-            } else if (setup_ & 0x04) {
+            } else if (memory_.setup & setupbit::EscrowOn) {
                 enter(Phase::Escrow, now, options_.escrowTimeoutMs);
                 say("bill type " + std::to_string(billType_) + " in escrow");
             } else {
@@ -202,7 +258,7 @@ void ValidatorModel::finishPhase(int64_t now) {
             break;
         case Phase::Vla:
             if (options_.failVla) {
-                setup_ |= 0x40;
+                memory_.setup |= setupbit::Inhibit;
                 enter(Phase::Idle, now, 0);
                 say("VLA failed: unit inhibited");
             } else {
@@ -223,18 +279,11 @@ void ValidatorModel::finishPhase(int64_t now) {
 }
 
 void ValidatorModel::advance(int64_t now) {
-    if (silent_ && silentUntil_ >= 0 && now >= silentUntil_) {
-        silent_ = false;
-        silentUntil_ = -1;
-        say("speaking again");
-    }
+    if (line_.endSilence(now)) say("speaking again");
     while (phaseEnd_ >= 0 && now >= phaseEnd_) finishPhase(now);
-    if (!interruptMode() || silent_) return;
-    const auto s = statusBytes();
-    if (s != lastReported_ || stackedPending_) {
-        reply(cmd::Status, statusData());
-        lastReported_ = s;
-        stackedPending_ = false;
+    if (!interruptMode() || line_.silent()) return;
+    if (statusBytes() != lastReported_ || stackedReports_ > 0 || quirks_.eventBurst > 0) {
+        reply(cmd::Status, statusReply());
     } else if (phase_ == Phase::Escrow && now - lastPollRequest_ >= kPollRequestMs) {
         reply(cmd::PollNow);
         lastPollRequest_ = now;
@@ -246,7 +295,7 @@ int64_t ValidatorModel::nextEventMs() const {
     auto earlier = [&next](int64_t t) {
         if (t >= 0 && (next < 0 || t < next)) next = t;
     };
-    if (silent_) earlier(silentUntil_);
+    earlier(line_.silentUntil());
     if (interruptMode() && phase_ == Phase::Escrow) earlier(lastPollRequest_ + kPollRequestMs);
     return next;
 }
@@ -264,293 +313,32 @@ void ValidatorModel::handleFrame(const Bytes& frame, int64_t now) {
                              : "unknown") +
         (data.empty() ? "" : " [" + hex(data) + "]"));
     advance(now);
-    if (silent_) return;
+    if (line_.silent()) return;
     if (!checksumValid(frame.data(), frame.size(), extended)) {
         say("checksum wrong: frame ignored");
         return;
     }
-    extendedLast_ = extended;
-    if (ignored_.count(code)) return;
-    if (unsupported_.count(code)) {
-        reply(cmd::Unsupported);
+    const LineFaults::Intake intake = line_.intake(code);
+    if (intake == LineFaults::Intake::Lost) {
+        say("fault: frame lost on the way in");
         return;
     }
-    answer(code, data, now);
-}
-
-void ValidatorModel::answer(uint8_t code, const Bytes& d, int64_t now) {
-    auto at = [&d](size_t i) -> uint8_t { return i < d.size() ? d[i] : 0; };
-    auto ack = [this] { reply(cmd::Ack); };
-    switch (code) {
-        case cmd::Status:
-            reply(cmd::Status, statusData());
-            lastReported_ = statusBytes();
-            stackedPending_ = false;
-            return;
-        case cmd::ClearProdDate:
-            productionDate_ = {};
-            return ack();
-        case cmd::ClearSerNum:
-            serial_ = {};
-            return ack();
-        case cmd::ClearStats:
-            billCounts_ = {};
-            eventCounts_ = {};
-            return ack();
-        case cmd::ClearLifeCount:
-            lifeCount_ = 0;
-            return ack();
-        case cmd::RestoreDefaults:
-            restoreDefaults();
-            return ack();
-        case cmd::ResetSystem:
-            ack();
-            powerCycle(now, false);
-            return;
-        case cmd::ClearBillCounter:
-            lifeCount_ = 0;
-            return ack();
-        case cmd::ClearQrvCounter:
-            qrvCounts_ = {};
-            return ack();
-        case cmd::SetMode:
-            setup_ = static_cast<uint8_t>((setup_ & ~0x0C) | ((at(0) & 1) << 2) | ((at(0) & 2) << 2));
-            return ack();
-        case cmd::SetBillEnable:
-            if (extendedLast_) {
-                for (int t = 0; t < 64; ++t) enabled_[t] = at(t / 8) & (1 << (t % 8));
-            } else {
-                for (int t = 0; t < 8; ++t) enabled_[t] = at(1) & (1 << t);
-                for (int t = 8; t < 16; ++t) enabled_[t] = at(0) & (1 << (t - 8));
-            }
-            return ack();
-        case cmd::SetNoteCfg:
-            setup_ = static_cast<uint8_t>((setup_ & ~0x03) | ((at(0) & 1) << 1) | ((at(0) & 2) >> 1));
-            return ack();
-        case cmd::SetProdDate:
-            productionDate_ = {at(0), at(1)};
-            return ack();
-        case cmd::SetStackerOptional:
-            setup_ |= 0x10;
-            return ack();
-        case cmd::SetStackerRequired:
-            setup_ &= ~0x10;
-            return ack();
-        case cmd::SetFactNum:
-            factoryNumber_ = {at(0), at(1)};
-            return ack();
-        case cmd::SetPlateOpen:
-            setup_ &= ~0x20;
-            return ack();
-        case cmd::SetPlateClosed:
-            setup_ |= 0x20;
-            return ack();
-        case cmd::DisableL2:
-        case cmd::EnableL2:
-        case cmd::CycleStacker:
-        case cmd::SaveSetup:
-        case cmd::DownloadFirmware:
-            return ack();
-        case cmd::ReadStackerSensor:
-            return reply(code, {static_cast<uint8_t>(detached_ ? 0x00 : 0x01)});
-        case cmd::SetSysId:
-            systemId_ = {at(0), at(1)};
-            return ack();
-        case cmd::SetRtc:
-            setClock(d);
-            return ack();
-        case cmd::RunCrc16:
-            crc16Result_ = crc16(static_cast<uint16_t>(at(0) << 8 | at(1)), static_cast<uint16_t>(at(2) << 8 | at(3)),
-                                 programImage_);
-            return ack();
-        case cmd::ReadCrc16:
-            return reply(code, {static_cast<uint8_t>(crc16Result_ >> 8), static_cast<uint8_t>(crc16Result_)});
-        case cmd::RunCrc32:
-            crc32Result_ = crc32(static_cast<uint32_t>(at(0)) << 24 | static_cast<uint32_t>(at(1)) << 16 |
-                                     static_cast<uint32_t>(at(2)) << 8 | at(3),
-                                 programImage_);
-            return ack();
-        case cmd::ReadCrc32:
-            return reply(code, {static_cast<uint8_t>(crc32Result_ >> 24), static_cast<uint8_t>(crc32Result_ >> 16),
-                                static_cast<uint8_t>(crc32Result_ >> 8), static_cast<uint8_t>(crc32Result_)});
-        case cmd::RequestVla:
-            ack();
-            enter(Phase::Vla, now, kVlaMs);
-            say("VLA running");
-            return;
-        case cmd::EscrowAccept:
-            if (phase_ == Phase::Escrow) enter(Phase::Stacking, now, kStackMs);
-            return ack();
-        case cmd::EscrowReturn:
-            if (phase_ == Phase::Escrow) {
-                enter(Phase::Returning, now, kReturnMs);
-                countEvent(18);
-            }
-            return ack();
-        case cmd::RestartEscrow:
-            if (phase_ == Phase::Escrow) phaseEnd_ = now + options_.escrowTimeoutMs;
-            return ack();
-        case cmd::ReadBillEnable:
-        case cmd::ReadSecLevel: {
-            const auto& flags = code == cmd::ReadBillEnable ? enabled_ : security_;
-            Bytes b(8, 0);
-            for (int t = 0; t < 64; ++t)
-                if (flags[t]) b[t / 8] |= static_cast<uint8_t>(1 << (t % 8));
-            if (!extendedLast_) b = code == cmd::ReadBillEnable ? Bytes{b[1], b[0]} : Bytes{b[0], b[1]};
-            return reply(code, b);
-        }
-        case cmd::ReadOpMode:
-        case cmd::ReadNoteCfg:
-        case cmd::ReadVdo:
-        case cmd::Read1kStats:
-        case cmd::ReadSetupNv:
-        case cmd::ReadIndCounter:
-        case cmd::ReadBarcodeCounter:
-        case cmd::ReadDipSwitch:
-        case cmd::ReadDiagn2:
-        case cmd::ReadDiagn3:
-        case cmd::ReadRecogAlgo:
-            return reply(code, {setup_, 0x00, 0x01, 0x02});
-        case cmd::ReadSystemId:
-            return reply(code, Bytes(systemId_.begin(), systemId_.end()));
-        case cmd::ReadRtc:
-            return reply(code, readClock());
-        case cmd::ReadSerNum:
-            return reply(code, Bytes(serial_.begin(), serial_.end()));
-        case cmd::ReadAssetNum:
-            return reply(code, Bytes(asset_.begin(), asset_.end()));
-        case cmd::ReadFactNum:
-            return reply(code, Bytes(factoryNumber_.begin(), factoryNumber_.end()));
-        case cmd::ReadProdDate:
-            return reply(code, Bytes(productionDate_.begin(), productionDate_.end()));
-        case cmd::SetAcceptAll:
-            acceptAllSeconds_ = at(0);
-            return ack();
-        case cmd::ReadBurnCycles:
-            return reply(code, {static_cast<uint8_t>(burnCycles_), static_cast<uint8_t>(burnCycles_ >> 8),
-                                static_cast<uint8_t>(burnCycles_ >> 16), static_cast<uint8_t>(burnCycles_ >> 24)});
-        case cmd::ReadProgRev: {
-            const char* rev = options_.variant == Variant::L8V ? "L8VQA034" : "L8-QA034";
-            return reply(code, Bytes(rev, rev + 8));
-        }
-        case cmd::ReadLastFive:
-            return reply(code, Bytes(lastFive_.begin(), lastFive_.end()));
-        case cmd::ReadBillCounter:
-            return reply(code, {static_cast<uint8_t>(lifeCount_), static_cast<uint8_t>(lifeCount_ >> 8),
-                                static_cast<uint8_t>(lifeCount_ >> 16)});
-        case cmd::ReadCassFaultBuf:
-            return reply(code, Bytes(cassetteFaults_.begin(), cassetteFaults_.end()));
-        case cmd::ReadCassBillBuf: {
-            Bytes b;
-            for (uint16_t c : cassetteBills_)
-                b.insert(b.end(), {static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c)});
-            return reply(code, b);
-        }
-        case cmd::ReadStats: {
-            Bytes b;
-            const int types = extendedLast_ ? 64 : 16;
-            for (int t = 0; t < types; ++t)
-                b.insert(b.end(), {static_cast<uint8_t>(billCounts_[t]), static_cast<uint8_t>(billCounts_[t] >> 8)});
-            for (uint16_t c : eventCounts_) b.insert(b.end(), {static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8)});
-            return reply(code, b);
-        }
-        case cmd::ReadQrvBillCount: {
-            if (!extendedLast_) return reply(cmd::Unsupported);
-            Bytes b;
-            for (uint32_t c : qrvCounts_)
-                b.insert(b.end(), {static_cast<uint8_t>(c >> 24), static_cast<uint8_t>(c >> 16),
-                                   static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c)});
-            return reply(code, b);
-        }
-        case cmd::ReadSetup:
-            return reply(code, {setup_});
-        case cmd::ReadUnitOpt:
-            return reply(code, unitOptionsData(notes_));
-        case cmd::ReadCreditTable: {
-            // Always asked in the long layout, whatever the link's mode.
-            const bool was = extendedLast_;
-            extendedLast_ = true;
-            reply(code, creditTableData(notes_));
-            extendedLast_ = was;
-            return;
-        }
-        case cmd::ReadDiagn0:
-            if (at(0) == 0xA1)
-                return reply(code, videoData(options_.variant, extendedLast_ ? 5 : 1, options_.failVideo));
-            return reply(code, sensorData(options_.variant, options_.failSensors));
-        case cmd::ReadDiagn1: {
-            Bytes b = opticsData(options_.variant, options_.failOptics);
-            // A short frame cannot carry the whole table: the unit sends what fits.
-            if (!extendedLast_) b.resize(251);
-            return reply(code, b);
-        }
-        case cmd::InhibitUnit:
-            setup_ |= 0x40;
-            return ack();
-        case cmd::UninhibitUnit:
-            setup_ &= ~0x40;
-            return ack();
-        case cmd::WriteCassetteId: {
-            const Bytes id = {at(5), at(4), at(3), at(2), 0x00, 0x00};
-            const uint16_t check = crc16(kCrc16Poly, 0x04D2, id);
-            if (check != (at(6) << 8 | at(7))) {
-                say("cassette ID check value wrong: not written");
-            } else {
-                for (size_t i = 0; i < 8; ++i) cassetteId_[i] = at(i);
-            }
-            return ack();
-        }
-        case cmd::EraseSda:
-            cassetteBills_ = {};
-            cassetteFaults_ = {};
-            return ack();
-        case cmd::ReadCassetteId:
-            return reply(code, Bytes(cassetteId_.begin(), cassetteId_.end()));
-        default:
-            return reply(cmd::Unsupported);
+    extendedLast_ = extended;
+    if (intake == LineFaults::Intake::Ignored) return;
+    if (intake == LineFaults::Intake::Refused) return reply(cmd::Unsupported);
+    respond(code, data, now);
+    if (code == cmd::Status && quirks_.unasked) {
+        const ReplyQuirks::Unasked u = *quirks_.unasked;
+        quirks_.unasked.reset();
+        say("fault: an unasked reply " + hex(Bytes{u.code}));
+        reply(u.code, u.data ? *u.data : normalData(u.code, now));
     }
-}
-
-namespace {
-
-int fromBcd(uint8_t b) { return (b >> 4) * 10 + (b & 0x0F); }
-uint8_t toBcd(int v) { return static_cast<uint8_t>(((v / 10) % 10) << 4 | v % 10); }
-
-}  // namespace
-
-Bytes ValidatorModel::readClock() const {
-    const time_t now = time(nullptr) + rtcOffsetSeconds_;
-    tm t{};
-    localtime_r(&now, &t);
-    return {toBcd(t.tm_year % 100), toBcd(t.tm_mon + 1), toBcd(t.tm_mday), toBcd(t.tm_wday + 1),
-            toBcd(t.tm_hour),       toBcd(t.tm_min),     toBcd(t.tm_sec),  rtcByte7_};
-}
-
-void ValidatorModel::setClock(const Bytes& r) {
-    if (r.size() < 7) return;
-    tm t{};
-    t.tm_year = 100 + fromBcd(r[0]);
-    t.tm_mon = fromBcd(r[1]) - 1;
-    t.tm_mday = fromBcd(r[2]);
-    t.tm_hour = fromBcd(r[4]);
-    t.tm_min = fromBcd(r[5]);
-    t.tm_sec = fromBcd(r[6]);
-    t.tm_isdst = -1;
-    const time_t set = mktime(&t);
-    if (set == static_cast<time_t>(-1)) return;
-    rtcOffsetSeconds_ = static_cast<int64_t>(set) - static_cast<int64_t>(time(nullptr));
-    rtcByte7_ = r.size() > 7 ? r[7] : 0;
-}
-
-void ValidatorModel::restoreDefaults() {
-    setup_ = 0x04;
-    for (const Note& n : notes_) enabled_[n.type - 1] = true;
 }
 
 void ValidatorModel::powerCycle(int64_t now, bool withBill) {
     billType_ = 0;
     coupon_.clear();
-    stackedPending_ = false;
+    stackedReports_ = 0;
     powerUpWithBill_ = withBill;
     enter(Phase::PowerUp, now, kPowerUpMs);
     say(withBill ? "power up with a bill in the path" : "power up");
@@ -559,114 +347,51 @@ void ValidatorModel::powerCycle(int64_t now, bool withBill) {
 std::string ValidatorModel::insert(int type, const std::string& coupon, int64_t now) {
     if (type < 1 || type > 64) return "bill type must be 1 to 64";
     if (phase_ != Phase::Idle) return "the validator is busy";
-    if (detached_ || full_ || billJam_ || stackerJam_) return "the validator cannot take a bill now (stacker or jam)";
+    const Conditions& c = conditions_;
+    if (c.detached || c.full || c.billJam || c.stackerJam)
+        return "the validator cannot take a bill now (stacker or jam)";
     billType_ = type;
     coupon_ = coupon;
-    const bool disabled = std::none_of(enabled_.begin(), enabled_.end(), [](bool e) { return e; });
-    if (setup_ & 0x40 || disabled)
-        rejectReason_ = 0x10;
-    else if (!enabled_[type - 1])
-        rejectReason_ = 0x08;
+    if (memory_.setup & setupbit::Inhibit || !memory_.anyEnabled())
+        rejectReason_ = reason::AllDisabled;
+    else if (!memory_.enabled[type - 1])
+        rejectReason_ = reason::DenominationDisabled;
     else
-        rejectReason_ = 0xFF;  // accepted
+        rejectReason_ = kAccepted;
     enter(Phase::Accepting, now, kAcceptMs);
-    say(type == 16 ? "coupon " + coupon + " inserted" : "bill type " + std::to_string(type) + " inserted");
+    say(type == 16 ? "coupon " + printable(coupon) + " inserted" : "bill type " + std::to_string(type) + " inserted");
     return "";
 }
 
-const char* ValidatorModel::scenarioHelp() {
-    return "insert TYPE | coupon CODE | reject REASON(hex) | jam | stacker-jam | clear-jam | detach | attach |\n"
-           "full | not-full | power-cycle | power-up-with-bill | comm-timeout on|off | silent [MS] | speak |\n"
-           "garbage N | truncate-next | corrupt-next | unsupported CODE(hex) | ignore CODE(hex) | answer CODE(hex) |\n"
-           "wait MS (scripts) | help";
+std::string ValidatorModel::startReject(uint8_t reason, int64_t now) {
+    if (phase_ != Phase::Idle) return "the validator is busy";
+    billType_ = 0;
+    rejectReason_ = reason;
+    enter(Phase::Accepting, now, kAcceptMs);
+    return "";
 }
 
-std::string ValidatorModel::execute(const std::string& line, int64_t now) {
-    std::istringstream in(line);
-    std::string word;
-    if (!(in >> word) || word[0] == '#') return "";
-    advance(now);
-    auto number = [&in](int base, long& v) -> bool {
-        std::string t;
-        if (!(in >> t)) return false;
-        char* end = nullptr;
-        v = std::strtol(t.c_str(), &end, base);
-        return end && *end == '\0';
-    };
-    long v = 0;
-    if (word == "insert") return number(10, v) ? insert(static_cast<int>(v), "", now) : "insert TYPE";
-    if (word == "coupon") {
-        std::string code;
-        if (!(in >> code) || code.size() > 47) return "coupon CODE (at most 47 characters)";
-        return insert(16, code, now);
-    }
-    if (word == "reject") {
-        if (!number(16, v) || v < 0 || v > 0x1F) return "reject REASON (hex, 00 to 1F)";
-        if (phase_ != Phase::Idle) return "the validator is busy";
-        billType_ = 0;
-        rejectReason_ = static_cast<uint8_t>(v);
-        enter(Phase::Accepting, now, kAcceptMs);
-        return "";
-    }
-    // Commands without arguments that only change the unit's state.
-    using Action = void (*)(ValidatorModel&, int64_t);
-    static const std::pair<const char*, Action> kSwitches[] = {
-        {"jam",
-         [](ValidatorModel& m, int64_t) {
-             m.billJam_ = true;
-             m.countEvent(15);
-         }},
-        {"stacker-jam", [](ValidatorModel& m, int64_t) { m.stackerJam_ = true; }},
-        {"clear-jam", [](ValidatorModel& m, int64_t) { m.billJam_ = m.stackerJam_ = false; }},
-        {"detach", [](ValidatorModel& m, int64_t) { m.detached_ = true; }},
-        {"attach", [](ValidatorModel& m, int64_t) { m.detached_ = false; }},
-        {"full", [](ValidatorModel& m, int64_t) { m.full_ = true; }},
-        {"not-full", [](ValidatorModel& m, int64_t) { m.full_ = false; }},
-        {"power-cycle", [](ValidatorModel& m, int64_t t) { m.powerCycle(t, false); }},
-        {"power-up-with-bill", [](ValidatorModel& m, int64_t t) { m.powerCycle(t, true); }},
-        {"truncate-next", [](ValidatorModel& m, int64_t) { m.truncateNext_ = true; }},
-        {"corrupt-next", [](ValidatorModel& m, int64_t) { m.corruptNext_ = true; }},
-        {"speak",
-         [](ValidatorModel& m, int64_t) {
-             m.silent_ = false;
-             m.silentUntil_ = -1;
-         }},
-    };
-    for (const auto& [name, action] : kSwitches) {
-        if (word == name) {
-            action(*this, now);
-            return "";
-        }
-    }
-    if (word == "comm-timeout") {
-        std::string on;
-        in >> on;
-        commTimeout_ = on != "off";
-        return "";
-    }
-    if (word == "silent") {
-        silent_ = true;
-        silentUntil_ = number(10, v) && v > 0 ? now + v : -1;
-        say("going silent");
-        return "";
-    }
-    if (word == "garbage") {
-        if (!number(10, v) || v < 1 || v > 4096) return "garbage N (1 to 4096)";
-        Bytes junk(static_cast<size_t>(v));
-        for (size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<uint8_t>(0xA5 ^ (i * 37));
-        outbox_.push_back(std::move(junk));
-        return "";
-    }
-    if (word == "unsupported" || word == "ignore" || word == "answer") {
-        if (!number(16, v) || v < 0 || v > 255) return word + " CODE (hex)";
-        const auto c = static_cast<uint8_t>(v);
-        unsupported_.erase(c);
-        ignored_.erase(c);
-        if (word == "unsupported") unsupported_.insert(c);
-        if (word == "ignore") ignored_.insert(c);
-        return "";
-    }
-    return "unknown command '" + word + "' (help lists them)";
+void ValidatorModel::acceptEscrow(int64_t now) {
+    if (phase_ == Phase::Escrow) enter(Phase::Stacking, now, kStackMs);
 }
+
+void ValidatorModel::returnEscrow(int64_t now) {
+    if (phase_ != Phase::Escrow) return;
+    enter(Phase::Returning, now, kReturnMs);
+    memory_.countEvent(18);
+}
+
+void ValidatorModel::restartEscrow(int64_t now) {
+    if (phase_ == Phase::Escrow) phaseEnd_ = now + options_.escrowTimeoutMs;
+}
+
+void ValidatorModel::startVla(int64_t now) {
+    enter(Phase::Vla, now, kVlaMs);
+    say("VLA running");
+}
+
+std::string ValidatorModel::execute(const std::string& line, int64_t nowMs) { return runScenario(*this, line, nowMs); }
+
+const std::string& ValidatorModel::scenarioHelp() { return sim::scenarioHelp(); }
 
 }  // namespace halvek::sim

@@ -3,11 +3,13 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <set>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "line_faults.h"
 #include "sim_data.h"
+#include "validator_memory.h"
 
 namespace halvek::sim {
 
@@ -20,9 +22,40 @@ struct SimOptions {
     int escrowTimeoutMs = 10000;
 };
 
-// The simulated bill validator: its state machine, its data and its answers.
-// It knows nothing of the line: the server feeds it command frames and time,
-// and sends what it puts in its outbox. Times are milliseconds of any clock.
+// What the unit's sensors see; a scenario sets and clears these.
+struct Conditions {
+    bool billJam = false;
+    bool stackerJam = false;
+    bool detached = false;
+    bool full = false;
+    bool commTimeout = false;
+};
+
+// Changes to what the next replies carry, asked for by a scenario, each used up once.
+struct ReplyQuirks {
+    struct Unasked {
+        uint8_t code;
+        std::optional<Bytes> data;  // none: the unit's normal data for the code
+    };
+    struct LongReply {
+        uint8_t code;
+        size_t length;  // bytes of the whole (long layout) frame
+    };
+    int stackedRepeats = 1;         // status replies that report the next stacked bill
+    int eventBurst = 0;             // events the next status reply adds at once
+    bool unaskedInterrupt = false;  // the next "read setup" claims interrupt mode
+    std::optional<Unasked> unasked;
+    std::optional<LongReply> longReply;
+};
+
+// How many events one status reply can add at most (see ReplyQuirks::eventBurst).
+int maxEventBurst();
+
+// The simulated bill validator's state machine. It knows nothing of the line:
+// the server feeds it command frames and time, and sends what it puts in its
+// outbox. Its data live in ValidatorMemory, its answers in the responder table
+// (responders.h), its scenario language in scenario.h. Times are milliseconds
+// of any clock.
 class ValidatorModel {
   public:
     enum class Phase { PowerUp, Idle, Accepting, Escrow, Stacking, Returning, Rejecting, Vla };
@@ -38,10 +71,10 @@ class ValidatorModel {
     // Bytes to send to the host, in order.
     std::vector<Bytes> takeOutput();
 
-    // Runs one scenario command ("insert 3", "jam", "help", ...). Returns "" on
+    // Runs one scenario command ("insert 3", "jam", ...). Returns "" on
     // success, else what was wrong with it.
     std::string execute(const std::string& line, int64_t nowMs);
-    static const char* scenarioHelp();
+    static const std::string& scenarioHelp();
 
     // Where readable log lines go (the server sends them to standard error).
     std::function<void(const std::string&)> log;
@@ -49,30 +82,55 @@ class ValidatorModel {
     // For tests and the demo mode.
     Phase phase() const { return phase_; }
     std::array<uint8_t, 6> statusBytes() const;
-    uint8_t setupByte() const { return setup_; }
-    bool enabled(int type) const { return type >= 1 && type <= 64 && enabled_[type - 1]; }
-    uint32_t lifeCount() const { return lifeCount_; }
+    uint8_t setupByte() const { return memory_.setup; }
+    bool enabled(int type) const { return type >= 1 && type <= 64 && memory_.enabled[type - 1]; }
+    uint32_t lifeCount() const { return memory_.lifeCount; }
     bool extendedLast() const { return extendedLast_; }
-    bool interruptMode() const { return setup_ & 0x08; }
-    const std::vector<Note>& notes() const { return notes_; }
+    bool interruptMode() const { return memory_.setup & setupbit::Interrupt; }
+    const std::vector<Note>& notes() const { return memory_.notes; }
+
+    // What the responders and the scenario commands work with.
+    ValidatorMemory& memory() { return memory_; }
+    const SimOptions& options() const { return options_; }
+    Conditions& conditions() { return conditions_; }
+    LineFaults& line() { return line_; }
+    ReplyQuirks& quirks() { return quirks_; }
+    void say(const std::string& text) const;
+
+    // Answers the command CODE as the unit does (the responder table), DATA its parameters.
+    void respond(uint8_t code, const Bytes& data, int64_t now);
+    // A reply in the layout of the host's last frame.
+    void reply(uint8_t code, const Bytes& data = {});
+    // A reply in the long layout whatever the link's.
+    void replyExtended(uint8_t code, const Bytes& data);
+    // Bytes that are no reply, sent as they are.
+    void sendRaw(Bytes bytes);
+    // The status data to report now; reporting uses up a stacked bill's report.
+    Bytes statusReply();
+    // The data the unit would answer CODE with, without anything changing.
+    Bytes normalData(uint8_t code, int64_t now) const;
+
+    // What happens to bills and the unit.
+    std::string insert(int type, const std::string& coupon, int64_t now);
+    std::string startReject(uint8_t reason, int64_t now);
+    void powerCycle(int64_t now, bool withBill);
+    void acceptEscrow(int64_t now);
+    void returnEscrow(int64_t now);
+    void restartEscrow(int64_t now);
+    void startVla(int64_t now);
 
   private:
-    void reply(uint8_t code, const Bytes& data = {});
-    void answer(uint8_t code, const Bytes& data, int64_t now);
-    Bytes statusData() const;
+    void emit(uint8_t code, Bytes data, bool extended);
     void enter(Phase p, int64_t now, int durationMs);
     void finishPhase(int64_t now);
     void stack(int64_t now);
-    void countEvent(int number);
-    std::string insert(int type, const std::string& coupon, int64_t now);
-    void powerCycle(int64_t now, bool withBill);
-    void restoreDefaults();
-    void say(const std::string& text) const;
-    Bytes readClock() const;
-    void setClock(const Bytes& record);
+    void addEventBurst(std::array<uint8_t, 6>& s);
 
     SimOptions options_;
-    std::vector<Note> notes_;
+    ValidatorMemory memory_;
+    Conditions conditions_;
+    LineFaults line_;
+    ReplyQuirks quirks_;
     std::vector<Bytes> outbox_;
     bool extendedLast_ = true;
 
@@ -81,44 +139,11 @@ class ValidatorModel {
     int billType_ = 0;
     std::string coupon_;
     uint8_t rejectReason_ = 0;
-    bool stackedPending_ = false;
+    bool powerUpWithBill_ = false;
+    // A stacked bill is reported on this many more status replies.
+    int stackedReports_ = 0;
     int stackedType_ = 0;
     std::string stackedCoupon_;
-    bool billJam_ = false, stackerJam_ = false, detached_ = false, full_ = false;
-    bool powerUpWithBill_ = false, commTimeout_ = false;
-
-    uint8_t setup_ = 0x04;  // escrow on, polling
-    std::array<bool, 64> enabled_{};
-    std::array<bool, 64> security_{};
-    std::array<uint16_t, 64> billCounts_{};
-    std::array<uint16_t, 20> eventCounts_{};
-    std::array<uint32_t, 64> qrvCounts_{};
-    uint32_t lifeCount_ = 0;
-    std::array<uint8_t, 5> lastFive_{};
-    std::array<uint8_t, 2> systemId_{0x12, 0x34};
-    std::array<uint8_t, 4> serial_{0x00, 0x12, 0xD6, 0x87};
-    std::array<uint8_t, 6> asset_{0xA5, 0x00, 0x00, 0x00, 0x10, 0x01};
-    std::array<uint8_t, 2> factoryNumber_{0x00, 0x42};
-    std::array<uint8_t, 2> productionDate_{0x23, 0x26};
-    uint32_t burnCycles_ = 3;
-    // The clock runs: it is the host's local time moved by what "set RTC" said.
-    int64_t rtcOffsetSeconds_ = 0;
-    uint8_t rtcByte7_ = 0;
-    std::array<uint16_t, 15> cassetteBills_{};
-    std::array<uint8_t, 20> cassetteFaults_{};
-    std::array<uint8_t, 8> cassetteId_{};
-    uint16_t crc16Result_ = 0;
-    uint32_t crc32Result_ = 0;
-    uint8_t acceptAllSeconds_ = 0;
-    Bytes programImage_;
-
-    // Faults the scenario asks for.
-    bool silent_ = false;
-    int64_t silentUntil_ = -1;
-    bool truncateNext_ = false;
-    bool corruptNext_ = false;
-    std::set<uint8_t> unsupported_;
-    std::set<uint8_t> ignored_;
 
     // Interrupt mode: what was last reported, and when the host was last asked to poll.
     std::array<uint8_t, 6> lastReported_{};
