@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "cli/cli_link.h"
 #include "link/controller_host.h"
 #include "link/texts.h"
 #include "sim/sim_server.h"
@@ -95,57 +96,41 @@ class MonitorUi : public UserInterface {
     int state_ = 0;
 };
 
-const char* kUsage =
-    "usage: halvek-cli monitor (--port PATH | --com N | --simulate) [--q7 | --q7e] [--interval MS] [--seconds S]\n"
-    "  --port PATH   the validator's device, e.g. /dev/ttyUSB0\n"
-    "  --com N       COM N as the window maps it (HALVEK_COM<N>, default /dev/ttyS<N-1>)\n"
-    "  --simulate    runs the simulated validator (demo mode) inside and connects to it\n"
-    "  --q7 / --q7e  standard or extended (default) frames\n"
-    "  --interval MS poll interval, 100 to 3000 (default 350)\n"
-    "  --seconds S   how long to run (default: until interrupted)\n";
-
-bool parseInt(const std::string& s, long lo, long hi, long& v) {
-    char* end = nullptr;
-    v = std::strtol(s.c_str(), &end, 10);
-    return !s.empty() && end && *end == '\0' && v >= lo && v <= hi;
-}
+const std::string kUsage = std::string(
+                               "usage: halvek-cli monitor (--port PATH | --com N | --simulate) [--q7 | --q7e] "
+                               "[--interval MS] [--seconds S]\n") +
+                           kLinkOptionsUsage + "  --seconds S   how long to run (default: until interrupted)\n";
 
 }  // namespace
 
 int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    std::string port;
-    long com = 0, interval = 350, seconds = -1;
-    bool extended = true, simulate = false;
+    LinkOptions link;
+    long seconds = -1;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        auto value = [&]() -> const std::string* { return i + 1 < args.size() ? &args[++i] : nullptr; };
-        const std::string* v = nullptr;
-        if (a == "--port" && (v = value()))
-            port = *v;
-        else if (a == "--com" && (v = value()) && parseInt(*v, 1, 99, com)) {
-        } else if (a == "--interval" && (v = value()) && parseInt(*v, 100, 3000, interval)) {
-        } else if (a == "--seconds" && (v = value()) && parseInt(*v, 0, 100000000, seconds)) {
-        } else if (a == "--q7")
-            extended = false;
-        else if (a == "--q7e")
-            extended = true;
-        else if (a == "--simulate")
-            simulate = true;
-        else if (a == "--help" || a == "-h") {
+        std::string error;
+        if (parseLinkOption(args, i, link, error)) {
+            if (error.empty()) continue;
+            err << "halvek-cli monitor: " << error << "\n" << kUsage;
+            return 2;
+        }
+        if (a == "--seconds" && i + 1 < args.size() && parseInt(args[i + 1], 0, 100000000, seconds)) {
+            ++i;
+        } else if (a == "--help" || a == "-h") {
             out << kUsage;
             return 0;
         } else {
-            err << "halvek-cli monitor: bad option " << a << (v ? " " + *v : "") << "\n" << kUsage;
+            err << "halvek-cli monitor: bad option " << a << "\n" << kUsage;
             return 2;
         }
     }
-    if ((port.empty() ? 0 : 1) + (com ? 1 : 0) + (simulate ? 1 : 0) != 1) {
-        err << "halvek-cli monitor: give exactly one of --port, --com and --simulate\n" << kUsage;
+    if (const std::string problem = checkLinkOptions(link); !problem.empty()) {
+        err << "halvek-cli monitor: " << problem << "\n" << kUsage;
         return 2;
     }
-
+    std::string port = link.port;
     std::unique_ptr<sim::SimServer> simulator;
-    if (simulate) {
+    if (link.simulate) {
         simulator = std::make_unique<sim::SimServer>();
         std::string error;
         if (!simulator->start(&error)) {
@@ -162,9 +147,9 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
     HeadlessLoop loop(host);
     ui.attach(&host, &loop);
     if (!port.empty()) host.ports.set(1, port);
-    host.controller.setComPortIndex(port.empty() ? static_cast<int>(com) - 1 : 0);
-    host.controller.setExtendedMode(extended);
-    host.controller.setPollInterval(static_cast<int>(interval));
+    host.controller.setComPortIndex(port.empty() ? static_cast<int>(link.com) - 1 : 0);
+    host.controller.setExtendedMode(link.extended);
+    host.controller.setPollInterval(static_cast<int>(link.interval));
     if (!host.controller.connect()) {
         err << "halvek-cli monitor: " << host.block.port.lastError() << "\n";
         return 1;

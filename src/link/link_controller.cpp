@@ -383,6 +383,7 @@ void LinkController::dispatch(const Reply& r) {
     if (row->store == nullptr && !(info && info->awaitsReply)) return;
     requests_[code] = RequestState::Idle;
     if (row->store) row->store(*this, r);
+    ++repliesTaken_[code];
     refresh(row->refresh);
 }
 

@@ -56,6 +56,9 @@ class LinkController {
     void requestSensorData();
     void requestStats();
     RequestState requestState(uint8_t code) const { return requests_[code]; }
+    // How many replies of this code have been taken and stored since start: a
+    // caller that asked for data sees its answer arrive (and a given-up wait not).
+    uint32_t repliesTaken(uint8_t code) const { return repliesTaken_[code]; }
 
     // Placing frames (the command builders and the accessory windows).
     bool sendSimpleCommand(uint8_t code, bool expectsData);
@@ -160,6 +163,7 @@ class LinkController {
     std::vector<StatusListener*> listeners_;
 
     std::array<RequestState, 256> requests_{};
+    std::array<uint32_t, 256> repliesTaken_{};
     uint8_t linkFlags_ = 0;
     uint8_t lastShownFlags_ = 0;
     int missedPollCount_ = 0;

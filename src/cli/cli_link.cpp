@@ -1,0 +1,157 @@
+#include "cli/cli_link.h"
+
+#include <cstdlib>
+
+#include "protocol/catalogue.h"
+#include "sim/sim_server.h"
+
+namespace halvek::cli {
+
+const char* const kLinkOptionsUsage =
+    "  --port PATH   the validator's device, e.g. /dev/ttyUSB0 or /dev/serial/by-id/...\n"
+    "  --com N       COM N as the window maps it (HALVEK_COM<N>, default /dev/ttyS<N-1>)\n"
+    "  --simulate    runs the simulated validator inside and connects to it\n"
+    "  --q7 / --q7e  standard or extended (default) frames\n"
+    "  --interval MS poll interval, 100 to 3000 (default 350)\n";
+
+bool parseInt(const std::string& s, long lo, long hi, long& v) {
+    char* end = nullptr;
+    v = std::strtol(s.c_str(), &end, 10);
+    return !s.empty() && end && *end == '\0' && v >= lo && v <= hi;
+}
+
+bool parseLinkOption(const std::vector<std::string>& args, size_t& i, LinkOptions& o, std::string& error) {
+    const std::string& a = args[i];
+    auto value = [&]() -> const std::string* { return i + 1 < args.size() ? &args[++i] : nullptr; };
+    if (a == "--q7") {
+        o.extended = false;
+    } else if (a == "--q7e") {
+        o.extended = true;
+    } else if (a == "--simulate") {
+        o.simulate = true;
+    } else if (a == "--port") {
+        const std::string* v = value();
+        if (!v || v->empty()) error = "--port needs a device path";
+        if (v) o.port = *v;
+    } else if (a == "--com") {
+        const std::string* v = value();
+        if (!v || !parseInt(*v, 1, 99, o.com)) error = "--com needs a number from 1 to 99";
+    } else if (a == "--interval") {
+        const std::string* v = value();
+        if (!v || !parseInt(*v, 100, 3000, o.interval)) error = "--interval needs a number from 100 to 3000";
+    } else {
+        return false;
+    }
+    return true;
+}
+
+std::string checkLinkOptions(const LinkOptions& o) {
+    if ((o.port.empty() ? 0 : 1) + (o.com ? 1 : 0) + (o.simulate ? 1 : 0) != 1)
+        return "give exactly one of --port, --com and --simulate";
+    return "";
+}
+
+// Prints the core's messages; the poll timer is the headless loop's.
+class CliLink::Ui : public NullUserInterface {
+  public:
+    Ui(const std::string& name, std::ostream& err) : name_(name), err_(err) {}
+    void attach(HeadlessLoop* loop) { loop_ = loop; }
+    Answer showMessage(const Message& m) override {
+        err_ << name_ << ": " << m.title << ": " << m.text;
+        if (!m.detail.empty()) err_ << " (" << m.detail << ")";
+        err_ << "\n";
+        return m.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+    }
+    void startPollTimer(int ms) override {
+        if (loop_) loop_->startTimer(ms);
+    }
+    void stopPollTimer() override {
+        if (loop_) loop_->stopTimer();
+    }
+
+  private:
+    const std::string& name_;
+    std::ostream& err_;
+    HeadlessLoop* loop_ = nullptr;
+};
+
+CliLink::CliLink(std::string name, std::ostream& err)
+    : name_(std::move(name)),
+      err_(err),
+      ui_(std::make_unique<Ui>(name_, err)),
+      host_(std::make_unique<ControllerHost>(*ui_)),
+      loop_(std::make_unique<HeadlessLoop>(*host_)) {
+    ui_->attach(loop_.get());
+}
+
+CliLink::~CliLink() {
+    host_->close();
+    if (simulator_) simulator_->stop();
+}
+
+bool CliLink::open(const LinkOptions& o) {
+    std::string port = o.port;
+    if (o.simulate) {
+        simulator_ = std::make_unique<sim::SimServer>();
+        std::string error;
+        if (!simulator_->start(&error)) {
+            err_ << name_ << ": the simulated validator did not start: " << error << "\n";
+            return false;
+        }
+        port = simulator_->devicePath();
+    }
+    if (!port.empty()) host_->ports.set(1, port);
+    LinkController& c = host_->controller;
+    c.setComPortIndex(port.empty() ? static_cast<int>(o.com) - 1 : 0);
+    c.setExtendedMode(o.extended);
+    c.setPollInterval(static_cast<int>(o.interval));
+    return c.connect();
+}
+
+bool CliLink::runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    using Clock = std::chrono::steady_clock;
+    const auto end = Clock::now() + timeout;
+    while (!done()) {
+        if (Clock::now() >= end || host_->mailbox.cancelled()) return false;
+        loop_->runUntil(std::min(end, Clock::now() + std::chrono::milliseconds(20)));
+    }
+    return true;
+}
+
+bool CliLink::waitForStartup(std::chrono::milliseconds timeout) {
+    LinkController& c = host_->controller;
+    auto idle = [&c] {
+        for (int code = 1; code < 256; ++code)
+            if (c.requestState(static_cast<uint8_t>(code)) != RequestState::Idle) return false;
+        return true;
+    };
+    const bool ok = runUntil([&] { return c.linkConnected() && c.startupCountdown() == 0 && idle(); }, timeout);
+    if (!ok) err_ << name_ << ": no answer from the validator on " << c.portPath() << "\n";
+    return ok;
+}
+
+bool CliLink::readAll(const std::vector<uint8_t>& codes, std::chrono::milliseconds timeout) {
+    LinkController& c = host_->controller;
+    std::vector<uint32_t> before;
+    for (uint8_t code : codes) {
+        before.push_back(c.repliesTaken(code));
+        if (code == cmd::ReadDiagn0)
+            c.requestSensorData();
+        else
+            c.request(code);
+    }
+    auto answered = [&] {
+        for (size_t i = 0; i < codes.size(); ++i)
+            if (c.repliesTaken(codes[i]) == before[i]) return false;
+        return true;
+    };
+    if (runUntil(answered, timeout)) return true;
+    for (size_t i = 0; i < codes.size(); ++i)
+        if (c.repliesTaken(codes[i]) == before[i]) {
+            const CommandInfo* info = findCommand(codes[i]);
+            err_ << name_ << ": the validator did not answer \"" << (info ? info->name : "?") << "\"\n";
+        }
+    return false;
+}
+
+}  // namespace halvek::cli

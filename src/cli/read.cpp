@@ -1,0 +1,66 @@
+#include "cli/read.h"
+
+#include "cli/cli_link.h"
+#include "cli/read_targets.h"
+
+namespace halvek::cli {
+namespace {
+
+void usage(std::ostream& out) {
+    out << "usage: halvek-cli read TARGET [--json] (--port PATH | --com N | --simulate) [--q7 | --q7e]\n"
+           "targets:\n";
+    for (const ReadTarget& t : readTargets())
+        out << "  " << t.name << std::string(10 - std::string(t.name).size(), ' ') << t.what << "\n";
+    out << "options:\n  --json        one JSON object instead of aligned text\n" << kLinkOptionsUsage;
+}
+
+}  // namespace
+
+int runRead(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    LinkOptions link;
+    bool json = false;
+    const ReadTarget* target = nullptr;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string error;
+        if (args[i] == "--help" || args[i] == "-h") {
+            usage(out);
+            return 0;
+        }
+        if (args[i] == "--json") {
+            json = true;
+        } else if (parseLinkOption(args, i, link, error)) {
+            if (!error.empty()) {
+                err << "halvek-cli read: " << error << "\n";
+                return 2;
+            }
+        } else if (!target && args[i].rfind("--", 0) != 0) {
+            for (const ReadTarget& t : readTargets())
+                if (args[i] == t.name) target = &t;
+            if (!target) {
+                err << "halvek-cli read: no such data: " << args[i] << "\n";
+                usage(err);
+                return 2;
+            }
+        } else {
+            err << "halvek-cli read: bad option " << args[i] << "\n";
+            usage(err);
+            return 2;
+        }
+    }
+    const std::string problem = target ? checkLinkOptions(link) : "name the data to read";
+    if (!problem.empty()) {
+        err << "halvek-cli read: " << problem << "\n";
+        usage(err);
+        return 2;
+    }
+    CliLink cli("halvek-cli read", err);
+    if (!cli.open(link) || !cli.waitForStartup()) return 1;
+    std::vector<uint8_t> codes;
+    for (uint8_t c : target->codes)
+        if (c != 0) codes.push_back(c);
+    if (!cli.readAll(codes)) return 1;
+    target->print(cli.controller(), out, json);
+    return 0;
+}
+
+}  // namespace halvek::cli

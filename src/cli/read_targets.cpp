@@ -1,0 +1,35 @@
+#include "cli/read_targets.h"
+
+#include <cstdio>
+
+#include "protocol/catalogue.h"
+
+namespace halvek::cli {
+namespace {
+
+const ReadTarget kTargets[] = {
+    {"bills", "the bill table, enables and security levels", {cmd::ReadBillEnable, cmd::ReadSecLevel}, printBills},
+};
+
+}  // namespace
+
+std::span<const ReadTarget> readTargets() { return kTargets; }
+
+std::string jsonString(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || c >= 0x7F) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+}  // namespace halvek::cli
