@@ -92,6 +92,12 @@ class LinkController {
     void restartStartupReads() { startupCountdown_ = kStartupReads; }
     void setStartupCountdown(int ticks) { startupCountdown_ = ticks; }
     void setReportCountdown(int ticks) { reportCountdown_ = ticks; }
+    int reportCountdown() const { return reportCountdown_; }
+    // Told of each data reply once it is stored: its code and the diagnostics
+    // selector the command went out with (the report waits on these).
+    void setReplyObserver(std::function<void(uint8_t code, uint8_t selector)> observer) {
+        replyObserver_ = std::move(observer);
+    }
     uint8_t diagnosticsSelector() const { return diagnosticsSelector_; }
     void setDiagnosticsSelector(uint8_t s) { diagnosticsSelector_ = s; }
     bool diagnosticsAvailable() const { return diagnosticsAvailable_; }
@@ -133,6 +139,7 @@ class LinkController {
     UserInterface& ui_;
     const PortMap& ports_;
     std::function<void(Notification)> transferHandler_;
+    std::function<void(uint8_t, uint8_t)> replyObserver_;
 
     std::array<RequestState, 256> requests_{};
     uint8_t linkFlags_ = 0;

@@ -153,6 +153,7 @@ void LinkController::handleReply(uint8_t code, const Reply& r) {
         default:
             break;  // request state only: the data are not used
     }
+    if (replyObserver_) replyObserver_(code, sentDiagnosticsSelector_);
 }
 
 }  // namespace halvek
