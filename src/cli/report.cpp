@@ -21,13 +21,15 @@ void onStopSignal(int) { stopRequested = 1; }
 
 const char* kUsage =
     "usage: halvek-cli report FILE [--serial SN] [--parts LIST] (--port PATH | --com N | --simulate) [--q7 | --q7e]\n"
+    "       [--interval MS]\n"
     "  FILE          the report file; an existing folder gets the proposed name (L8V_<SN>.TXT or L8_<SN>.TXT)\n"
     "  --serial SN   the unit's serial number for the header and the name, at most 12 characters\n"
     "  --parts LIST  comma-separated, of stats, sensors, optics, video (default stats,sensors,optics)\n"
     "  --port PATH   the validator's device, e.g. /dev/ttyUSB0\n"
     "  --com N       COM N as the window maps it (HALVEK_COM<N>, default /dev/ttyS<N-1>)\n"
     "  --simulate    reads from the simulated validator, run inside\n"
-    "  --q7 / --q7e  standard or extended (default) frames\n";
+    "  --q7 / --q7e  standard or extended (default) frames\n"
+    "  --interval MS poll interval, 100 to 3000 (default 350)\n";
 
 // The console has no window: messages are printed, the poll timer is this loop's.
 class ReportUi : public UserInterface {
@@ -62,7 +64,7 @@ class ReportUi : public UserInterface {
 
 struct Arguments {
     std::string file, port;
-    long com = 0;
+    long com = 0, interval = 350;
     bool simulate = false, extended = true;
     ReportOptions options;
 };
@@ -98,6 +100,12 @@ bool parseParts(const std::string& list, ReportOptions& options, std::string& er
     }
 }
 
+bool parseNumber(const std::string& s, long lo, long hi, long& v) {
+    char* end = nullptr;
+    v = std::strtol(s.c_str(), &end, 10);
+    return !s.empty() && *end == '\0' && v >= lo && v <= hi;
+}
+
 // 0 when the arguments are sound, else 2 with the complaint written.
 int parse(const std::vector<std::string>& args, Arguments& a, std::ostream& out, std::ostream& err) {
     auto complain = [&err](const std::string& what) {
@@ -106,7 +114,8 @@ int parse(const std::vector<std::string>& args, Arguments& a, std::ostream& out,
     };
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        const bool takesValue = arg == "--serial" || arg == "--parts" || arg == "--port" || arg == "--com";
+        const bool takesValue =
+            arg == "--serial" || arg == "--parts" || arg == "--port" || arg == "--com" || arg == "--interval";
         if (takesValue && i + 1 >= args.size()) return complain(arg + " needs a value");
         const std::string value = takesValue ? args[++i] : std::string();
         std::string error;
@@ -122,9 +131,9 @@ int parse(const std::vector<std::string>& args, Arguments& a, std::ostream& out,
         } else if (arg == "--port") {
             a.port = value;
         } else if (arg == "--com") {
-            char* end = nullptr;
-            a.com = std::strtol(value.c_str(), &end, 10);
-            if (value.empty() || *end != '\0' || a.com < 1 || a.com > 99) return complain("bad COM number " + value);
+            if (!parseNumber(value, 1, 99, a.com)) return complain("bad COM number " + value);
+        } else if (arg == "--interval") {
+            if (!parseNumber(value, 100, 3000, a.interval)) return complain("bad poll interval " + value);
         } else if (arg == "--simulate") {
             a.simulate = true;
         } else if (arg == "--q7" || arg == "--q7e") {
@@ -163,7 +172,8 @@ bool runUntil(ControllerHost& host, ReportUi& ui, ReportSession& session, Clock:
 
 std::string targetPath(const std::string& file, const ReportSession& session) {
     std::error_code ec;
-    if (std::filesystem::is_directory(file, ec)) return (std::filesystem::path(file) / session.proposedFileName()).string();
+    if (std::filesystem::is_directory(file, ec))
+        return (std::filesystem::path(file) / session.proposedFileName()).string();
     return file;
 }
 
@@ -185,6 +195,7 @@ int report(const Arguments& a, std::ostream& out, std::ostream& err) {
     if (!port.empty()) host.ports.set(1, port);
     host.controller.setComPortIndex(port.empty() ? static_cast<int>(a.com) - 1 : 0);
     host.controller.setExtendedMode(a.extended);
+    host.controller.setPollInterval(static_cast<int>(a.interval));
     const std::string device = host.controller.portPath();
     if (!host.controller.connect()) return 1;  // the controller has said why
 
@@ -208,7 +219,7 @@ int report(const Arguments& a, std::ostream& out, std::ostream& err) {
     runUntil(host, ui, session, Clock::now() + std::chrono::milliseconds(limitMs),
              [&] { return session.ready() || session.failed(); });
     if (!session.ready()) {
-        const std::string why = stopRequested     ? "interrupted"
+        const std::string why = stopRequested      ? "interrupted"
                                 : session.failed() ? session.problem()
                                                    : "the unit on " + device + " did not answer in time";
         err << "halvek-cli report: " << why << "; no report written\n";

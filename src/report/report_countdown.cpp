@@ -92,10 +92,12 @@ void ReportCountdown::follow(Read& read) {
         } else if (requested) {
             setState(read, ReadState::Asked);
         } else if (controller_.reportCountdown() == 0) {
-            // The countdown is through and never asked for it.
-            setState(read, ReadState::Failed,
-                     read.code == cmd::ReadDiagn0 ? text::kSensorsNotAvailable
-                                                  : "\"" + commandName(read.code) + "\" was not sent");
+            // The countdown has asked for it (unless the firmware cannot answer it),
+            // and the request has ended without its reply.
+            if (read.code == cmd::ReadDiagn0 && !controller_.diagnosticsAvailable())
+                setState(read, ReadState::Failed, text::kSensorsNotAvailable);
+            else
+                setState(read, ReadState::Failed, "the unit did not answer \"" + commandName(read.code) + "\"");
         }
         return;
     }

@@ -1,6 +1,5 @@
 #include "report/report_session.h"
 
-
 namespace halvek {
 namespace {
 
