@@ -18,17 +18,17 @@ std::string commandName(uint8_t code) {
 
 ReportCountdown::ReportCountdown(LinkController& controller) : controller_(controller) {}
 
-ReportCountdown::~ReportCountdown() {
-    if (started()) controller_.setReplyObserver({});
-}
-
 int ReportCountdown::countdown() const { return phase_ == Phase::Reading ? controller_.reportCountdown() : kTicks; }
 
 void ReportCountdown::start() {
     phase_ = Phase::WaitingForStartup;
     ticks_ = 0;
     reads_.clear();
-    controller_.setReplyObserver([this](uint8_t code, uint8_t selector) { onReply(code, selector); });
+    // The observer stays with the controller after this countdown is gone (a window
+    // may be destroyed after the controller); it then does nothing.
+    controller_.setReplyObserver([this, alive = std::weak_ptr<void>(alive_)](uint8_t code, uint8_t selector) {
+        if (!alive.expired()) onReply(code, selector);
+    });
     if (lineQuiet()) begin();
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,6 @@ class ReportCountdown {
     static constexpr int kTickLimit = kTicks + 5 * (LinkController::kReplyWaitTicks + 2);
 
     explicit ReportCountdown(LinkController& controller);
-    ~ReportCountdown();
     ReportCountdown(const ReportCountdown&) = delete;
     ReportCountdown& operator=(const ReportCountdown&) = delete;
 
@@ -78,6 +78,7 @@ class ReportCountdown {
     std::vector<Read> reads_;
     bool videoWanted_ = false;
     int ticks_ = 0;
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 }  // namespace halvek
