@@ -5,6 +5,7 @@
 
 #include "cli/monitor.h"
 #include "cli/read.h"
+#include "cli/report.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
@@ -13,12 +14,14 @@ int main(int argc, char** argv) {
                      "commands:\n"
                      "  monitor   connect to a validator and print what happens, one line each\n"
                      "  read      connect, read one kind of data (bills, ...) and print it\n"
+                     "  report    read a validator and write its diagnostics report file\n"
                      "'halvek-cli COMMAND --help' tells more.\n";
         return args.empty() ? 2 : 0;
     }
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (args[0] == "monitor") return halvek::cli::runMonitor(rest, std::cout, std::cerr);
     if (args[0] == "read") return halvek::cli::runRead(rest, std::cout, std::cerr);
+    if (args[0] == "report") return halvek::cli::runReport(rest, std::cout, std::cerr);
     std::cerr << "halvek-cli: unknown command " << args[0] << " (try --help)\n";
     return 2;
 }

@@ -385,6 +385,7 @@ void LinkController::dispatch(const Reply& r) {
     if (row->store) row->store(*this, r);
     ++repliesTaken_[code];
     refresh(row->refresh);
+    if (replyObserver_) replyObserver_(code, sentDiagnosticsSelector_);
 }
 
 }  // namespace halvek

@@ -114,6 +114,11 @@ class LinkController {
     void setStartupCountdown(int ticks) { startupCountdown_ = ticks; }
     void setReportCountdown(int ticks) { reportCountdown_ = ticks; }
     int reportCountdown() const { return reportCountdown_; }
+    // Told of each data reply once it is stored: its code and the diagnostics
+    // selector the command went out with (the report waits on these).
+    void setReplyObserver(std::function<void(uint8_t code, uint8_t selector)> observer) {
+        replyObserver_ = std::move(observer);
+    }
     uint8_t diagnosticsSelector() const { return diagnosticsSelector_; }
     void setDiagnosticsSelector(uint8_t s) { diagnosticsSelector_ = s; }
     uint8_t sentDiagnosticsSelector() const { return sentDiagnosticsSelector_; }
@@ -161,6 +166,7 @@ class LinkController {
     const PortMap& ports_;
     std::function<void(Notification)> transferHandler_;
     std::vector<StatusListener*> listeners_;
+    std::function<void(uint8_t, uint8_t)> replyObserver_;
 
     std::array<RequestState, 256> requests_{};
     std::array<uint32_t, 256> repliesTaken_{};

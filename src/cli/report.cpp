@@ -1,0 +1,256 @@
+#include "cli/report.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "link/controller_host.h"
+#include "report/report_session.h"
+#include "report/report_texts.h"
+#include "sim/sim_server.h"
+
+namespace halvek::cli {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+volatile std::sig_atomic_t stopRequested = 0;
+void onStopSignal(int) { stopRequested = 1; }
+
+const char* kUsage =
+    "usage: halvek-cli report FILE [--serial SN] [--parts LIST] (--port PATH | --com N | --simulate) [--q7 | --q7e]\n"
+    "       [--interval MS]\n"
+    "  FILE          the report file; an existing folder gets the proposed name (L8V_<SN>.TXT or L8_<SN>.TXT)\n"
+    "  --serial SN   the unit's serial number for the header and the name, at most 12 characters\n"
+    "  --parts LIST  comma-separated, of stats, sensors, optics, video (default stats,sensors,optics)\n"
+    "  --port PATH   the validator's device, e.g. /dev/ttyUSB0\n"
+    "  --com N       COM N as the window maps it (HALVEK_COM<N>, default /dev/ttyS<N-1>)\n"
+    "  --simulate    reads from the simulated validator, run inside\n"
+    "  --q7 / --q7e  standard or extended (default) frames\n"
+    "  --interval MS poll interval, 100 to 3000 (default 350)\n";
+
+// The console has no window: messages are printed, the poll timer is this loop's.
+class ReportUi : public UserInterface {
+  public:
+    explicit ReportUi(std::ostream& err) : err_(err) {}
+    Answer showMessage(const Message& m) override {
+        err_ << "halvek-cli report: " << m.title << ": " << m.text;
+        if (!m.detail.empty()) err_ << " (" << m.detail << ")";
+        err_ << "\n";
+        return m.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+    }
+    void startPollTimer(int ms) override {
+        intervalMs = ms;
+        timerRunning = true;
+    }
+    void stopPollTimer() override { timerRunning = false; }
+    void showPage(TabRow, int, bool) override {}
+    void repaintDrawingArea(bool) override {}
+    void setWindowTitle(const std::string&) override {}
+    void setModeCaption(const std::string&) override {}
+    void setConnectionControlsEnabled(bool) override {}
+    void refreshView(View) override {}
+
+    int intervalMs = 350;
+    bool timerRunning = false;
+
+  private:
+    std::ostream& err_;
+};
+
+struct Arguments {
+    std::string file, port;
+    long com = 0, interval = 350;
+    bool simulate = false, extended = true;
+    ReportOptions options;
+};
+
+bool parsePart(const std::string& name, ReportOptions& options) {
+    static const struct {
+        const char* name;
+        ReportPart part;
+    } kNames[] = {{"stats", ReportPart::Statistics},
+                  {"sensors", ReportPart::Sensors},
+                  {"optics", ReportPart::MainOptics},
+                  {"video", ReportPart::Video}};
+    for (const auto& n : kNames)
+        if (name == n.name) {
+            options.set(n.part, true);
+            return true;
+        }
+    return false;
+}
+
+bool parseParts(const std::string& list, ReportOptions& options, std::string& error) {
+    options.statistics = options.sensors = options.mainOptics = options.video = false;
+    size_t at = 0;
+    for (;;) {
+        const size_t comma = list.find(',', at);
+        const std::string name = list.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+        if (!parsePart(name, options)) {
+            error = "unknown part \"" + name + "\" in --parts (stats, sensors, optics, video)";
+            return false;
+        }
+        if (comma == std::string::npos) return true;
+        at = comma + 1;
+    }
+}
+
+bool parseNumber(const std::string& s, long lo, long hi, long& v) {
+    char* end = nullptr;
+    v = std::strtol(s.c_str(), &end, 10);
+    return !s.empty() && *end == '\0' && v >= lo && v <= hi;
+}
+
+// 0 when the arguments are sound, else 2 with the complaint written.
+int parse(const std::vector<std::string>& args, Arguments& a, std::ostream& out, std::ostream& err) {
+    auto complain = [&err](const std::string& what) {
+        err << "halvek-cli report: " << what << "\n" << kUsage;
+        return 2;
+    };
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool takesValue =
+            arg == "--serial" || arg == "--parts" || arg == "--port" || arg == "--com" || arg == "--interval";
+        if (takesValue && i + 1 >= args.size()) return complain(arg + " needs a value");
+        const std::string value = takesValue ? args[++i] : std::string();
+        std::string error;
+        if (arg == "--help" || arg == "-h") {
+            out << kUsage;
+            return -1;
+        } else if (arg == "--serial") {
+            if (value.size() > ReportOptions::kSerialNumberLength)
+                return complain("the serial number " + value + " is longer than 12 characters");
+            a.options.serialNumber = value;
+        } else if (arg == "--parts") {
+            if (!parseParts(value, a.options, error)) return complain(error);
+        } else if (arg == "--port") {
+            a.port = value;
+        } else if (arg == "--com") {
+            if (!parseNumber(value, 1, 99, a.com)) return complain("bad COM number " + value);
+        } else if (arg == "--interval") {
+            if (!parseNumber(value, 100, 3000, a.interval)) return complain("bad poll interval " + value);
+        } else if (arg == "--simulate") {
+            a.simulate = true;
+        } else if (arg == "--q7" || arg == "--q7e") {
+            a.extended = arg == "--q7e";
+        } else if (!arg.empty() && arg[0] == '-') {
+            return complain("bad option " + arg);
+        } else if (a.file.empty()) {
+            a.file = arg;
+        } else {
+            return complain("one report file only (" + a.file + " and " + arg + ")");
+        }
+    }
+    if (a.file.empty()) return complain("no report file given");
+    if ((a.port.empty() ? 0 : 1) + (a.com ? 1 : 0) + (a.simulate ? 1 : 0) != 1)
+        return complain("give exactly one of --port, --com and --simulate");
+    return 0;
+}
+
+// Ticks the controller and then the session at the poll interval, serving the
+// reader thread's notifications in between, until done() holds or time runs out.
+bool runUntil(ControllerHost& host, ReportUi& ui, ReportSession& session, Clock::time_point deadline,
+              const std::function<bool()>& done) {
+    auto nextTick = Clock::now() + std::chrono::milliseconds(ui.intervalMs);
+    while (!done()) {
+        if (stopRequested || host.mailbox.cancelled() || Clock::now() >= deadline) return false;
+        if (Clock::now() >= nextTick) {
+            nextTick = Clock::now() + std::chrono::milliseconds(ui.intervalMs);
+            if (ui.timerRunning) host.controller.onTick();
+            session.onTick();
+            continue;
+        }
+        host.mailbox.serveUntil(std::min(nextTick, deadline));
+    }
+    return true;
+}
+
+std::string targetPath(const std::string& file, const ReportSession& session) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(file, ec))
+        return (std::filesystem::path(file) / session.proposedFileName()).string();
+    return file;
+}
+
+int report(const Arguments& a, std::ostream& out, std::ostream& err) {
+    std::unique_ptr<sim::SimServer> simulator;
+    std::string port = a.port;
+    if (a.simulate) {
+        simulator = std::make_unique<sim::SimServer>();
+        std::string error;
+        if (!simulator->start(&error)) {
+            err << "halvek-cli report: " << error << "\n";
+            return 1;
+        }
+        port = simulator->devicePath();
+    }
+
+    ReportUi ui(err);
+    ControllerHost host(ui);
+    if (!port.empty()) host.ports.set(1, port);
+    host.controller.setComPortIndex(port.empty() ? static_cast<int>(a.com) - 1 : 0);
+    host.controller.setExtendedMode(a.extended);
+    host.controller.setPollInterval(static_cast<int>(a.interval));
+    const std::string device = host.controller.portPath();
+    if (!host.controller.connect()) return 1;  // the controller has said why
+
+    ReportSession session(host.controller);
+    session.setOptions(a.options);
+    session.open();
+
+    // A unit that answers nothing is told at once, not after every read has timed out.
+    const int waitMs = (LinkController::kReplyWaitTicks + 2) * ui.intervalMs;
+    bool answered = false;
+    const auto heard = [&] {
+        if (host.controller.missedPollCount() == 0 && host.controller.linkConnected()) answered = true;
+        return answered;
+    };
+    if (!runUntil(host, ui, session, Clock::now() + std::chrono::milliseconds(waitMs), heard)) {
+        err << "halvek-cli report: " << (stopRequested ? "interrupted" : "the unit on " + device + " did not answer")
+            << "; no report written\n";
+        return 1;
+    }
+    const int limitMs = (ReportCountdown::kSettleLimit + ReportCountdown::kTickLimit + 4) * ui.intervalMs;
+    runUntil(host, ui, session, Clock::now() + std::chrono::milliseconds(limitMs),
+             [&] { return session.ready() || session.failed(); });
+    if (!session.ready()) {
+        const std::string why = stopRequested      ? "interrupted"
+                                : session.failed() ? session.problem()
+                                                   : "the unit on " + device + " did not answer in time";
+        err << "halvek-cli report: " << why << "; no report written\n";
+        return 1;
+    }
+    const std::string path = targetPath(a.file, session);
+    const ReportFileResult written = session.save(path);
+    host.close();
+    if (!written.written) {
+        err << "halvek-cli report: " << written.error << "\n";
+        return 1;
+    }
+    std::error_code ec;
+    const std::string where = std::filesystem::absolute(path, ec).lexically_normal().string();
+    char line[4096];
+    std::snprintf(line, sizeof line, text::kLogFileCreated, (ec ? path : where).c_str());
+    out << line << "\n";
+    return 0;
+}
+
+}  // namespace
+
+int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    Arguments a;
+    const int bad = parse(args, a, out, err);
+    if (bad != 0) return bad < 0 ? 0 : bad;
+    stopRequested = 0;
+    std::signal(SIGINT, onStopSignal);
+    std::signal(SIGTERM, onStopSignal);
+    const int result = report(a, out, err);
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    return result;
+}
+
+}  // namespace halvek::cli
