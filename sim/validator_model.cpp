@@ -158,7 +158,7 @@ void ValidatorModel::enter(Phase p, int64_t now, int durationMs) {
 
 void ValidatorModel::countEvent(int number) {
     if (number >= 1 && number <= 20) ++eventCounts_[number - 1];
-    if (number >= 1 && number <= 20 && cassetteFaults_[number - 1] < 255) ++cassetteFaults_[number - 1];
+    cassette_.countFault(number);
 }
 
 void ValidatorModel::stack(int64_t now) {
@@ -168,8 +168,9 @@ void ValidatorModel::stack(int64_t now) {
     if (billType_ >= 1 && billType_ <= 64) {
         ++billCounts_[billType_ - 1];
         ++qrvCounts_[billType_ - 1];
-        if (billType_ <= 15) ++cassetteBills_[billType_ - 1];
+        cassette_.countBill(billType_);
     }
+    if (billType_ == 16) acceptAll_.stop();  // a coupon ends the accept-all period
     ++lifeCount_;
     std::rotate(lastFive_.rbegin(), lastFive_.rbegin() + 1, lastFive_.rend());
     lastFive_[0] = static_cast<uint8_t>(billType_);
@@ -281,6 +282,10 @@ void ValidatorModel::handleFrame(const Bytes& frame, int64_t now) {
 void ValidatorModel::answer(uint8_t code, const Bytes& d, int64_t now) {
     auto at = [&d](size_t i) -> uint8_t { return i < d.size() ? d[i] : 0; };
     auto ack = [this] { reply(cmd::Ack); };
+    if (CassetteMemory::serves(code)) {
+        const auto r = cassette_.answer(code, d, !detached_, [this](const std::string& line) { say(line); });
+        return reply(r.code, r.data);
+    }
     switch (code) {
         case cmd::Status:
             reply(cmd::Status, statusData());
@@ -424,7 +429,8 @@ void ValidatorModel::answer(uint8_t code, const Bytes& d, int64_t now) {
         case cmd::ReadProdDate:
             return reply(code, Bytes(productionDate_.begin(), productionDate_.end()));
         case cmd::SetAcceptAll:
-            acceptAllSeconds_ = at(0);
+            acceptAll_.start(now, at(0));
+            say("accepting every bill for " + std::to_string(at(0)) + " s");
             return ack();
         case cmd::ReadBurnCycles:
             return reply(code, {static_cast<uint8_t>(burnCycles_), static_cast<uint8_t>(burnCycles_ >> 8),
@@ -438,14 +444,6 @@ void ValidatorModel::answer(uint8_t code, const Bytes& d, int64_t now) {
         case cmd::ReadBillCounter:
             return reply(code, {static_cast<uint8_t>(lifeCount_), static_cast<uint8_t>(lifeCount_ >> 8),
                                 static_cast<uint8_t>(lifeCount_ >> 16)});
-        case cmd::ReadCassFaultBuf:
-            return reply(code, Bytes(cassetteFaults_.begin(), cassetteFaults_.end()));
-        case cmd::ReadCassBillBuf: {
-            Bytes b;
-            for (uint16_t c : cassetteBills_)
-                b.insert(b.end(), {static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c)});
-            return reply(code, b);
-        }
         case cmd::ReadStats: {
             Bytes b;
             const int types = extendedLast_ ? 64 : 16;
@@ -490,22 +488,6 @@ void ValidatorModel::answer(uint8_t code, const Bytes& d, int64_t now) {
         case cmd::UninhibitUnit:
             setup_ &= ~0x40;
             return ack();
-        case cmd::WriteCassetteId: {
-            const Bytes id = {at(5), at(4), at(3), at(2), 0x00, 0x00};
-            const uint16_t check = crc16(kCrc16Poly, 0x04D2, id);
-            if (check != (at(6) << 8 | at(7))) {
-                say("cassette ID check value wrong: not written");
-            } else {
-                for (size_t i = 0; i < 8; ++i) cassetteId_[i] = at(i);
-            }
-            return ack();
-        }
-        case cmd::EraseSda:
-            cassetteBills_ = {};
-            cassetteFaults_ = {};
-            return ack();
-        case cmd::ReadCassetteId:
-            return reply(code, Bytes(cassetteId_.begin(), cassetteId_.end()));
         default:
             return reply(cmd::Unsupported);
     }
@@ -565,7 +547,7 @@ std::string ValidatorModel::insert(int type, const std::string& coupon, int64_t 
     const bool disabled = std::none_of(enabled_.begin(), enabled_.end(), [](bool e) { return e; });
     if (setup_ & 0x40 || disabled)
         rejectReason_ = 0x10;
-    else if (!enabled_[type - 1])
+    else if (!enabled_[type - 1] && !acceptAll_.active(now))  // accept-all takes disabled bills too
         rejectReason_ = 0x08;
     else
         rejectReason_ = 0xFF;  // accepted

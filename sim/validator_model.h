@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cassette_memory.h"
 #include "sim_data.h"
 
 namespace halvek::sim {
@@ -55,6 +56,8 @@ class ValidatorModel {
     bool extendedLast() const { return extendedLast_; }
     bool interruptMode() const { return setup_ & 0x08; }
     const std::vector<Note>& notes() const { return notes_; }
+    const CassetteMemory& cassette() const { return cassette_; }
+    bool acceptingAll(int64_t nowMs) const { return acceptAll_.active(nowMs); }
 
   private:
     void reply(uint8_t code, const Bytes& data = {});
@@ -104,12 +107,10 @@ class ValidatorModel {
     // The clock runs: it is the host's local time moved by what "set RTC" said.
     int64_t rtcOffsetSeconds_ = 0;
     uint8_t rtcByte7_ = 0;
-    std::array<uint16_t, 15> cassetteBills_{};
-    std::array<uint8_t, 20> cassetteFaults_{};
-    std::array<uint8_t, 8> cassetteId_{};
+    CassetteMemory cassette_;
     uint16_t crc16Result_ = 0;
     uint32_t crc32Result_ = 0;
-    uint8_t acceptAllSeconds_ = 0;
+    AcceptAllMode acceptAll_;
     Bytes programImage_;
 
     // Faults the scenario asks for.
