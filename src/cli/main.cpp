@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cassette.h"
 #include "monitor.h"
 
 int main(int argc, char** argv) {
@@ -11,11 +12,15 @@ int main(int argc, char** argv) {
         std::cout << "usage: halvek-cli COMMAND [OPTIONS]\n"
                      "commands:\n"
                      "  monitor   connect to a validator and print what happens, one line each\n"
+                     "  cassette  read, write the ID of, or clear the attached cassette\n"
+                     "  ticket    print one bar-code ticket\n"
                      "'halvek-cli COMMAND --help' tells more.\n";
         return args.empty() ? 2 : 0;
     }
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (args[0] == "monitor") return halvek::cli::runMonitor(rest, std::cout, std::cerr);
+    if (args[0] == "cassette") return halvek::cli::runCassette(rest, std::cout, std::cerr);
+    if (args[0] == "ticket") return halvek::cli::runTicket(rest, std::cout, std::cerr);
     std::cerr << "halvek-cli: unknown command " << args[0] << " (try --help)\n";
     return 2;
 }

@@ -1,6 +1,8 @@
 #include "serial/serial_port.h"
 
 #include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -89,6 +91,7 @@ SerialPort::Io SerialPort::write(const Snapshot& s, const uint8_t* data, size_t 
 
 namespace {
 constexpr int kPrinterWriteWaitMs = 1000;
+constexpr int kPrinterDrainMs = 2000;
 }
 
 bool PrinterPort::open(const std::string& path, Parity parity, int baud) {
@@ -128,8 +131,18 @@ bool PrinterPort::write(const uint8_t* data, size_t n) {
     return true;
 }
 
+// A ticket written just before the close must still reach the printer: wait
+// (a bounded time) for the line to send it, and drop only unread input.
 void PrinterPort::close() {
-    closeSerialDevice(fd_);
+    if (fd_ < 0) return;
+    for (int waited = 0; waited < kPrinterDrainMs; waited += 10) {
+        int queued = 0;
+        if (ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) break;
+        usleep(10000);
+    }
+    tcflush(fd_, TCIFLUSH);
+    ioctl(fd_, TIOCNXCL);
+    ::close(fd_);
     fd_ = -1;
 }
 
