@@ -40,7 +40,8 @@ class TicketPrinterSession {
     // 0 to 3 for COM 1 to COM 4; refused while the port is open.
     bool setPortIndex(int index);
     int portIndex() const { return portIndex_; }
-    std::string portPath() const { return ports_.pathFor(portIndex_ + 1); }
+    std::string portPath() const { return portPathFor(portIndex_); }
+    std::string portPathFor(int index) const { return ports_.pathFor(index + 1); }
 
     // OPEN PORT: opens or closes. An open that fails says "No Connection 2"
     // with the device and the reason.
