@@ -70,9 +70,19 @@ void CassetteDataSession::loadLog() {
 void CassetteDataSession::readId() {
     if (!ready()) return;
     link_.request(cmd::ReadCassetteId);
+    idAsked_ = true;
+}
+
+void CassetteDataSession::onCassetteDataRefreshed() {
+    if (idAsked_ && link_.requestState(cmd::ReadCassetteId) == RequestState::Idle) {
+        idAsked_ = false;
+        idShown_ = true;
+    }
+    changed();
 }
 
 void CassetteDataSession::onIdReply() {
+    idAsked_ = false;
     idShown_ = true;
     changed();
 }

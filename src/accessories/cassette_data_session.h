@@ -58,6 +58,9 @@ class CassetteDataSession {
     // (the last reply of READ DATA) have been stored.
     void onIdReply();
     void onCountsReply() { changed(); }
+    // For an owner told only that the cassette data changed (refreshView):
+    // an ID asked for and no longer awaited has arrived.
+    void onCassetteDataRefreshed();
 
     // What the window shows.
     uint32_t idNumber() const { return idNumber_; }
@@ -90,6 +93,7 @@ class CassetteDataSession {
     uint32_t idNumber_ = 1;
     ViewKind view_ = ViewKind::Bills;
     bool idShown_ = false;
+    bool idAsked_ = false;
 };
 
 }  // namespace halvek

@@ -92,7 +92,7 @@ SerialPort::Io SerialPort::write(const Snapshot& s, const uint8_t* data, size_t 
 namespace {
 constexpr int kPrinterWriteWaitMs = 1000;
 constexpr int kPrinterDrainMs = 2000;
-}
+}  // namespace
 
 bool PrinterPort::open(const std::string& path, Parity parity, int baud) {
     close();

@@ -333,7 +333,7 @@ TEST(CassetteE2E, WriteReadAndClearAgainstTheSimulatedCassette) {
 
     rig.cassette.readId();
     ASSERT_TRUE(rig.tickUntil([&] { return rig.ui.refreshed.size() && rig.host.stores.cassette.idReply[5] == 0x87; }));
-    rig.cassette.onIdReply();
+    rig.cassette.onCassetteDataRefreshed();  // as the window learns of it today
     EXPECT_EQ(rig.cassette.idFieldText(), "0001234567");
 
     rig.cassette.readData();
