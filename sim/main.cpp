@@ -8,6 +8,7 @@
 #include <string>
 
 #include "scenario.h"
+#include "printer/printer_sim.h"
 #include "sim_server.h"
 
 namespace {
@@ -18,9 +19,11 @@ void onSignal(int) { stopRequested = 1; }
 
 void usage(std::ostream& out) {
     out << "usage: halvek-sim [--link PATH] [--script FILE] [--auto] [--quiet] [--wire-time]\n"
-           "                  [--variant l8|l8v] [--fail sensors|optics|video|vla]\n"
+           "                  [--variant l8|l8v] [--fail sensors|optics|video|vla] [--printer]\n"
            "Prints the device path a host must open on its first line ('device: /dev/pts/N'),\n"
            "then serves the validator until stopped (Ctrl-C, or end of standard input with --script).\n"
+           "--printer adds a ticket printer on a second device ('printer: /dev/pts/M'), prints each element\n"
+           "it receives ('printed: GS k 7 4 0123'); 'printer stall' stops its reading, 'printer read' resumes.\n"
            "Scenario commands, one per line on standard input or in the script (quit or exit ends):\n"
         << halvek::sim::scenarioHelp() << "\n";
 }
@@ -31,7 +34,7 @@ int main(int argc, char** argv) {
     using namespace halvek::sim;
     SimOptions options;
     std::string link, script;
-    bool autoMode = false, quiet = false, wireTime = false;
+    bool autoMode = false, quiet = false, wireTime = false, printer = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&](const char* what) -> std::string {
@@ -51,6 +54,8 @@ int main(int argc, char** argv) {
             quiet = true;
         else if (a == "--wire-time")
             wireTime = true;
+        else if (a == "--printer")
+            printer = true;
         else if (a == "--variant") {
             const std::string v = value("l8 or l8v");
             if (v == "l8")
@@ -95,6 +100,15 @@ int main(int argc, char** argv) {
     server.setAuto(autoMode);
     server.setWireTime(wireTime);
     std::cout << "device: " << server.devicePath() << std::endl;
+    PrinterSim printerSim;
+    if (printer) {
+        if (!printerSim.start(&error)) {
+            std::cerr << "halvek-sim: " << error << "\n";
+            return 1;
+        }
+        printerSim.setSink([](const std::string& e) { std::cout << "printed: " << e << std::endl; });
+        std::cout << "printer: " << printerSim.devicePath() << std::endl;
+    }
     if (!link.empty()) {
         if (!server.linkTo(link, &error)) {
             std::cerr << "halvek-sim: " << error << "\n";
@@ -127,9 +141,11 @@ int main(int argc, char** argv) {
             continue;
         }
         if (line == "quit" || line == "exit") break;
-        const std::string complaint = server.execute(line);
+        const bool forPrinter = printer && line.rfind("printer ", 0) == 0;
+        const std::string complaint = forPrinter ? printerSim.execute(line.substr(8)) : server.execute(line);
         if (!complaint.empty()) std::cerr << "halvek-sim: " << complaint << std::endl;
     }
+    printerSim.stop();
     server.stop();
     return 0;
 }

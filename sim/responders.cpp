@@ -166,7 +166,8 @@ void readProgRev(Unit& u, const Req& r) {
     u.reply(r.code, Bytes(rev, rev + 8));
 }
 void setAcceptAll(Unit& u, const Req& r) {
-    u.memory().acceptAllSeconds = r.at(0);
+    u.memory().acceptAll.start(r.now, r.at(0));
+    u.say("accepting every bill for " + std::to_string(r.at(0)) + " s");
     ack(u, r);
 }
 
@@ -250,31 +251,12 @@ void readDiagn1(Unit& u, const Req& r) {
     u.reply(r.code, b);
 }
 
-// Cassette.
-void readCassFaultBuf(Unit& u, const Req& r) { u.reply(r.code, bytesOf(u.memory().cassetteFaults)); }
-void readCassBillBuf(Unit& u, const Req& r) {
-    Bytes b;
-    for (uint16_t count : u.memory().cassetteBills) {
-        const Bytes c = highFirst(count, 2);
-        b.insert(b.end(), c.begin(), c.end());
-    }
-    u.reply(r.code, b);
+// Cassette commands go to the cassette, which answers only while attached.
+void cassette(Unit& u, const Req& r) {
+    const auto reply = u.memory().cassette.answer(r.code, r.data, !u.conditions().detached,
+                                                  [&u](const std::string& line) { u.say(line); });
+    u.reply(reply.code, reply.data);
 }
-void writeCassetteId(Unit& u, const Req& r) {
-    const Bytes id = {r.at(5), r.at(4), r.at(3), r.at(2), 0x00, 0x00};
-    if (crc16(kCrc16Poly, 0x04D2, id) != (r.at(6) << 8 | r.at(7))) {
-        u.say("cassette ID check value wrong: not written");
-    } else {
-        for (size_t i = 0; i < 8; ++i) u.memory().cassetteId[i] = r.at(i);
-    }
-    ack(u, r);
-}
-void eraseSda(Unit& u, const Req& r) {
-    u.memory().cassetteBills = {};
-    u.memory().cassetteFaults = {};
-    ack(u, r);
-}
-void readCassetteId(Unit& u, const Req& r) { u.reply(r.code, bytesOf(u.memory().cassetteId)); }
 
 // Sorted by code; one row per code the unit answers.
 constexpr Responder kResponders[] = {
@@ -327,8 +309,8 @@ constexpr Responder kResponders[] = {
     {cmd::ReadProgRev, readProgRev},
     {cmd::ReadLastFive, readLastFive},
     {cmd::ReadBillCounter, readBillCounter},
-    {cmd::ReadCassFaultBuf, readCassFaultBuf},
-    {cmd::ReadCassBillBuf, readCassBillBuf},
+    {cmd::ReadCassFaultBuf, cassette},
+    {cmd::ReadCassBillBuf, cassette},
     {cmd::ReadStats, readStats},
     {cmd::Read1kStats, setupAndFiller},
     {cmd::ReadQrvBillCount, readQrvBillCount},
@@ -347,9 +329,9 @@ constexpr Responder kResponders[] = {
     {cmd::InhibitUnit, inhibitUnit},
     {cmd::UninhibitUnit, uninhibitUnit},
     {cmd::SaveSetup, ack},
-    {cmd::WriteCassetteId, writeCassetteId},
-    {cmd::EraseSda, eraseSda},
-    {cmd::ReadCassetteId, readCassetteId},
+    {cmd::WriteCassetteId, cassette},
+    {cmd::EraseSda, cassette},
+    {cmd::ReadCassetteId, cassette},
 };
 
 }  // namespace

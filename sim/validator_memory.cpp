@@ -41,15 +41,16 @@ void ValidatorMemory::restoreDefaults() {
 void ValidatorMemory::countEvent(int number) {
     if (number < 1 || number > 20) return;
     ++eventCounts[number - 1];
-    if (cassetteFaults[number - 1] < 255) ++cassetteFaults[number - 1];
+    cassette.countFault(number);
 }
 
 void ValidatorMemory::countStacked(int type) {
     if (type >= 1 && type <= 64) {
         ++billCounts[type - 1];
         ++qrvCounts[type - 1];
-        if (type <= 15) ++cassetteBills[type - 1];
+        cassette.countBill(type);
     }
+    if (type == 16) acceptAll.stop();  // a coupon ends the accept-all period
     ++lifeCount;
     std::rotate(lastFive.rbegin(), lastFive.rbegin() + 1, lastFive.rend());
     lastFive[0] = static_cast<uint8_t>(type);

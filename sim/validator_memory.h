@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "cassette_memory.h"
 #include "sim_data.h"
 #include "unit_bits.h"
 
@@ -21,7 +22,7 @@ struct ValidatorMemory {
     std::array<bool, 64> enabled{};
     std::array<bool, 64> security{};
     std::vector<Note> notes;
-    uint8_t acceptAllSeconds = 0;
+    AcceptAllMode acceptAll;
 
     // Counters and statistics.
     std::array<uint16_t, 64> billCounts{};
@@ -42,10 +43,8 @@ struct ValidatorMemory {
     int64_t rtcOffsetSeconds = 0;
     uint8_t rtcByte7 = 0;
 
-    // Cassette records.
-    std::array<uint16_t, 15> cassetteBills{};
-    std::array<uint8_t, 20> cassetteFaults{};
-    std::array<uint8_t, 8> cassetteId{};
+    // The attached cassette's identity and records.
+    CassetteMemory cassette;
 
     // Program image and the results of the CRC runs over it.
     Bytes programImage;

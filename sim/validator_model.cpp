@@ -354,7 +354,7 @@ std::string ValidatorModel::insert(int type, const std::string& coupon, int64_t 
     coupon_ = coupon;
     if (memory_.setup & setupbit::Inhibit || !memory_.anyEnabled())
         rejectReason_ = reason::AllDisabled;
-    else if (!memory_.enabled[type - 1])
+    else if (!memory_.enabled[type - 1] && !memory_.acceptAll.active(now))  // accept-all takes disabled bills too
         rejectReason_ = reason::DenominationDisabled;
     else
         rejectReason_ = kAccepted;

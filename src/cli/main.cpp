@@ -6,6 +6,7 @@
 #include "cli/monitor.h"
 #include "cli/read.h"
 #include "cli/report.h"
+#include "cli/cassette.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
@@ -15,6 +16,8 @@ int main(int argc, char** argv) {
                      "  monitor   connect to a validator and print what happens, one line each\n"
                      "  read      connect, read one kind of data (bills, ...) and print it\n"
                      "  report    read a validator and write its diagnostics report file\n"
+                     "  cassette  read, write the ID of, or clear the attached cassette\n"
+                     "  ticket    print one bar-code ticket\n"
                      "'halvek-cli COMMAND --help' tells more.\n";
         return args.empty() ? 2 : 0;
     }
@@ -22,6 +25,8 @@ int main(int argc, char** argv) {
     if (args[0] == "monitor") return halvek::cli::runMonitor(rest, std::cout, std::cerr);
     if (args[0] == "read") return halvek::cli::runRead(rest, std::cout, std::cerr);
     if (args[0] == "report") return halvek::cli::runReport(rest, std::cout, std::cerr);
+    if (args[0] == "cassette") return halvek::cli::runCassette(rest, std::cout, std::cerr);
+    if (args[0] == "ticket") return halvek::cli::runTicket(rest, std::cout, std::cerr);
     std::cerr << "halvek-cli: unknown command " << args[0] << " (try --help)\n";
     return 2;
 }

@@ -1,6 +1,8 @@
 #include "serial/serial_port.h"
 
 #include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -87,9 +89,16 @@ SerialPort::Io SerialPort::write(const Snapshot& s, const uint8_t* data, size_t 
     return Io::Done;
 }
 
+namespace {
+constexpr int kPrinterWriteWaitMs = 1000;
+constexpr int kPrinterDrainMs = 2000;
+}  // namespace
+
 bool PrinterPort::open(const std::string& path, Parity parity, int baud) {
     close();
-    DeviceOpenResult r = openSerialDevice(path, baud, parity, false);
+    // Non-blocking, so that a printer that stops taking data cannot hold the
+    // main thread: write() waits a bounded time instead.
+    DeviceOpenResult r = openSerialDevice(path, baud, parity, true);
     lastError_ = r.message;
     fd_ = r.fd;
     return fd_ >= 0;
@@ -101,6 +110,18 @@ bool PrinterPort::write(const uint8_t* data, size_t n) {
     while (done < n) {
         const ssize_t r = ::write(fd_, data + done, n - done);
         if (r < 0 && errno == EINTR) continue;
+        if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd p{fd_, POLLOUT, 0};
+            const int ready = ::poll(&p, 1, kPrinterWriteWaitMs);
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready == 0) {
+                lastError_ = "the printer takes no data (nothing accepted for 1 s)";
+                return false;
+            }
+            if (ready > 0 && !(p.revents & (POLLERR | POLLHUP | POLLNVAL))) continue;
+            lastError_ = "the printer line is lost";
+            return false;
+        }
         if (r <= 0) {
             lastError_ = std::string("cannot write to the printer: ") + std::strerror(errno);
             return false;
@@ -110,8 +131,18 @@ bool PrinterPort::write(const uint8_t* data, size_t n) {
     return true;
 }
 
+// A ticket written just before the close must still reach the printer: wait
+// (a bounded time) for the line to send it, and drop only unread input.
 void PrinterPort::close() {
-    closeSerialDevice(fd_);
+    if (fd_ < 0) return;
+    for (int waited = 0; waited < kPrinterDrainMs; waited += 10) {
+        int queued = 0;
+        if (ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) break;
+        usleep(10000);
+    }
+    tcflush(fd_, TCIFLUSH);
+    ioctl(fd_, TIOCNXCL);
+    ::close(fd_);
     fd_ = -1;
 }
 

@@ -1,0 +1,230 @@
+#include "cassette.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "accessories/cassette_data_session.h"
+#include "accessories/cassette_id.h"
+#include "link/controller_host.h"
+#include "protocol/catalogue.h"
+#include "sim/sim_server.h"
+
+namespace halvek::cli {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char* kUsage =
+    "usage: halvek-cli cassette (read | write-id ID | clear) (--port PATH | --com N | --simulate) [--q7 | --q7e]\n"
+    "  read          prints the cassette's ID, its bill counts and its fault counts\n"
+    "  write-id ID   writes the ID (1 to 4294967295) with its check value and reads it back\n"
+    "  clear         erases the cassette's bill and fault records\n"
+    "  --port PATH   the validator's device, e.g. /dev/ttyUSB0\n"
+    "  --com N       COM N as the window maps it (HALVEK_COM<N>, default /dev/ttyS<N-1>)\n"
+    "  --simulate    runs the simulated validator inside and connects to it\n";
+
+// Messages are printed; the command line itself was the user's OK.
+class CassetteUi : public UserInterface {
+  public:
+    explicit CassetteUi(std::ostream& err) : err_(err) {}
+    void attach(HeadlessLoop* loop) { loop_ = loop; }
+    Answer showMessage(const Message& m) override {
+        if (m.buttons == Buttons::Ok) {
+            err_ << "halvek-cli cassette: " << m.title << ": " << m.text;
+            if (!m.detail.empty()) err_ << " (" << m.detail << ")";
+            err_ << "\n";
+            ++refusals;
+        }
+        return m.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+    }
+    void refreshView(View v) override {
+        if (v == View::CassetteData) ++dataRefreshes;
+    }
+    void startPollTimer(int ms) override {
+        if (loop_) loop_->startTimer(ms);
+    }
+    void stopPollTimer() override {
+        if (loop_) loop_->stopTimer();
+    }
+    void showPage(TabRow, int, bool) override {}
+    void repaintDrawingArea(bool) override {}
+    void setWindowTitle(const std::string&) override {}
+    void setModeCaption(const std::string&) override {}
+    void setConnectionControlsEnabled(bool) override {}
+
+    int refusals = 0;
+    int dataRefreshes = 0;
+
+  private:
+    std::ostream& err_;
+    HeadlessLoop* loop_ = nullptr;
+};
+
+struct Run {
+    explicit Run(CassetteUi& ui) : host(ui), loop(host) { ui.attach(&loop); }
+    bool until(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+        const auto deadline = Clock::now() + limit;
+        while (!condition()) {
+            if (Clock::now() > deadline) return false;
+            loop.runUntil(Clock::now() + std::chrono::milliseconds(20));
+        }
+        return true;
+    }
+    bool idle(uint8_t code) { return host.controller.requestState(code) == RequestState::Idle; }
+    ControllerHost host;
+    HeadlessLoop loop;
+};
+
+void printRecords(std::ostream& out, const CassetteDataStore& store, const BillStore& bills) {
+    const CassetteBillView view = makeCassetteBillView(store, bills);
+    char line[128];
+    out << "bill  denom  count\n";
+    for (const CassetteBillRow& r : view.rows) {
+        std::snprintf(line, sizeof line, "%02d    %-6d %u\n", r.type, static_cast<int>(r.denomination),
+                      static_cast<unsigned>(r.count));
+        out << line;
+    }
+    out << "stacked bills: " << view.stackedBills << "\n"
+        << "total value: " << view.totalValue << "\n"
+        << "num  count  event description\n";
+    for (int page = 0; page < 2; ++page) {
+        for (const CassetteFaultRow& r : makeCassetteFaultView(store, page)) {
+            std::snprintf(line, sizeof line, "%-4d %-6u %.*s\n", r.event, static_cast<unsigned>(r.count),
+                          static_cast<int>(r.description.size()), r.description.data());
+            out << line;
+        }
+    }
+}
+
+bool parseLong(const std::string& s, long lo, long hi, long& v) {
+    char* end = nullptr;
+    v = std::strtol(s.c_str(), &end, 10);
+    return !s.empty() && end && *end == '\0' && v >= lo && v <= hi;
+}
+
+}  // namespace
+
+int runCassette(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string action, port;
+    long com = 0;
+    uint32_t id = 0;
+    bool extended = true, simulate = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> const std::string* { return i + 1 < args.size() ? &args[++i] : nullptr; };
+        const std::string* v = nullptr;
+        if (a == "--help" || a == "-h") {
+            out << kUsage;
+            return 0;
+        } else if ((a == "read" || a == "clear") && action.empty()) {
+            action = a;
+        } else if (a == "write-id" && action.empty() && (v = value())) {
+            const auto parsed = parseCassetteId(*v);
+            if (!parsed || *parsed == 0) {
+                err << "halvek-cli cassette: the ID must be a number from 1 to 4294967295, not " << *v << "\n";
+                return 2;
+            }
+            action = a;
+            id = *parsed;
+        } else if (a == "--port" && (v = value())) {
+            port = *v;
+        } else if (a == "--com" && (v = value()) && parseLong(*v, 1, 99, com)) {
+        } else if (a == "--simulate") {
+            simulate = true;
+        } else if (a == "--q7" || a == "--q7e") {
+            extended = a == "--q7e";
+        } else {
+            err << "halvek-cli cassette: bad argument " << a << (v ? " " + *v : "") << "\n" << kUsage;
+            return 2;
+        }
+    }
+    if (action.empty() || (port.empty() ? 0 : 1) + (com ? 1 : 0) + (simulate ? 1 : 0) != 1) {
+        err << "halvek-cli cassette: give one of read, write-id ID and clear, and one of --port, --com and "
+               "--simulate\n"
+            << kUsage;
+        return 2;
+    }
+    std::unique_ptr<sim::SimServer> simulator;
+    if (simulate) {
+        simulator = std::make_unique<sim::SimServer>();
+        std::string error;
+        if (!simulator->start(&error)) {
+            err << "halvek-cli cassette: " << error << "\n";
+            return 1;
+        }
+        port = simulator->devicePath();
+    }
+
+    CassetteUi ui(err);
+    Run run(ui);
+    ControllerHost& host = run.host;
+    if (!port.empty()) host.ports.set(1, port);
+    host.controller.setComPortIndex(port.empty() ? static_cast<int>(com) - 1 : 0);
+    host.controller.setExtendedMode(extended);
+    host.controller.setPollInterval(100);
+    if (!host.controller.connect()) return 1;  // the message named the device and the reason
+    // The first status reply tells whether a cassette is attached; the
+    // start-up reads bring the bill values the totals need.
+    if (!run.until([&] { return host.controller.linkConnected() && host.controller.startupCountdown() == 0; })) {
+        err << "halvek-cli cassette: the validator on " << host.controller.portPath() << " does not answer\n";
+        host.close();
+        return 1;
+    }
+    CassetteDataSession session(host.controller, ui);
+    session.open();
+    int status = 0;
+    auto fail = [&](const std::string& what) {
+        err << "halvek-cli cassette: " << what << "\n";
+        status = 1;
+    };
+    auto readId = [&]() -> bool {
+        const int before = ui.dataRefreshes;
+        session.readId();
+        if (ui.refusals) return false;
+        return run.until([&] { return ui.dataRefreshes > before; });
+    };
+    if (action == "read") {
+        const CassetteDataStore& store = host.stores.cassette;
+        if (!readId()) {
+            if (!ui.refusals) fail("no reply to read cassette ID");
+        } else {
+            out << "cassette id: " << formatCassetteId(cassetteIdFromReply(store.idReply)) << "\n";
+            const int before = ui.dataRefreshes;
+            session.readData();
+            if (!run.until([&] { return ui.dataRefreshes > before; }))
+                fail("no reply to read cass.bill buf. and read cass.fault buf.");
+            else
+                printRecords(out, store, host.stores.bills);
+        }
+    } else if (action == "write-id") {
+        session.setIdNumber(id);
+        session.writeId();
+        if (!ui.refusals) {
+            run.until([&] { return run.idle(cmd::WriteCassetteId) && host.block.transmitFree(); });
+            // The cassette keeps an ID only with the right check value: read it back.
+            if (!readId()) {
+                fail("no reply to read cassette ID");
+            } else if (const uint32_t kept = cassetteIdFromReply(host.stores.cassette.idReply); kept != id) {
+                fail("the cassette holds " + formatCassetteId(kept) + ", not " + formatCassetteId(id));
+            } else {
+                out << "cassette id written: " << formatCassetteId(id) << "\n";
+            }
+        }
+    } else {
+        session.clearData();
+        if (!ui.refusals) {
+            if (run.until([&] { return run.idle(cmd::EraseSda) && host.block.transmitFree(); })) {
+                run.loop.runUntil(Clock::now() + std::chrono::milliseconds(300));  // its acknowledgement
+                out << "cassette data erased\n";
+            } else
+                fail("erase SDA data could not be sent");
+        }
+    }
+    if (ui.refusals) status = 1;
+    host.close();
+    return status;
+}
+
+}  // namespace halvek::cli

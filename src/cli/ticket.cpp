@@ -1,0 +1,90 @@
+#include <iostream>
+
+#include "accessories/ticket_printer_session.h"
+#include "cassette.h"
+
+namespace halvek::cli {
+namespace {
+
+const char* kTicketUsage =
+    "usage: halvek-cli ticket DIGITS --printer PATH\n"
+    "  DIGITS          1 to 24 digits: the bar code and the number line of the ticket\n"
+    "  --printer PATH  the ticket printer's device, e.g. /dev/ttyUSB1 (9600 baud, 8N1)\n";
+
+class TicketUi : public UserInterface {
+  public:
+    explicit TicketUi(std::ostream& err) : err_(err) {}
+    Answer showMessage(const Message& m) override {
+        err_ << "halvek-cli ticket: " << m.title << ": " << m.text;
+        if (!m.detail.empty()) err_ << " (" << m.detail << ")";
+        err_ << "\n";
+        return Answer::Ok;
+    }
+    void showPage(TabRow, int, bool) override {}
+    void repaintDrawingArea(bool) override {}
+    void setWindowTitle(const std::string&) override {}
+    void setModeCaption(const std::string&) override {}
+    void setConnectionControlsEnabled(bool) override {}
+    void refreshView(View) override {}
+    void startPollTimer(int) override {}
+    void stopPollTimer() override {}
+
+  private:
+    std::ostream& err_;
+};
+
+class FailureReport : public TicketPrinterListener {
+  public:
+    explicit FailureReport(std::ostream& err) : err_(err) {}
+    void printerChanged() override {}
+    void printFailed(const std::string& text, const std::string& reason) override {
+        err_ << "halvek-cli ticket: " << text << " (" << reason << ")\n";
+    }
+
+  private:
+    std::ostream& err_;
+};
+
+}  // namespace
+
+int runTicket(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string digits, printer;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            out << kTicketUsage;
+            return 0;
+        }
+        if (a == "--printer" && i + 1 < args.size()) {
+            printer = args[++i];
+        } else if (digits.empty() && !a.empty() && a[0] != '-') {
+            digits = a;
+        } else {
+            err << "halvek-cli ticket: bad argument " << a << "\n" << kTicketUsage;
+            return 2;
+        }
+    }
+    if (digits.empty() || printer.empty()) {
+        err << "halvek-cli ticket: give the digits and --printer PATH\n" << kTicketUsage;
+        return 2;
+    }
+    if (digits.size() > TicketPrinterSession::kMaxDigits) {
+        err << "halvek-cli ticket: at most 24 digits, not " << digits.size() << "\n";
+        return 2;
+    }
+    TicketUi ui(err);
+    FailureReport report(err);
+    PortMap ports;
+    ports.set(1, printer);
+    EventList events;
+    TicketPrinterSession session(ports, ui, events);
+    session.setListener(&report);
+    if (!session.openPort()) return 1;
+    const bool printed = session.print(digits);
+    session.closePort();
+    if (!printed) return 1;
+    out << "ticket printed: " << digits << " on " << printer << "\n";
+    return 0;
+}
+
+}  // namespace halvek::cli
