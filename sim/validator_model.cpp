@@ -52,22 +52,10 @@ int eventForReason(uint8_t reason) {
     }
 }
 
-Bytes programImage() {
-    Bytes image(64 * 1024);
-    uint32_t x = 0x2545F491;
-    for (uint8_t& b : image) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        b = static_cast<uint8_t>(x);
-    }
-    return image;
-}
-
 }  // namespace
 
 ValidatorModel::ValidatorModel(SimOptions options, int64_t nowMs)
-    : options_(options), notes_(defaultNotes()), programImage_(programImage()) {
+    : options_(options), notes_(defaultNotes()), crc_(options.crcBusyMs) {
     for (const Note& n : notes_) enabled_[n.type - 1] = true;
     lastReported_ = statusBytes();
     lastPollRequest_ = nowMs;
@@ -360,19 +348,17 @@ void ValidatorModel::answer(uint8_t code, const Bytes& d, int64_t now) {
             setClock(d);
             return ack();
         case cmd::RunCrc16:
-            crc16Result_ = crc16(static_cast<uint16_t>(at(0) << 8 | at(1)), static_cast<uint16_t>(at(2) << 8 | at(3)),
-                                 programImage_);
+            crc_.run16(static_cast<uint16_t>(at(0) << 8 | at(1)), static_cast<uint16_t>(at(2) << 8 | at(3)), now);
+            return ack();
+        case cmd::RunCrc32:
+            crc_.run32(static_cast<uint32_t>(at(0)) << 24 | static_cast<uint32_t>(at(1)) << 16 |
+                           static_cast<uint32_t>(at(2)) << 8 | at(3),
+                       now);
             return ack();
         case cmd::ReadCrc16:
-            return reply(code, {static_cast<uint8_t>(crc16Result_ >> 8), static_cast<uint8_t>(crc16Result_)});
-        case cmd::RunCrc32:
-            crc32Result_ = crc32(static_cast<uint32_t>(at(0)) << 24 | static_cast<uint32_t>(at(1)) << 16 |
-                                     static_cast<uint32_t>(at(2)) << 8 | at(3),
-                                 programImage_);
-            return ack();
         case cmd::ReadCrc32:
-            return reply(code, {static_cast<uint8_t>(crc32Result_ >> 24), static_cast<uint8_t>(crc32Result_ >> 16),
-                                static_cast<uint8_t>(crc32Result_ >> 8), static_cast<uint8_t>(crc32Result_)});
+            if (auto r = code == cmd::ReadCrc16 ? crc_.read16(now) : crc_.read32(now)) return reply(code, *r);
+            return say("still computing the CRC: no answer");
         case cmd::RequestVla:
             ack();
             enter(Phase::Vla, now, kVlaMs);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "crc_engine.h"
 #include "sim_data.h"
 
 namespace halvek::sim {
@@ -18,6 +19,7 @@ struct SimOptions {
     bool failVideo = false;
     bool failVla = false;
     int escrowTimeoutMs = 10000;
+    int crcBusyMs = 0;  // how long "Run CRC" keeps the unit from answering "Read CRC"
 };
 
 // The simulated bill validator: its state machine, its data and its answers.
@@ -55,6 +57,7 @@ class ValidatorModel {
     bool extendedLast() const { return extendedLast_; }
     bool interruptMode() const { return setup_ & 0x08; }
     const std::vector<Note>& notes() const { return notes_; }
+    CrcEngine& crc() { return crc_; }
 
   private:
     void reply(uint8_t code, const Bytes& data = {});
@@ -107,10 +110,8 @@ class ValidatorModel {
     std::array<uint16_t, 15> cassetteBills_{};
     std::array<uint8_t, 20> cassetteFaults_{};
     std::array<uint8_t, 8> cassetteId_{};
-    uint16_t crc16Result_ = 0;
-    uint32_t crc32Result_ = 0;
+    CrcEngine crc_;
     uint8_t acceptAllSeconds_ = 0;
-    Bytes programImage_;
 
     // Faults the scenario asks for.
     bool silent_ = false;

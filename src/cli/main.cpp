@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "capture.h"
+#include "crc.h"
 #include "monitor.h"
 
 int main(int argc, char** argv) {
@@ -11,11 +13,15 @@ int main(int argc, char** argv) {
         std::cout << "usage: halvek-cli COMMAND [OPTIONS]\n"
                      "commands:\n"
                      "  monitor   connect to a validator and print what happens, one line each\n"
+                     "  capture   poll a validator and write every frame to a capture file\n"
+                     "  crc       a firmware file's checksum, the validator's, or both compared\n"
                      "'halvek-cli COMMAND --help' tells more.\n";
         return args.empty() ? 2 : 0;
     }
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (args[0] == "monitor") return halvek::cli::runMonitor(rest, std::cout, std::cerr);
+    if (args[0] == "capture") return halvek::cli::runCapture(rest, std::cout, std::cerr);
+    if (args[0] == "crc") return halvek::cli::runCrc(rest, std::cout, std::cerr);
     std::cerr << "halvek-cli: unknown command " << args[0] << " (try --help)\n";
     return 2;
 }
