@@ -43,7 +43,9 @@ TEST_F(CaptureCli, PollsTheSimulatorIntoTheCaptureFormat) {
     EXPECT_EQ(content.find('x'), std::string::npos);
     // The standard-mode status request and its reply, on one line.
     EXPECT_TRUE(std::regex_search(
-        content, std::regex("T\\( \\d{8} ms\\)CMD\\[ 02 04 CC 2E \\]  :  T\\( \\d{8} ms\\)MSG\\[ 02 07 CC ([0-9A-F]{2} )+\\]\r\n")))
+        content,
+        std::regex(
+            "T\\( \\d{8} ms\\)CMD\\[ 02 04 CC 2E \\]  :  T\\( \\d{8} ms\\)MSG\\[ 02 07 CC ([0-9A-F]{2} )+\\]\r\n")))
         << content.substr(0, 300);
     EXPECT_NE(out.str().find(std::to_string(content.size()) + " bytes written to " + file.string()), std::string::npos)
         << out.str();

@@ -87,7 +87,8 @@ TEST(CaptureRace, OpeningAndClosingWhileTheReaderWritesKeepsEveryLineWhole) {
 
         // Every line is a command with its reply, or a reply alone; a file may end
         // in a command whose reply came after the close.
-        const std::regex frame("T\\( \\d{8} ms\\)(CMD\\[ ([0-9A-F]{2} )+\\]  :  )?(T\\( \\d{8} ms\\)MSG\\[ ([0-9A-F]{2} )+\\]\r\n)");
+        const std::regex frame(
+            "T\\( \\d{8} ms\\)(CMD\\[ ([0-9A-F]{2} )+\\]  :  )?(T\\( \\d{8} ms\\)MSG\\[ ([0-9A-F]{2} )+\\]\r\n)");
         size_t lines = 0;
         for (const fs::path& f : files) {
             std::string content = readFile(f);

@@ -54,8 +54,7 @@ class RecordingListener : public CaptureListener {
 class CaptureFixture : public ::testing::Test {
   protected:
     CaptureFixture()
-        : capture([this] { return now.load(); }), mailbox([this](Notification) { ++replies; }),
-          reader(block, mailbox) {
+        : capture([this] { return now.load(); }), mailbox([this](Notification) { ++replies; }), reader(block, mailbox) {
         dir = fs::temp_directory_path() / ("halvek_capture_" + std::to_string(::getpid()));
         fs::create_directories(dir);
         file = dir / "q7_data_file.TXT";
@@ -107,7 +106,11 @@ TEST_F(CaptureFixture, EachExchangeIsOneLineWithEveryByteOfBothFrames) {
     for (size_t i = 0; i < longData.size(); ++i) longData[i] = static_cast<uint8_t>(i * 7);
     const Case cases[] = {
         {"standard poll", false, {0x02, 0x04, 0xCC, 0x2E}, encodeFrame(false, 0xCC, Bytes(6, 0x00)), "02 04 CC 2E "},
-        {"extended poll", true, {0x02, 0x00, 0x00, 0x07, 0xCC, 0xFF, 0x2B}, encodeFrame(true, 0xCC, Bytes{1, 2, 3}), ""},
+        {"extended poll",
+         true,
+         {0x02, 0x00, 0x00, 0x07, 0xCC, 0xFF, 0x2B},
+         encodeFrame(true, 0xCC, Bytes{1, 2, 3}),
+         ""},
         {"reply of 502 bytes", true, encodeFrame(true, 0xEB, {}), encodeFrame(true, 0xEB, longData), ""},
     };
     for (const Case& c : cases) {
@@ -116,7 +119,8 @@ TEST_F(CaptureFixture, EachExchangeIsOneLineWithEveryByteOfBothFrames) {
         ASSERT_TRUE(capture.open(file.string())) << c.what;
         exchange(c.command, c.reply, 1012, 1350);
         capture.close();
-        const std::string expected = "T( 00000012 ms)CMD[ " + (c.commandHex.empty() ? hexCells(c.command) : c.commandHex) +
+        const std::string expected = "T( 00000012 ms)CMD[ " +
+                                     (c.commandHex.empty() ? hexCells(c.command) : c.commandHex) +
                                      "]  :  T( 00000350 ms)MSG[ " + hexCells(c.reply) + "]\r\n";
         EXPECT_EQ(readFile(file), expected) << c.what;
         EXPECT_EQ(capture.written(), expected.size()) << c.what;
