@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 HALVEK_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-                 qt6-base-dev libgl-dev)
+                 qt6-base-dev libgl-dev zlib1g-dev)
 
 halvek_missing_packages() {
     local missing=()

@@ -171,20 +171,25 @@ void setAcceptAll(Unit& u, const Req& r) {
     ack(u, r);
 }
 
-// CRC runs over the program image.
+// CRC runs over the program image; a busy unit does not answer the reads yet.
 void runCrc16(Unit& u, const Req& r) {
-    u.memory().crc16Result = crc16(static_cast<uint16_t>(r.at(0) << 8 | r.at(1)),
-                                   static_cast<uint16_t>(r.at(2) << 8 | r.at(3)), u.memory().programImage);
+    u.memory().crc.run16(static_cast<uint16_t>(r.at(0) << 8 | r.at(1)), static_cast<uint16_t>(r.at(2) << 8 | r.at(3)),
+                         r.now);
     ack(u, r);
 }
-void readCrc16(Unit& u, const Req& r) { u.reply(r.code, highFirst(u.memory().crc16Result, 2)); }
 void runCrc32(Unit& u, const Req& r) {
     const uint32_t seed = static_cast<uint32_t>(r.at(0)) << 24 | static_cast<uint32_t>(r.at(1)) << 16 |
                           static_cast<uint32_t>(r.at(2)) << 8 | r.at(3);
-    u.memory().crc32Result = crc32(seed, u.memory().programImage);
+    u.memory().crc.run32(seed, r.now);
     ack(u, r);
 }
-void readCrc32(Unit& u, const Req& r) { u.reply(r.code, highFirst(u.memory().crc32Result, 4)); }
+void readCrc(Unit& u, const Req& r) {
+    const CrcEngine& crc = u.memory().crc;
+    if (auto result = r.code == cmd::ReadCrc16 ? crc.read16(r.now) : crc.read32(r.now))
+        u.reply(r.code, *result);
+    else
+        u.say("still computing the CRC: no answer");
+}
 
 // Bills.
 void requestVla(Unit& u, const Req& r) {
@@ -285,9 +290,9 @@ constexpr Responder kResponders[] = {
     {cmd::SetRtc, setRtc},
     {cmd::DownloadFirmware, ack},
     {cmd::RunCrc16, runCrc16},
-    {cmd::ReadCrc16, readCrc16},
+    {cmd::ReadCrc16, readCrc},
     {cmd::RunCrc32, runCrc32},
-    {cmd::ReadCrc32, readCrc32},
+    {cmd::ReadCrc32, readCrc},
     {cmd::RequestVla, requestVla},
     {cmd::EscrowAccept, escrowAccept},
     {cmd::EscrowReturn, escrowReturn},

@@ -7,25 +7,13 @@ namespace halvek::sim {
 namespace {
 
 // A program image that stays the same from run to run, so that CRCs over it can be compared.
-Bytes makeProgramImage() {
-    Bytes image(64 * 1024);
-    uint32_t x = 0x2545F491;
-    for (uint8_t& b : image) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        b = static_cast<uint8_t>(x);
-    }
-    return image;
-}
-
 int fromBcd(uint8_t b) { return (b >> 4) * 10 + (b & 0x0F); }
 uint8_t toBcd(int v) { return static_cast<uint8_t>(((v / 10) % 10) << 4 | v % 10); }
 
 }  // namespace
 
 ValidatorMemory::ValidatorMemory(std::vector<Note> billTable)
-    : notes(std::move(billTable)), programImage(makeProgramImage()) {
+    : notes(std::move(billTable)) {
     for (const Note& n : notes) enabled[n.type - 1] = true;
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cassette_memory.h"
+#include "crc_engine.h"
 #include "sim_data.h"
 #include "unit_bits.h"
 
@@ -47,9 +48,7 @@ struct ValidatorMemory {
     CassetteMemory cassette;
 
     // Program image and the results of the CRC runs over it.
-    Bytes programImage;
-    uint16_t crc16Result = 0;
-    uint32_t crc32Result = 0;
+    CrcEngine crc;
 
     bool anyEnabled() const;
     void restoreDefaults();

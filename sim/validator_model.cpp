@@ -94,6 +94,7 @@ static_assert(std::is_copy_constructible_v<ValidatorModel>);
 int maxEventBurst() { return static_cast<int>(std::size(kBurst)); }
 
 ValidatorModel::ValidatorModel(SimOptions options, int64_t nowMs) : options_(options) {
+    memory_.crc.setBusyMs(options.crcBusyMs);
     lastReported_ = statusBytes();
     lastPollRequest_ = nowMs;
 }

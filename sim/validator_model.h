@@ -20,6 +20,7 @@ struct SimOptions {
     bool failVideo = false;
     bool failVla = false;
     int escrowTimeoutMs = 10000;
+    int crcBusyMs = 0;  // how long "Run CRC" keeps the unit from answering "Read CRC"
 };
 
 // What the unit's sensors see; a scenario sets and clears these.

@@ -20,23 +20,38 @@ constexpr size_t kReceiveBufferSize = 2048;
 using ReceiveBuffer = std::array<uint8_t, kReceiveBufferSize>;
 
 // The bytes of the last command frame followed by the bytes received after it,
-// read by the traffic view while the reader fills it: entries are atomic and an
-// empty one holds 0xFFFF, so a reader that overtakes the writer just ends early.
+// shown by the traffic view while the reader fills it. The reader thread is its
+// only writer; any thread may take a snapshot. A sequence count around every
+// change lets a snapshot tell a consistent copy from one the writer overtook,
+// so the view never mixes the bytes of two exchanges. Empty entries hold 0xFFFF.
 class CaptureList {
   public:
     static constexpr size_t kEntries = 1024;
     static constexpr size_t kExchangeLimit = 800;
     static constexpr uint16_t kEmpty = 0xFFFF;
+    using Entries = std::array<uint16_t, kEntries>;
 
-    CaptureList() { reset(); }
+    CaptureList();
+    // Writer side (the reader thread): empties the list for a new exchange.
     void reset();
     void append(uint8_t byte);  // ignored once kExchangeLimit entries are filled
+
     uint16_t at(size_t i) const { return entries_[i].load(std::memory_order_relaxed); }
     size_t count() const { return count_.load(std::memory_order_relaxed); }
+    // Counts the exchanges: it changes at every reset.
+    uint32_t exchange() const { return exchange_.load(std::memory_order_acquire); }
+    // Copies the list as it stood at one moment, with its exchange number. False
+    // (and out unspecified) when the writer kept changing it on every try.
+    bool snapshot(Entries& out, uint32_t* exchange = nullptr) const;
 
   private:
+    void beginChange();
+    void endChange();
+
     std::array<std::atomic<uint16_t>, kEntries> entries_;
     std::atomic<uint16_t> count_{0};
+    std::atomic<uint32_t> exchange_{0};
+    std::atomic<uint32_t> sequence_{0};  // odd while a change is under way
 };
 
 // Filled by the reader thread during a firmware upload; read by the upload

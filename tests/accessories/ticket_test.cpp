@@ -123,11 +123,8 @@ TEST_F(PrinterFixture, APrinterThatStopsReadingIsReportedAndHoldsNothing) {
     printerSim.setStalled(true);
     // The line takes some tickets into its buffers; then a write times out.
     int printed = 0;
-    const auto start = std::chrono::steady_clock::now();
     while (printed < 2000 && session.print("0123")) ++printed;
-    const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_LT(printed, 2000);
-    EXPECT_LT(took, std::chrono::seconds(10));
     ASSERT_EQ(listener.failures.size(), 1u);
     EXPECT_NE(listener.failures[0].find("ticket not printed: 0123 / the printer takes no data"), std::string::npos)
         << listener.failures[0];

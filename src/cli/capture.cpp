@@ -1,0 +1,170 @@
+#include "capture.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <memory>
+
+#include "capture/protocol_capture.h"
+#include "link/controller_host.h"
+#include "sim/sim_server.h"
+
+namespace halvek::cli {
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+void onStopSignal(int) { stopRequested = 1; }
+
+const char* kUsage =
+    "usage: halvek-cli capture FILE (--port PATH | --com N | --simulate) [--q7 | --q7e] [--interval MS]\n"
+    "                           [--seconds S] [--limit BYTES]\n"
+    "  FILE          the capture file; it is created, or emptied if it exists\n"
+    "  --port PATH   the validator's device, e.g. /dev/ttyUSB0\n"
+    "  --com N       COM N as the window maps it (HALVEK_COM<N>, default /dev/ttyS<N-1>)\n"
+    "  --simulate    runs the simulated validator inside and connects to it\n"
+    "  --q7 / --q7e  standard or extended (default) frames\n"
+    "  --interval MS poll interval, 100 to 3000 (default 350)\n"
+    "  --seconds S   how long to run (default: until interrupted)\n"
+    "  --limit BYTES the file closes at the first frame after this many bytes (default 51200000)\n";
+
+// The controller's messages go to standard error; its poll timer is the loop's.
+class CaptureUi : public UserInterface, public CaptureListener {
+  public:
+    explicit CaptureUi(std::ostream& err) : err_(err) {}
+    void attach(HeadlessLoop* loop) { loop_ = loop; }
+
+    Answer showMessage(const Message& m) override {
+        err_ << "message: " << m.title << ": " << m.text;
+        if (!m.detail.empty()) err_ << " (" << m.detail << ")";
+        err_ << "\n";
+        return m.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+    }
+    void startPollTimer(int ms) override {
+        if (loop_) loop_->startTimer(ms);
+    }
+    void stopPollTimer() override {
+        if (loop_) loop_->stopTimer();
+    }
+    void showPage(TabRow, int, bool) override {}
+    void repaintDrawingArea(bool) override {}
+    void setWindowTitle(const std::string&) override {}
+    void setModeCaption(const std::string&) override {}
+    void setConnectionControlsEnabled(bool) override {}
+    void refreshView(View) override {}
+
+    void captureEnded(CaptureEnd end, const std::string& path, const std::string& reason) override {
+        ended = true;
+        failed = end == CaptureEnd::WriteFailed;
+        if (failed)
+            err_ << "halvek-cli capture: writing " << path << " failed: " << reason << "\n";
+        else
+            err_ << "halvek-cli capture: " << path << " reached its limit and is closed\n";
+    }
+    bool ended = false, failed = false;
+
+  private:
+    std::ostream& err_;
+    HeadlessLoop* loop_ = nullptr;
+};
+
+bool parseInt(const std::string& s, long long lo, long long hi, long long& v) {
+    char* end = nullptr;
+    v = std::strtoll(s.c_str(), &end, 10);
+    return !s.empty() && end && *end == '\0' && v >= lo && v <= hi;
+}
+
+}  // namespace
+
+int runCapture(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string file, port;
+    long long com = 0, interval = 350, seconds = -1, limit = static_cast<long long>(capture::kLimitStep);
+    bool extended = true, simulate = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> const std::string* { return i + 1 < args.size() ? &args[++i] : nullptr; };
+        const std::string* v = nullptr;
+        if (a == "--port" && (v = value()))
+            port = *v;
+        else if (a == "--com" && (v = value()) && parseInt(*v, 1, 99, com)) {
+        } else if (a == "--interval" && (v = value()) && parseInt(*v, 100, 3000, interval)) {
+        } else if (a == "--seconds" && (v = value()) && parseInt(*v, 0, 100000000, seconds)) {
+        } else if (a == "--limit" && (v = value()) && parseInt(*v, 1, 0xFFFFFFFFLL, limit)) {
+        } else if (a == "--q7")
+            extended = false;
+        else if (a == "--q7e")
+            extended = true;
+        else if (a == "--simulate")
+            simulate = true;
+        else if (a == "--help" || a == "-h") {
+            out << kUsage;
+            return 0;
+        } else if (file.empty() && !a.empty() && a[0] != '-')
+            file = a;
+        else {
+            err << "halvek-cli capture: bad option " << a << (v ? " " + *v : "") << "\n" << kUsage;
+            return 2;
+        }
+    }
+    if (file.empty()) {
+        err << "halvek-cli capture: name the capture file\n" << kUsage;
+        return 2;
+    }
+    if ((port.empty() ? 0 : 1) + (com ? 1 : 0) + (simulate ? 1 : 0) != 1) {
+        err << "halvek-cli capture: give exactly one of --port, --com and --simulate\n" << kUsage;
+        return 2;
+    }
+
+    std::unique_ptr<sim::SimServer> simulator;
+    if (simulate) {
+        simulator = std::make_unique<sim::SimServer>();
+        std::string error;
+        if (!simulator->start(&error)) {
+            err << "halvek-cli capture: " << error << "\n";
+            return 1;
+        }
+        simulator->setAuto(true);
+        port = simulator->devicePath();
+        err << "halvek-cli: simulated validator on " << port << "\n";
+    }
+
+    CaptureUi ui(err);
+    // The capture outlives the reader thread that writes into it.
+    ProtocolCapture capture;
+    capture.setLimit(static_cast<uint64_t>(limit));
+    capture.setListener(&ui);
+    std::string reason;
+    if (!capture.open(file, &reason)) {
+        err << "halvek-cli capture: cannot open " << file << ": " << reason << "\n";
+        return 1;
+    }
+    ControllerHost host(ui);
+    HeadlessLoop loop(host);
+    ui.attach(&loop);
+    host.block.frameTap.store(&capture);
+    if (!port.empty()) host.ports.set(1, port);
+    host.controller.setComPortIndex(port.empty() ? static_cast<int>(com) - 1 : 0);
+    host.controller.setExtendedMode(extended);
+    host.controller.setPollInterval(static_cast<int>(interval));
+    if (!host.controller.connect()) {
+        err << "halvek-cli capture: " << host.block.port.lastError() << "\n";
+        return 1;
+    }
+    stopRequested = 0;
+    std::signal(SIGINT, onStopSignal);
+    std::signal(SIGTERM, onStopSignal);
+    using Clock = std::chrono::steady_clock;
+    const auto end = seconds < 0 ? Clock::time_point::max() : Clock::now() + std::chrono::seconds(seconds);
+    while (!stopRequested && !ui.ended && Clock::now() < end)
+        loop.runUntil(std::min(end, Clock::now() + std::chrono::milliseconds(200)), [&capture] { capture.onTick(); });
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    host.close();
+    host.block.frameTap.store(nullptr);
+    capture.onTick();  // an end the last frames brought
+    const uint64_t written = capture.written();
+    capture.close();
+    out << "capture: " << written << " bytes written to " << file << "\n";
+    return ui.failed ? 1 : 0;
+}
+
+}  // namespace halvek::cli

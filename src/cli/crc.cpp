@@ -1,0 +1,219 @@
+#include "crc.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+
+#include "firmware/crc_test/crc_test_session.h"
+#include "firmware/crc_test/crc_texts.h"
+#include "firmware/crc_test/seed_check.h"
+#include "link/controller_host.h"
+#include "sim/sim_server.h"
+
+namespace halvek::cli {
+namespace {
+
+const char* kUsage =
+    "usage: halvek-cli crc FILE [--algorithm crc16|ccitt|crc32] [--seed HEX]\n"
+    "       halvek-cli crc --program (--port PATH | --com N | --simulate) [FILE] [--algorithm ...] [--seed HEX]\n"
+    "                  [--q7 | --q7e] [--timeout S]\n"
+    "  FILE           a firmware file (*.L8F); its checksum is printed as the CRC page shows it\n"
+    "  --algorithm A  crc16 (polynomial 8005, the default), ccitt (1021) or crc32\n"
+    "  --seed HEX     up to 4 hexadecimal digits, up to 8 for crc32 (default 0)\n"
+    "  --program      asks the validator for its program's checksum; with FILE, compares them\n"
+    "  --port PATH, --com N, --simulate   the validator's line, as for monitor\n"
+    "  --timeout S    how long to wait for the validator's answer (default 60)\n"
+    "exit status: 0 done or IDENTICAL, 3 DIFFERENT, 1 failure, 2 bad arguments\n";
+
+// The page's two seed boxes, filled from one hexadecimal number.
+bool splitSeed(std::string hex, bool wide, std::string& low, std::string& high) {
+    std::transform(hex.begin(), hex.end(), hex.begin(), [](unsigned char c) { return std::toupper(c); });
+    if (hex.size() > (wide ? 8u : 4u)) return false;
+    low = hex.size() > 4 ? hex.substr(hex.size() - 4) : hex;
+    high = hex.size() > 4 ? hex.substr(0, hex.size() - 4) : "";
+    return true;
+}
+
+class CrcToolUi : public UserInterface, public CrcTestListener {
+  public:
+    explicit CrcToolUi(std::ostream& err) : err_(err) {}
+    void attach(HeadlessLoop* loop, CrcTestSession* session) {
+        loop_ = loop;
+        session_ = session;
+    }
+
+    Answer showMessage(const Message& m) override {
+        say(m);
+        return m.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+    }
+    void crcTestMessage(const Message& m) override {
+        say(m);
+        failed = true;
+    }
+    void crcTestChanged() override {}
+    void refreshView(View v) override {
+        if (v == View::Crc && session_) session_->onProgramResult();
+    }
+    void startPollTimer(int ms) override {
+        if (loop_) loop_->startTimer(ms);
+    }
+    void stopPollTimer() override {
+        if (loop_) loop_->stopTimer();
+    }
+    void showPage(TabRow, int, bool) override {}
+    void repaintDrawingArea(bool) override {}
+    void setWindowTitle(const std::string&) override {}
+    void setModeCaption(const std::string&) override {}
+    void setConnectionControlsEnabled(bool) override {}
+    bool failed = false;
+
+  private:
+    void say(const Message& m) {
+        err_ << m.title << ": " << m.text;
+        if (!m.detail.empty()) err_ << " (" << m.detail << ")";
+        err_ << "\n";
+    }
+    std::ostream& err_;
+    HeadlessLoop* loop_ = nullptr;
+    CrcTestSession* session_ = nullptr;
+};
+
+bool parseInt(const std::string& s, long lo, long hi, long& v) {
+    char* end = nullptr;
+    v = std::strtol(s.c_str(), &end, 10);
+    return !s.empty() && end && *end == '\0' && v >= lo && v <= hi;
+}
+
+struct CrcArgs {
+    std::string file, port, seed = "0";
+    long com = 0, timeout = 60;
+    CrcAlgorithm algorithm = CrcAlgorithm::Crc16;
+    bool program = false, simulate = false, extended = true;
+};
+
+// 0 when parsed, else the exit status.
+int parse(const std::vector<std::string>& args, CrcArgs& c, std::ostream& out, std::ostream& err) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> const std::string* { return i + 1 < args.size() ? &args[++i] : nullptr; };
+        const std::string* v = nullptr;
+        if (a == "--algorithm" && (v = value())) {
+            const auto it = std::find_if(kCrcAlgorithms.begin(), kCrcAlgorithms.end(),
+                                         [&](const CrcAlgorithmInfo& info) { return *v == info.name; });
+            if (it == kCrcAlgorithms.end()) {
+                err << "halvek-cli crc: --algorithm takes crc16, ccitt or crc32\n";
+                return 2;
+            }
+            c.algorithm = it->algorithm;
+        } else if (a == "--seed" && (v = value()))
+            c.seed = *v;
+        else if (a == "--port" && (v = value()))
+            c.port = *v;
+        else if (a == "--com" && (v = value()) && parseInt(*v, 1, 99, c.com)) {
+        } else if (a == "--timeout" && (v = value()) && parseInt(*v, 1, 100000, c.timeout)) {
+        } else if (a == "--program")
+            c.program = true;
+        else if (a == "--simulate")
+            c.simulate = true;
+        else if (a == "--q7")
+            c.extended = false;
+        else if (a == "--q7e")
+            c.extended = true;
+        else if (a == "--help" || a == "-h") {
+            out << kUsage;
+            return -1;
+        } else if (c.file.empty() && !a.empty() && a[0] != '-')
+            c.file = a;
+        else {
+            err << "halvek-cli crc: bad option " << a << (v ? " " + *v : "") << "\n" << kUsage;
+            return 2;
+        }
+    }
+    if (!c.program && c.file.empty()) {
+        err << "halvek-cli crc: name a file, or ask the unit with --program\n" << kUsage;
+        return 2;
+    }
+    const int lines = (c.port.empty() ? 0 : 1) + (c.com ? 1 : 0) + (c.simulate ? 1 : 0);
+    if (c.program ? lines != 1 : lines != 0) {
+        err << "halvek-cli crc: "
+            << (c.program ? "give exactly one of --port, --com and --simulate"
+                          : "--port, --com and --simulate go with --program")
+            << "\n"
+            << kUsage;
+        return 2;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int runCrc(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    CrcArgs c;
+    if (const int status = parse(args, c, out, err)) return status < 0 ? 0 : status;
+    std::string low, high;
+    if (!splitSeed(c.seed, crcInfo(c.algorithm).wide, low, high) || !checkSeeds(low, high).valid) {
+        err << "halvek-cli crc: " << crctext::kInvalidSeed << "\n";
+        return 2;
+    }
+
+    std::unique_ptr<sim::SimServer> simulator;
+    if (c.simulate) {
+        simulator = std::make_unique<sim::SimServer>();
+        std::string error;
+        if (!simulator->start(&error)) {
+            err << "halvek-cli crc: " << error << "\n";
+            return 1;
+        }
+        c.port = simulator->devicePath();
+        err << "halvek-cli: simulated validator on " << c.port << "\n";
+    }
+
+    CrcToolUi ui(err);
+    ControllerHost host(ui);
+    HeadlessLoop loop(host);
+    CrcTestSession session(
+        host.stores.crc, [&host](uint8_t code) { host.controller.request(code); }, &ui);
+    ui.attach(&loop, &session);
+    session.setAlgorithm(c.algorithm);
+    session.setSeedTexts(low, high);
+    session.setProgramBox(c.program);
+    if (!c.file.empty()) session.chooseFile(c.file);
+
+    if (c.program) {
+        if (!c.port.empty()) host.ports.set(1, c.port);
+        host.controller.setComPortIndex(c.port.empty() ? static_cast<int>(c.com) - 1 : 0);
+        host.controller.setExtendedMode(c.extended);
+        if (!host.controller.connect()) {
+            err << "halvek-cli crc: " << host.block.port.lastError() << "\n";
+            return 1;
+        }
+    }
+    session.run();
+    if (ui.failed) return 1;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::seconds(c.timeout);
+    while (session.programTestRunning() && Clock::now() < deadline) {
+        loop.runUntil(Clock::now() + std::chrono::milliseconds(CrcTestSession::kTickMs));
+        session.onTick();
+    }
+    const bool answered = !session.programTestRunning();
+    host.close();
+
+    const CrcTestSession::Fields& f = session.fields();
+    if (c.program && !answered) {
+        err << "halvek-cli crc: the validator did not give its checksum within " << c.timeout << " s\n";
+        return 1;
+    }
+    if (!c.program) {
+        out << f.fileCrc << "\n";
+        return 0;
+    }
+    out << "program CRC: " << f.programCrc << "\n";
+    if (!c.file.empty()) out << "file CRC: " << f.fileCrc << "\n";
+    out << f.status << "\n";
+    return f.status == crctext::kDifferent ? 3 : 0;
+}
+
+}  // namespace halvek::cli
