@@ -58,7 +58,8 @@ std::map<std::string, std::string> byIdNames(const std::string& root) {
 void readUsb(const fs::path& deviceDir, const fs::path& sysTop, SerialDeviceInfo& d) {
     std::error_code ec;
     for (fs::path p = deviceDir; !p.empty() && p != sysTop && p != p.parent_path(); p = p.parent_path()) {
-        if (d.usbInterface.empty() && present(p / "bInterfaceNumber")) d.usbInterface = readLine(p / "bInterfaceNumber");
+        if (d.usbInterface.empty() && present(p / "bInterfaceNumber"))
+            d.usbInterface = readLine(p / "bInterfaceNumber");
         if (present(p / "idVendor")) {
             d.vendorId = readLine(p / "idVendor");
             d.productId = readLine(p / "idProduct");

@@ -224,9 +224,9 @@ std::vector<DoctorLine> diagnoseDevice(const DeviceFacts& d, const MachineFacts&
     if (mayOpen(d, u)) {
         out.push_back({Verdict::Ok, "permission", "you may open " + d.node + rights, ""});
     } else if ((d.mode & 0060) != 0060) {
-        out.push_back({Verdict::Fail, "permission", "only its owner may open " + d.node + rights,
-                       std::string("give it to a group with a udev rule (MODE=\"0660\", GROUP=\"dialout\"), see ") +
-                           kRuleHint});
+        out.push_back(
+            {Verdict::Fail, "permission", "only its owner may open " + d.node + rights,
+             std::string("give it to a group with a udev rule (MODE=\"0660\", GROUP=\"dialout\"), see ") + kRuleHint});
     } else {
         const bool listed =
             !u.name.empty() && std::find(d.groupMembers.begin(), d.groupMembers.end(), u.name) != d.groupMembers.end();

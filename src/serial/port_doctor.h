@@ -61,8 +61,7 @@ struct MachineFacts {
 DeviceFacts probeDevice(const std::string& path, const std::string& root = "/", int selfPid = -1);
 MachineFacts probeMachine(const std::string& root = "/");
 
-std::vector<DoctorLine> diagnoseDevice(const DeviceFacts& device, const MachineFacts& machine,
-                                       const UserFacts& user);
+std::vector<DoctorLine> diagnoseDevice(const DeviceFacts& device, const MachineFacts& machine, const UserFacts& user);
 std::vector<DoctorLine> diagnoseMachine(const MachineFacts& machine);
 
 // The whole report for the given ports; with none given, for every serial device
