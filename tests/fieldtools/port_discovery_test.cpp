@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_machine.h"
+#include "serial/port_choices.h"
 
 namespace halvek {
 namespace {
@@ -140,6 +141,37 @@ TEST(PortDiscovery, ABuiltInPortIsFoundWhereItWas) {
     EXPECT_TRUE(unit.serialNumber.empty());
     EXPECT_EQ(resolvePort(unit, m.root()), "/dev/ttyS0");
     EXPECT_EQ(resolvePort(identifyPort("/dev/ttyS3", m.root()), m.root()), "");
+}
+
+}  // namespace
+}  // namespace halvek
+
+namespace halvek {
+namespace {
+
+TEST(PortChoices, EachComEntryNamesItsDeviceAndTheRestAreOfferedByTheirByIdNames) {
+    test::FakeMachine m;
+    m.addUsb(kFtdi);
+    m.addUsb(kCh340);
+    m.addBuiltin("ttyS0", 4);
+    const auto detected = discoverSerialPorts(m.root());
+    PortMap map;
+    map.set(2, "/dev/serial/by-id/" + kFtdi.byId);
+    map.set(3, "/dev/ttyS0");
+    map.set(4, "/dev/ttyS3");
+    map.set(5, "/dev/ttyS4");
+    map.set(6, "/dev/ttyS5");
+    map.set(1, "/opt/odd/path");
+    const auto choices = portChoices(map, detected, 6);
+    std::vector<std::string> labels;
+    for (const auto& c : choices) labels.push_back(c.label);
+    EXPECT_EQ(labels, (std::vector<std::string>{"COM 1  /opt/odd/path", "COM 2  " + kFtdi.byId, "COM 3  ttyS0",
+                                                "COM 4  ttyS3", "COM 5  ttyS4", "COM 6  ttyS5", kCh340.byId}));
+    EXPECT_EQ(choices[1].comNumber, 2);
+    EXPECT_NE(choices[1].details.find("USB 0403:6001 FTDI FT232R USB UART, serial A50285BI"), std::string::npos);
+    EXPECT_NE(choices[3].details.find("not found on this machine"), std::string::npos);
+    EXPECT_EQ(choices[6].comNumber, 0);
+    EXPECT_EQ(choices[6].path, "/dev/serial/by-id/" + kCh340.byId);
 }
 
 }  // namespace
