@@ -52,7 +52,8 @@ struct SessionRig {
     }
     void tick() {
         host.controller.onTick();
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(600);  // a silent unit costs the whole wait
         while (std::chrono::steady_clock::now() < deadline) {
             host.mailbox.serveUntil(std::chrono::steady_clock::now() + std::chrono::milliseconds(5));
             if (host.block.transmitFree() && !host.block.awaitingReply.load()) break;
