@@ -40,7 +40,8 @@ halvek_install() {
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing
 }
 
-halvek_build() {
+# Configures the build dir once (build, or build-tsan / build-asan) and sets HALVEK_BUILD_DIR.
+halvek_configure() {
     local sanitize="${HALVEK_SANITIZE:-}"
     local dir=build type=Release
     case "$sanitize" in
@@ -53,5 +54,19 @@ halvek_build() {
     if [ ! -f "$dir/build.ninja" ]; then
         cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DHALVEK_SANITIZE="$sanitize"
     fi
-    cmake --build "$dir" -j "$(nproc)"
+}
+
+# halvek_build [TARGET...]: builds the targets named, or everything without any.
+halvek_build() {
+    halvek_configure
+    if [ $# -gt 0 ]; then
+        cmake --build "$HALVEK_BUILD_DIR" -j "$(nproc)" --target "$@"
+    else
+        cmake --build "$HALVEK_BUILD_DIR" -j "$(nproc)"
+    fi
+}
+
+# True when the configured build dir knows the target (the window needs Qt 6).
+halvek_has_target() {
+    ninja -C "$HALVEK_BUILD_DIR" -t query "$1" >/dev/null 2>&1
 }

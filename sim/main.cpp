@@ -9,6 +9,7 @@
 
 #include "scenario.h"
 #include "printer/printer_sim.h"
+#include "replay/replay_main.h"
 #include "sim_server.h"
 
 namespace {
@@ -20,6 +21,9 @@ void onSignal(int) { stopRequested = 1; }
 void usage(std::ostream& out) {
     out << "usage: halvek-sim [--link PATH] [--script FILE] [--auto] [--quiet] [--wire-time]\n"
            "                  [--variant l8|l8v] [--fail sensors|optics|video|vla] [--printer]\n"
+           "       halvek-sim --replay FILE [--keep-time] [--link PATH] [--quiet]\n"
+           "--replay answers every command as the unit in the protocol capture FILE did\n"
+           "(--keep-time: as late as it did).\n"
            "Prints the device path a host must open on its first line ('device: /dev/pts/N'),\n"
            "then serves the validator until stopped (Ctrl-C, or end of standard input with --script).\n"
            "--printer adds a ticket printer on a second device ('printer: /dev/pts/M'), prints each element\n"
@@ -35,6 +39,7 @@ int main(int argc, char** argv) {
     SimOptions options;
     std::string link, script;
     bool autoMode = false, quiet = false, wireTime = false, printer = false;
+    halvek::sim::ReplayOptions replay;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&](const char* what) -> std::string {
@@ -46,6 +51,10 @@ int main(int argc, char** argv) {
         };
         if (a == "--link")
             link = value("a path");
+        else if (a == "--replay")
+            replay.file = value("a capture file");
+        else if (a == "--keep-time")
+            replay.keepTime = true;
         else if (a == "--script")
             script = value("a file");
         else if (a == "--auto")
@@ -88,6 +97,12 @@ int main(int argc, char** argv) {
             usage(std::cerr);
             return 2;
         }
+    }
+
+    if (!replay.file.empty()) {
+        replay.link = link;
+        replay.quiet = quiet;
+        return runReplay(replay);
     }
 
     SimServer server(options);

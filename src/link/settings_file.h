@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace halvek {
@@ -19,6 +20,19 @@ class SettingsFile {
     int loadPortIndex();
     // Writes the line at the start of the file, leaving any longer old content after it.
     bool savePortIndex(int index);
+
+    // The device chosen for a COM entry (what --com N=PATH says for one run), kept
+    // on a line "Val_Port_Path:N=PATH\r\n" after the first one, so that a reader
+    // that knows only the first line still finds its index there.
+    struct PortDevice {
+        int comNumber = 0;
+        std::string path;
+    };
+    std::optional<PortDevice> loadPortDevice();
+    // Writes the index line and, when a path is given, the device line for COM
+    // index + 1; the file ends after them (an earlier device line goes).
+    bool savePortChoice(int index, const std::string& devicePath);
+
     const std::string& lastError() const { return lastError_; }
     const std::string& path() const { return path_; }
 

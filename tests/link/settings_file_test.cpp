@@ -57,3 +57,51 @@ TEST(SettingsFile, AnUnusablePlaceGivesTheFirstPortAndSaysWhy) {
 
 }  // namespace
 }  // namespace halvek
+
+namespace halvek {
+namespace {
+
+TEST(SettingsFile, KeepsTheChosenDeviceOnASecondLine) {
+    const std::string p = path("device");
+    ::unlink(p.c_str());
+    SettingsFile f(p);
+    EXPECT_FALSE(f.loadPortDevice());
+    const std::string byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    ASSERT_TRUE(f.savePortChoice(2, byId));
+    EXPECT_EQ(read(p), "Val_Port_Num:2\r\nVal_Port_Path:3=" + byId + "\r\n");
+    EXPECT_EQ(SettingsFile(p).loadPortIndex(), 2) << "a reader of the first line only";
+    const auto device = SettingsFile(p).loadPortDevice();
+    ASSERT_TRUE(device);
+    EXPECT_EQ(device->comNumber, 3);
+    EXPECT_EQ(device->path, byId);
+
+    // Choosing the index alone, as older programs do, leaves the device line as it was.
+    ASSERT_TRUE(f.savePortIndex(0));
+    EXPECT_EQ(f.loadPortDevice()->path, byId);
+    // Choosing a COM entry without a device drops the line; a shorter path leaves no tail.
+    ASSERT_TRUE(f.savePortChoice(1, "/dev/ttyUSB0"));
+    EXPECT_EQ(read(p), "Val_Port_Num:1\r\nVal_Port_Path:2=/dev/ttyUSB0\r\n");
+    ASSERT_TRUE(f.savePortChoice(1, ""));
+    EXPECT_EQ(read(p), "Val_Port_Num:1\r\n");
+    EXPECT_FALSE(f.loadPortDevice());
+}
+
+TEST(SettingsFile, RefusesPathsThatWouldBreakTheFileAndIgnoresBadLines) {
+    const std::string p = path("baddevice");
+    SettingsFile f(p);
+    ASSERT_TRUE(f.savePortChoice(0, "/dev/ttyUSB0"));
+    for (const char* bad : {"/dev/tty\r\nVal_Port_Num:5", "relative/tty", "/dev/x\n"}) {
+        EXPECT_FALSE(f.savePortChoice(3, bad)) << bad;
+        EXPECT_NE(f.lastError().find("not a device path"), std::string::npos);
+    }
+    EXPECT_EQ(read(p), "Val_Port_Num:0\r\nVal_Port_Path:1=/dev/ttyUSB0\r\n") << "a refused path changes nothing";
+    for (const char* content :
+         {"Val_Port_Num:0\r\nVal_Port_Path:/dev/ttyUSB0\r\n", "Val_Port_Num:0\r\nVal_Port_Path:0=/dev/ttyUSB0\r\n",
+          "Val_Port_Num:0\r\nVal_Port_Path:1=dev\r\n", "Val_Port_Num:0\r\n"}) {
+        std::ofstream(p, std::ios::binary | std::ios::trunc) << content;
+        EXPECT_FALSE(SettingsFile(p).loadPortDevice()) << content;
+    }
+}
+
+}  // namespace
+}  // namespace halvek

@@ -1,0 +1,56 @@
+#include "cli/doctor.h"
+
+#include <cstdlib>
+
+#include "serial/port_doctor.h"
+#include "serial/port_map.h"
+
+namespace halvek::cli {
+namespace {
+
+const char* kUsage =
+    "usage: halvek-cli doctor [--port PATH | --com N]...\n"
+    "Checks a serial port for the usual reasons it will not open or runs slowly: that the\n"
+    "device is there and is a serial line, that you may open it, that no other program holds\n"
+    "it, whether ModemManager or brltty may grab it, and the FTDI latency timer. Prints one\n"
+    "line per check (ok, warn or fail) with the fix. Without a port, checks every serial\n"
+    "device found. Exits 1 when a check failed.\n"
+    "  --port PATH  the device, e.g. /dev/ttyUSB0 or a /dev/serial/by-id name\n"
+    "  --com N      COM N as the window maps it (HALVEK_COM<N>, default /dev/ttyS<N-1>)\n"
+    "  --root DIR   read /sys, /dev, /proc and /etc under DIR instead (for tests)\n";
+
+}  // namespace
+
+int runDoctor(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> ports;
+    std::string root = "/";
+    PortMap map;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--port" && hasValue) {
+            ports.push_back(args[++i]);
+        } else if (a == "--com" && hasValue) {
+            char* end = nullptr;
+            const long n = std::strtol(args[++i].c_str(), &end, 10);
+            if (end == args[i].c_str() || *end != '\0' || n < 1 || n > 99) {
+                err << "halvek-cli doctor: --com takes a number from 1 to 99, not " << args[i] << "\n";
+                return 2;
+            }
+            ports.push_back(map.pathFor(static_cast<int>(n)));
+        } else if (a == "--root" && hasValue) {
+            root = args[++i];
+        } else if (a == "--help" || a == "-h") {
+            out << kUsage;
+            return 0;
+        } else {
+            err << "halvek-cli doctor: bad option " << a << "\n" << kUsage;
+            return 2;
+        }
+    }
+    const auto lines = halvek::runDoctor(ports, root);
+    out << formatDoctorReport(lines);
+    return anyFailure(lines) ? 1 : 0;
+}
+
+}  // namespace halvek::cli

@@ -1,0 +1,210 @@
+#include "serial/port_discovery.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <system_error>
+
+namespace halvek {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A machine path ("/dev/ttyUSB0") as seen under the root the caller gave.
+fs::path under(const std::string& root, const std::string& machinePath) {
+    if (root.empty() || root == "/") return machinePath;
+    return fs::path(root) / fs::path(machinePath).relative_path();
+}
+
+std::string readLine(const fs::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    return line;
+}
+
+bool present(const fs::path& p) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(p, ec));
+}
+
+// The last part of where a symbolic link points ("../../ttyUSB0" -> "ttyUSB0").
+std::string linkTargetName(const fs::path& link) {
+    std::error_code ec;
+    const fs::path target = fs::read_symlink(link, ec);
+    return ec ? std::string() : target.filename().string();
+}
+
+// by-id name for each device name ("ttyUSB0" -> "/dev/serial/by-id/usb-...").
+std::map<std::string, std::string> byIdNames(const std::string& root) {
+    std::map<std::string, std::string> names;
+    std::error_code ec;
+    std::vector<std::string> links;
+    for (const auto& e : fs::directory_iterator(under(root, "/dev/serial/by-id"), ec))
+        links.push_back(e.path().filename().string());
+    std::sort(links.begin(), links.end());
+    for (const std::string& link : links) {
+        const std::string target = linkTargetName(under(root, "/dev/serial/by-id/" + link));
+        if (!target.empty()) names.emplace(target, "/dev/serial/by-id/" + link);
+    }
+    return names;
+}
+
+// Fills the USB facts by walking up from the port's device folder to the USB
+// interface and the USB device above it. Stops at the top of the sys tree.
+void readUsb(const fs::path& deviceDir, const fs::path& sysTop, SerialDeviceInfo& d) {
+    std::error_code ec;
+    for (fs::path p = deviceDir; !p.empty() && p != sysTop && p != p.parent_path(); p = p.parent_path()) {
+        if (d.usbInterface.empty() && present(p / "bInterfaceNumber"))
+            d.usbInterface = readLine(p / "bInterfaceNumber");
+        if (present(p / "idVendor")) {
+            d.vendorId = readLine(p / "idVendor");
+            d.productId = readLine(p / "idProduct");
+            d.manufacturer = readLine(p / "manufacturer");
+            d.product = readLine(p / "product");
+            d.serialNumber = readLine(p / "serial");
+            return;
+        }
+    }
+}
+
+// Reads one entry of the tty class; false when it is no serial device worth listing.
+bool readTty(const std::string& root, const std::string& name, const std::map<std::string, std::string>& byId,
+             SerialDeviceInfo& d) {
+    const fs::path classDir = under(root, "/sys/class/tty/" + name);
+    std::error_code ec;
+    if (!present(classDir / "device")) return false;  // virtual terminals, ptmx, console
+    fs::path deviceDir = fs::canonical(classDir / "device", ec);
+    if (ec) return false;
+    // Newer kernels put a serial-core port between the tty and the hardware; the
+    // driver worth naming is the one of the hardware above it.
+    while (linkTargetName(deviceDir / "subsystem") == "serial-base" && deviceDir.has_parent_path())
+        deviceDir = deviceDir.parent_path();
+    // Built-in 8250 ports are listed for every possible UART; type 0 means none is there.
+    if (present(classDir / "type") && readLine(classDir / "type") == "0") return false;
+    if (!present(under(root, "/dev/" + name))) return false;  // no node to open (a container's view)
+    d.name = name;
+    d.path = "/dev/" + name;
+    d.driver = linkTargetName(deviceDir / "driver");
+    if (auto it = byId.find(name); it != byId.end()) d.byIdPath = it->second;
+    if (present(deviceDir / "latency_timer")) {
+        const std::string t = readLine(deviceDir / "latency_timer");
+        d.latencyTimerMs = t.empty() ? -1 : std::atoi(t.c_str());
+    }
+    readUsb(deviceDir, fs::canonical(under(root, "/sys"), ec), d);
+    return true;
+}
+
+std::string jsonText(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+std::string SerialDeviceInfo::displayName() const { return byIdPath.empty() ? path : byIdPath; }
+
+std::vector<SerialDeviceInfo> discoverSerialPorts(const std::string& root) {
+    const auto byId = byIdNames(root);
+    std::vector<SerialDeviceInfo> devices;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(under(root, "/sys/class/tty"), ec)) {
+        SerialDeviceInfo d;
+        if (readTty(root, e.path().filename().string(), byId, d)) devices.push_back(std::move(d));
+    }
+    std::sort(devices.begin(), devices.end(),
+              [](const SerialDeviceInfo& a, const SerialDeviceInfo& b) { return a.path < b.path; });
+    return devices;
+}
+
+SerialDeviceInfo describeSerialPort(const std::string& path, const std::string& root) {
+    std::string name = fs::path(path).filename().string();
+    // A by-id (or any other) link names its device by where it points.
+    std::error_code ec;
+    if (fs::is_symlink(fs::symlink_status(under(root, path), ec))) name = linkTargetName(under(root, path));
+    SerialDeviceInfo d;
+    if (!readTty(root, name, byIdNames(root), d)) d = SerialDeviceInfo{};
+    d.path = d.path.empty() ? path : d.path;
+    if (path.rfind("/dev/serial/by-id/", 0) == 0) d.byIdPath = path;
+    return d;
+}
+
+PortIdentity identifyPort(const std::string& path, const std::string& root) {
+    const SerialDeviceInfo d = describeSerialPort(path, root);
+    return {path, d.byIdPath, d.vendorId, d.productId, d.serialNumber};
+}
+
+std::string resolvePort(const PortIdentity& unit, const std::string& root) {
+    if (!unit.byIdPath.empty() && present(under(root, unit.byIdPath))) {
+        // Keep the by-id name when that is what the user chose: it follows the unit by itself.
+        if (unit.path == unit.byIdPath) return unit.path;
+        const SerialDeviceInfo d = describeSerialPort(unit.byIdPath, root);
+        return d.name.empty() ? unit.byIdPath : d.path;
+    }
+    const bool identified = !unit.serialNumber.empty();
+    if (identified) {
+        for (const SerialDeviceInfo& d : discoverSerialPorts(root))
+            if (d.serialNumber == unit.serialNumber && d.vendorId == unit.vendorId && d.productId == unit.productId)
+                return d.path;
+        return {};
+    }
+    if (!unit.byIdPath.empty()) return {};  // the unit's link is gone: it is unplugged
+    return present(under(root, unit.path)) ? unit.path : std::string();
+}
+
+std::string formatPortList(const std::vector<SerialDeviceInfo>& devices) {
+    if (devices.empty()) return "no serial devices found\n";
+    std::ostringstream out;
+    for (const SerialDeviceInfo& d : devices) {
+        out << d.path;
+        if (d.isUsb()) {
+            out << "  usb " << d.vendorId << ":" << d.productId;
+            std::string label = d.manufacturer;
+            if (!d.product.empty()) label += (label.empty() ? "" : " ") + d.product;
+            if (!label.empty()) out << " " << label;
+            if (!d.serialNumber.empty()) out << " (serial " << d.serialNumber << ")";
+        }
+        if (!d.driver.empty()) out << "  driver " << d.driver;
+        if (d.latencyTimerMs >= 0) out << "  latency " << d.latencyTimerMs << " ms";
+        out << "\n";
+        if (!d.byIdPath.empty()) out << "    " << d.byIdPath << "\n";
+    }
+    return out.str();
+}
+
+std::string formatPortListJson(const std::vector<SerialDeviceInfo>& devices) {
+    std::ostringstream out;
+    out << "[";
+    for (size_t i = 0; i < devices.size(); ++i) {
+        const SerialDeviceInfo& d = devices[i];
+        out << (i ? ",\n " : "\n ") << "{\"path\": " << jsonText(d.path) << ", \"by_id\": " << jsonText(d.byIdPath)
+            << ", \"driver\": " << jsonText(d.driver) << ", \"vendor_id\": " << jsonText(d.vendorId)
+            << ", \"product_id\": " << jsonText(d.productId) << ", \"manufacturer\": " << jsonText(d.manufacturer)
+            << ", \"product\": " << jsonText(d.product) << ", \"serial\": " << jsonText(d.serialNumber)
+            << ", \"interface\": " << jsonText(d.usbInterface) << ", \"latency_timer_ms\": ";
+        if (d.latencyTimerMs >= 0)
+            out << d.latencyTimerMs;
+        else
+            out << "null";
+        out << "}";
+    }
+    out << (devices.empty() ? "]\n" : "\n]\n");
+    return out.str();
+}
+
+}  // namespace halvek
