@@ -202,10 +202,10 @@ int report(const Arguments& a, std::ostream& out, std::ostream& err) {
     session.open();
 
     // A unit that answers nothing is told at once, not after every read has timed out.
-    const int waitMs = (LinkController::kReplyWaitTicks + 2) * ui.intervalMs;
+    const int waitMs = static_cast<int>(LinkController::kReplyMarginMs) + 2 * ui.intervalMs;
     bool answered = false;
     const auto heard = [&] {
-        if (host.controller.missedPollCount() == 0 && host.controller.linkConnected()) answered = true;
+        if (host.controller.unitAnswered() && host.controller.linkConnected()) answered = true;
         return answered;
     };
     if (!runUntil(host, ui, session, Clock::now() + std::chrono::milliseconds(waitMs), heard)) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "link/link_controller.h"
+#include "protocol/catalogue.h"
 
 namespace halvek::builders {
 namespace {
@@ -80,14 +81,12 @@ bool requestVla(LinkController& link, const CommandInfo& c) {
     return link.sendSimpleCommand(c.code, false);
 }
 
-bool escrowAccept(LinkController& link, const CommandInfo& c) {
+// The credit total counts a bill when the unit reports it stacked, not here:
+// an accept the unit never acted on must not be money.
+bool escrowDecision(LinkController& link, const CommandInfo& c) {
     if (!link.sendSimpleCommand(c.code, false)) return false;
-    // Credited once, for the frame that actually leaves.
-    EscrowSettings& e = link.stores().escrow;
-    if (e.creditLimitOn) {
-        e.creditTotal += e.escrowValue;
-        link.refresh({View::Escrow});
-    }
+    link.tellMoney(
+        {MoneyKind::Sent, link.escrowEpisode().type, -1, 0, c.code == cmd::EscrowAccept ? "accept" : "return"});
     return true;
 }
 

@@ -18,7 +18,7 @@ bool uploadFirmware(LinkController& link, const CommandInfo& command);
 bool runCrc16(LinkController& link, const CommandInfo& command);
 bool runCrc32(LinkController& link, const CommandInfo& command);
 bool requestVla(LinkController& link, const CommandInfo& command);
-bool escrowAccept(LinkController& link, const CommandInfo& command);
+bool escrowDecision(LinkController& link, const CommandInfo& command);
 bool setAcceptAll(LinkController& link, const CommandInfo& command);
 bool readCreditTable(LinkController& link, const CommandInfo& command);
 bool readDiagn0(LinkController& link, const CommandInfo& command);

@@ -1,6 +1,7 @@
 #include "link/link_controller.h"
 
 #include <algorithm>
+#include <chrono>
 #include <thread>
 
 #include "link/command_table.h"
@@ -15,6 +16,34 @@ namespace halvek {
 LinkController::LinkController(CommBlock& block, Stores& stores, UserInterface& ui, const PortMap& ports)
     : block_(block), stores_(stores), ui_(ui), ports_(ports), titleText_(text::windowTitle()) {
     linkFlags_ |= linkflag::ReaderStarted;
+}
+
+int64_t LinkController::nowMs() const {
+    if (clock_) return clock_();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+LinkCounters LinkController::linkCounters() const {
+    LinkCounters c = counters_;
+    c.noiseBytes = block_.noiseBytes.load();
+    c.badHeaders = block_.badHeaders.load();
+    c.truncatedFrames = block_.truncatedFrames.load();
+    return c;
+}
+
+void LinkController::tellMoney(MoneyEvent event) {
+    event.creditTotal = stores_.escrow.creditTotal;
+    for (StatusListener* l : listeners_) l->moneyEvent(event);
+}
+
+void LinkController::tellLink(const std::string& notice) {
+    for (StatusListener* l : listeners_) l->linkNotice(notice);
+}
+
+void LinkController::addEvent(const std::string& text) {
+    stores_.events.add(text);
+    for (StatusListener* l : listeners_) l->eventAdded(text);
 }
 
 std::string LinkController::portPath() const { return ports_.pathFor(comPortIndex_ + 1); }
@@ -43,12 +72,18 @@ bool LinkController::connect() {
         block_.portLost.store(false);
         lostReported_ = false;
         linkFlags_ |= linkflag::PortOpen;
+        // Nothing is known of whoever is on this line until it answers.
+        answered_ = false;
+        missedPollCount_ = 0;
+        startupCountdown_ = 0;
+    } else if (answered_) {
+        startupCountdown_ = kStartupReads;  // CONNECT again: the start-up reads run again
     }
     if (!(linkFlags_ & linkflag::TimerRunning)) startTimer();
     ui_.setModeCaption(text::kPollingMode);
     linkOpen_ = true;
     ui_.setConnectionControlsEnabled(false);
-    startupCountdown_ = kStartupReads;
+    showLinkState();
     return true;
 }
 
@@ -193,6 +228,10 @@ void LinkController::checkLostPort() {
         block_.portLost.store(false);
         lostReported_ = false;
         linkFlags_ |= linkflag::PortOpen;
+        // Maybe another unit now: it is taken as new once it answers.
+        answered_ = false;
+        missedPollCount_ = 0;
+        updateLinkState();
     }
 }
 
@@ -232,25 +271,94 @@ void LinkController::requestTimedReads(std::span<const TimedRead> table, int cou
     }
 }
 
+// "connected" once the unit has answered and while it goes on answering;
+// "disconnected" before its first answer and after kLostAfterMissedPolls
+// ticks without a frame, whatever was being sent meanwhile.
 void LinkController::updateLinkState() {
-    if (missedPollCount_ <= kLostAfterMissedPolls)
+    if (answered_ && missedPollCount_ <= kLostAfterMissedPolls)
         linkFlags_ |= linkflag::Connected;
     else
         linkFlags_ &= ~linkflag::Connected;
     if (linkFlags_ == lastShownFlags_) return;
     const bool connected = linkFlags_ & linkflag::Connected;
-    ui_.setWindowTitle(titleText_ + (connected ? " connected" : " disconnected"));
-    if (connected && !(lastShownFlags_ & linkflag::Connected)) startupCountdown_ = kStartupReads;
+    if (connected && !(lastShownFlags_ & linkflag::Connected)) {
+        // A unit (again) on the line: what an earlier one told no longer holds.
+        if (hadUnit_) forgetUnit();
+        hadUnit_ = true;
+        startupCountdown_ = kStartupReads;
+    }
+    showLinkState();
+}
+
+void LinkController::showLinkState() {
+    const bool connected = linkFlags_ & linkflag::Connected;
+    const std::string title = titleText_ + (connected ? " connected" : " disconnected");
+    if (title != shownTitle_) {
+        shownTitle_ = title;
+        ui_.setWindowTitle(title);
+    }
     lastShownFlags_ = linkFlags_;
+}
+
+void LinkController::forgetUnit() {
+    stores_.bills = BillStore{};
+    stores_.identity.revision = {};
+    stores_.identity.revisionNumber = 0;
+    stores_.sensors.l8v = false;
+    diagnosticsAvailable_ = true;
+    deferredStacked_.clear();
+    ui_.refreshView(View::BillList);
+}
+
+// Every tick counts as missed until a frame from the unit sets the count back
+// to 0, unless a long reply is still arriving.
+void LinkController::countTick(int64_t now) {
+    const bool arriving = block_.replyAnnounced.load() != 0 && now - block_.lastByteMs.load() < pollInterval_;
+    if (!arriving) ++missedPollCount_;
+    updateLinkState();
+}
+
+// A command waits for its reply as long as the reply's bytes take at the line
+// speed, plus a margin; then it is given up.
+void LinkController::checkReplyWaits(int64_t now) {
+    for (int code = 1; code < 256; ++code) {
+        const auto c = static_cast<uint8_t>(code);
+        if (requests_[c] != RequestState::AwaitingReply) continue;
+        const uint32_t announced = c == lastSentCode_ ? block_.replyAnnounced.load() : 0;
+        const int64_t wait = kReplyMarginMs + static_cast<int64_t>(announced) * kByteTimeUs / 1000;
+        if (now - awaitSince_[c] >= wait) giveUp(c);
+    }
+}
+
+void LinkController::giveUp(uint8_t code) {
+    requests_[code] = RequestState::Idle;
+    retries_[code] = 0;
+    ++counters_.givenUp;
+    const CommandInfo* info = findCommand(code);
+    tellLink(std::string("no reply to \"") + (info ? info->name : "?") + "\"; given up");
+    // The bill table is asked for until it comes: without it no bill can be decided on.
+    if (billTableRead(code) && !stores_.bills.tableLoaded) requestBillTable();
+}
+
+bool LinkController::billTableRead(uint8_t code) const {
+    return code == cmd::ReadCreditTable || code == cmd::ReadUnitOpt;
+}
+
+void LinkController::requestBillTable() {
+    const uint8_t code = extendedMode() ? cmd::ReadCreditTable : cmd::ReadUnitOpt;
+    if (requests_[code] == RequestState::Idle) request(code);
 }
 
 void LinkController::onTick() {
     checkLostPort();
+    const int64_t now = nowMs();
     requestTimedReads(kStartupReadTable, startupCountdown_);
     // The statistics refresh after a bill while the Statistics page is shown.
     if (statsRefreshCountdown_ == 1) request(cmd::ReadStats);
     requestTimedReads(kReportReadTable, reportCountdown_);
+    checkReplyWaits(now);
     scanRequests();
+    countTick(now);
     if (reportCountdown_ > 0) --reportCountdown_;
     if (statsRefreshCountdown_ > 0) --statsRefreshCountdown_;
     if (startupCountdown_ > 0) --startupCountdown_;
@@ -279,26 +387,25 @@ void LinkController::scanRequests() {
             }
             case RequestState::AwaitingReply:
                 waiting = true;
-                // A reply that never comes must not silence the link: give the command up
-                // and count the wait as an unanswered poll.
-                if (++awaitTicks_ >= kReplyWaitTicks) {
-                    requests_[c] = RequestState::Idle;
-                    awaitTicks_ = 0;
-                    ++missedPollCount_;
-                    updateLinkState();
-                }
                 break;
         }
     }
-    if (!waiting) awaitTicks_ = 0;
-    if (!waiting && !sent && !interruptMode()) {
+    if (waiting || sent) return;
+    // In interrupt mode a quiet unit is asked now and then whether it is still there.
+    if (!interruptMode() || (missedPollCount_ >= kWakeAfterTicks && missedPollCount_ % kWakeAfterTicks == 0))
         buildStatusRequest();
-        ++missedPollCount_;  // also when the transmit buffer was busy
-        updateLinkState();
-    }
 }
 
-void LinkController::buildStatusRequest() { placeCommand(block_, cmd::Status); }
+bool LinkController::buildStatusRequest() {
+    if (!placeCommand(block_, cmd::Status)) return false;
+    lastSentCode_ = cmd::Status;
+    return true;
+}
+
+void LinkController::markAwaiting(uint8_t code, bool awaits) {
+    requests_[code] = awaits ? RequestState::AwaitingReply : RequestState::Idle;
+    if (awaits) awaitSince_[code] = nowMs();
+}
 
 void LinkController::afterBuild(uint8_t code) {
     lastSentCode_ = code;
@@ -313,14 +420,14 @@ bool LinkController::sendSimpleCommand(uint8_t code, bool expectsData) {
     // The name is recorded even when another frame is still waiting.
     stores_.history.recordCommand(info ? info->name : "");
     if (!placeCommand(block_, code)) return false;
-    requests_[code] = expectsData ? RequestState::AwaitingReply : RequestState::Idle;
+    markAwaiting(code, expectsData);
     afterBuild(code);
     return true;
 }
 
 bool LinkController::sendCommand(uint8_t code, std::span<const uint8_t> data, bool awaits, const std::string& name) {
     if (!placeCommand(block_, code, data)) return false;
-    requests_[code] = awaits ? RequestState::AwaitingReply : RequestState::Idle;
+    markAwaiting(code, awaits);
     stores_.history.recordCommand(name);
     afterBuild(code);
     return true;
@@ -328,7 +435,7 @@ bool LinkController::sendCommand(uint8_t code, std::span<const uint8_t> data, bo
 
 bool LinkController::sendRawFrame(uint8_t code, std::span<const uint8_t> frame, bool awaits, const std::string& name) {
     if (!block_.placeFrame(frame.data(), frame.size())) return false;
-    requests_[code] = awaits ? RequestState::AwaitingReply : RequestState::Idle;
+    markAwaiting(code, awaits);
     stores_.history.recordCommand(name);
     afterBuild(code);
     return true;
@@ -343,10 +450,34 @@ void LinkController::onNotification(Notification n) {
 }
 
 void LinkController::onReplyReady() {
-    missedPollCount_ = 0;  // any complete frame counts as an answer
     const Reply r(block_.receiveBuffer.data(), block_.receiveBuffer.size(), extendedMode());
-    if (r.byte(0) == kStx) dispatch(r);
+    // A frame the line damaged is never used: its request is sent again.
+    if (block_.receiveDamaged.load()) {
+        ++counters_.damagedFrames;
+        rejectFrame("a frame with a damaged byte (parity) was dropped");
+    } else if (!checksumValid(block_.receiveBuffer.data(), r.length(), extendedMode())) {
+        ++counters_.badChecksums;
+        rejectFrame("a frame with a wrong checksum was dropped");
+    } else if (r.byte(0) == kStx) {
+        missedPollCount_ = 0;
+        answered_ = true;
+        updateLinkState();
+        dispatch(r);
+    }
     if (lowerPage_ == page::ViewData) ui_.repaintDrawingArea(false);
+}
+
+void LinkController::rejectFrame(const char* why) {
+    tellLink(why);
+    const uint8_t code = lastSentCode_;
+    if (requests_[code] != RequestState::AwaitingReply) return;
+    if (retries_[code] < kMaxRetries) {
+        ++retries_[code];
+        ++counters_.retried;
+        requests_[code] = RequestState::Requested;
+    } else {
+        giveUp(code);
+    }
 }
 
 void LinkController::dispatch(const Reply& r) {
@@ -355,9 +486,12 @@ void LinkController::dispatch(const Reply& r) {
         case cmd::Status:
             decodeStatus(r);
             return;
-        case cmd::PollNow:
-            buildStatusRequest();
+        case cmd::PollNow: {
+            const int64_t now = nowMs();
+            if (now - lastPollNowMs_ >= kPollNowSpacingMs && !block_.awaitingReply.load() && buildStatusRequest())
+                lastPollNowMs_ = now;
             return;
+        }
         case cmd::Ack:
             if (lowerPage_ == page::CommandStatus) {
                 stores_.panes.commandDirty = stores_.panes.statusDirty = true;
@@ -381,8 +515,19 @@ void LinkController::dispatch(const Reply& r) {
     if (row == nullptr) return;
     // Replies of commands that carry nothing back are not looked at.
     if (row->store == nullptr && !(info && info->awaitsReply)) return;
+    // Data are taken only from the answer to a command that asked for them:
+    // a reply nobody asked for could be anything, and is dropped.
+    const bool asked = requests_[code] == RequestState::AwaitingReply || code == lastSentCode_ || row->takenUnasked;
+    if (!asked) {
+        ++counters_.unasked;
+        tellLink((info ? std::string("a reply to \"") + info->name + "\"" : std::string("a reply")) +
+                 " nobody asked for was dropped");
+        return;
+    }
     requests_[code] = RequestState::Idle;
+    retries_[code] = 0;
     if (row->store) row->store(*this, r);
+    if (billTableRead(code)) reportDeferred();
     ++repliesTaken_[code];
     refresh(row->refresh);
     if (replyObserver_) replyObserver_(code, sentDiagnosticsSelector_);

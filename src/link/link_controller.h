@@ -26,6 +26,32 @@ constexpr uint8_t PortOpen = 0x01, Connected = 0x02, TimerRunning = 0x04, Reader
 // The one data byte of "read diagn.(0)": which data the validator sends.
 constexpr uint8_t kSensorSelector = 0xA0, kVideoSelector = 0xA1;
 
+// What the link threw away or gave up, for the technician to see.
+struct LinkCounters {
+    uint32_t badChecksums = 0;    // frames whose checksum was wrong
+    uint32_t damagedFrames = 0;   // frames holding a byte the line damaged (parity, framing)
+    uint32_t unasked = 0;         // data replies no command was waiting for
+    uint32_t givenUp = 0;         // commands whose reply never came
+    uint32_t retried = 0;         // commands sent again after a damaged reply
+    uint32_t unnamedStacked = 0;  // stacked bills the waiting list could not hold
+    // From the reader's framing.
+    uint32_t noiseBytes = 0;
+    uint32_t badHeaders = 0;
+    uint32_t truncatedFrames = 0;
+};
+
+// One bill in escrow: from the reply that first shows it until the unit reports
+// it stacked, returned or rejected, or shows the escrow empty while idle. One
+// decision per episode; a decision the unit did not act on is sent again
+// without deciding again.
+struct EscrowEpisode {
+    bool open = false;
+    int type = 0;
+    uint8_t decision = 0;  // 0 none yet, else the command decided on
+    int repliesSinceSent = 0;
+    int resends = 0;
+};
+
 // The host controller: on every tick it sends the one command a page asked
 // for, or polls the validator; it tells whether the validator answers, runs
 // the start-up reads after each (re)connection and hands every reply to its
@@ -34,11 +60,25 @@ constexpr uint8_t kSensorSelector = 0xA0, kVideoSelector = 0xA1;
 class LinkController {
   public:
     static constexpr int kStartupReads = 12;
+    // Ticks without a frame from the unit after which the link reads "disconnected".
     static constexpr int kLostAfterMissedPolls = 10;
-    // Ticks a command may wait for its reply before it is given up: long enough
-    // for the longest reply at 9600 baud, short enough that a dead validator
-    // is soon shown as disconnected.
-    static constexpr int kReplyWaitTicks = 8;
+    // How long a command waits for its reply: this margin plus the time the
+    // bytes the reply announces take at the line speed.
+    static constexpr int64_t kReplyMarginMs = 1500;
+    static constexpr int64_t kByteTimeUs = 1146;  // 11 bits at 9600 baud
+    // A command whose reply came damaged is sent again this often at most.
+    static constexpr int kMaxRetries = 3;
+    // In interrupt mode the unit speaks when it has something to say; after this
+    // many quiet ticks a poll asks whether it is still there.
+    static constexpr int kWakeAfterTicks = 3;
+    // "Poll now" is honoured at most this often: a unit that keeps asking gets
+    // what the line can carry, no more.
+    static constexpr int64_t kPollNowSpacingMs = 25;
+    // Replies still showing the bill in escrow after a decision was sent, before it is sent again.
+    static constexpr int kResendAfterReplies = 4;
+    static constexpr int kMaxResends = 3;
+    // Stacked bills waiting for the bill table to be named.
+    static constexpr size_t kDeferredStackedMax = 16;
 
     LinkController(CommBlock& block, Stores& stores, UserInterface& ui, const PortMap& ports);
 
@@ -48,6 +88,8 @@ class LinkController {
 
     void onTick();
     void onNotification(Notification n);
+    // Steady milliseconds; tests put a clock of their own in.
+    void setClock(std::function<int64_t()> clock) { clock_ = std::move(clock); }
     // Download and upload notifications go to the firmware session that has the line.
     void setTransferHandler(std::function<void(Notification)> handler) { transferHandler_ = std::move(handler); }
 
@@ -109,6 +151,10 @@ class LinkController {
     const std::string& titleText() const { return titleText_; }
 
     int missedPollCount() const { return missedPollCount_; }
+    // A frame has come from the unit since the line was (re)opened.
+    bool unitAnswered() const { return answered_; }
+    LinkCounters linkCounters() const;
+    const EscrowEpisode& escrowEpisode() const { return episode_; }
     int startupCountdown() const { return startupCountdown_; }
     void restartStartupReads() { startupCountdown_ = kStartupReads; }
     void setStartupCountdown(int ticks) { startupCountdown_ = ticks; }
@@ -133,6 +179,9 @@ class LinkController {
     // Sessions that act on the status decoding.
     void addStatusListener(StatusListener* listener);
     void removeStatusListener(StatusListener* listener);
+    // Tells the listeners (the command builders tell of escrow frames sent).
+    void tellMoney(MoneyEvent event);
+    void tellLink(const std::string& notice);
 
     Stores& stores() { return stores_; }
     const Stores& stores() const { return stores_; }
@@ -142,8 +191,17 @@ class LinkController {
   private:
     // Sending.
     void afterBuild(uint8_t code);
-    void buildStatusRequest();
+    void markAwaiting(uint8_t code, bool awaits);
+    bool buildStatusRequest();
     void updateLinkState();
+    void showLinkState();
+    void countTick(int64_t now);
+    void checkReplyWaits(int64_t now);
+    void giveUp(uint8_t code);
+    void forgetUnit();
+    void requestBillTable();
+    bool billTableRead(uint8_t code) const;
+    int64_t nowMs() const;
     // A read that a countdown asks for when it stands at a given value.
     struct TimedRead;
     void requestTimedReads(std::span<const TimedRead> table, int countdown);
@@ -154,11 +212,19 @@ class LinkController {
 
     // Receiving.
     void onReplyReady();
+    void rejectFrame(const char* why);
     void dispatch(const Reply& r);
     void decodeStatus(const Reply& r);
-    void addEvent(const std::string& text) { stores_.events.add(text); }
+    void decideEscrow(int type, int64_t value);
+    void resendDecision();
+    void endEpisode(bool stacked);
+    void billStacked(int type);
+    void credit(int type);
+    void reportDeferred();
+    void addEvent(const std::string& text);
     void requestDiagnostics(uint8_t selector);
     std::string billName(int type) const;
+    bool valueKnown(int type) const;
 
     CommBlock& block_;
     Stores& stores_;
@@ -168,8 +234,12 @@ class LinkController {
     std::vector<StatusListener*> listeners_;
     std::function<void(uint8_t, uint8_t)> replyObserver_;
 
+    std::function<int64_t()> clock_;
     std::array<RequestState, 256> requests_{};
     std::array<uint32_t, 256> repliesTaken_{};
+    std::array<int64_t, 256> awaitSince_{};
+    std::array<uint8_t, 256> retries_{};
+    LinkCounters counters_;
     uint8_t linkFlags_ = 0;
     uint8_t lastShownFlags_ = 0;
     int missedPollCount_ = 0;
@@ -187,12 +257,17 @@ class LinkController {
     int upperPage_ = 0;
     int comPortIndex_ = 0;
     std::string titleText_;
-    int awaitTicks_ = 0;
+    std::string shownTitle_;
     uint8_t lastSentCode_ = 0;
     bool lostReported_ = false;
+    bool answered_ = false;
+    bool hadUnit_ = false;
+    int64_t lastPollNowMs_ = -kPollNowSpacingMs;
+    // The stacked bit of the previous status reply: a bit still set is the same bill.
+    bool previousStackedBit_ = false;
+    EscrowEpisode episode_;
     // Bills stacked before the bill table was known, reported once it is.
-    bool deferredStacked_ = false;
-    int deferredStackedType_ = 0;
+    std::vector<int> deferredStacked_;
 };
 
 }  // namespace halvek

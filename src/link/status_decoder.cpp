@@ -1,5 +1,5 @@
 // The status reply: the validator's state, the events, and the host's own
-// reactions (escrow decision, page switches, ticket, refreshes).
+// reactions (escrow decision, page switches, refreshes, the listeners).
 #include <cstdio>
 
 #include "link/link_controller.h"
@@ -10,9 +10,9 @@
 namespace halvek {
 namespace {
 
-std::string format(const char* pattern, const std::string& name, int32_t value) {
+std::string format(const char* pattern, const std::string& name, int64_t value) {
     char buf[96];
-    std::snprintf(buf, sizeof buf, pattern, name.c_str(), value);
+    std::snprintf(buf, sizeof buf, pattern, name.c_str(), static_cast<long long>(value));
     return buf;
 }
 
@@ -20,12 +20,19 @@ bool newlySet(uint8_t current, uint8_t previous, uint8_t bit) {
     return (current & bit) && ((current ^ previous) & bit);
 }
 
+const char* action(uint8_t code) { return code == cmd::EscrowAccept ? "accept" : "return"; }
+
 }  // namespace
 
 // Bill types the table cannot hold (above 64) are named by their number.
 std::string LinkController::billName(int type) const {
     if (BillStore::known(type)) return stores_.bills.currency(type);
     return "type " + std::to_string(type);
+}
+
+// A value is known only for a type the bill table has a row for.
+bool LinkController::valueKnown(int type) const {
+    return stores_.bills.tableLoaded && BillStore::known(type) && stores_.bills.table[type - 1][0] != 0;
 }
 
 void LinkController::decodeStatus(const Reply& r) {
@@ -37,6 +44,10 @@ void LinkController::decodeStatus(const Reply& r) {
     // Beyond the frame every byte reads 0 (the standard layout has no S3-S5).
     for (size_t i = 0; i < 6; ++i) S[i] = (ext || i < 3) ? r.data(i) : 0;
     st.status.received = S;
+    const bool stackedBit = S[0] & kStacked;
+    // A stacked bit still set from the previous reply is the same bill again.
+    const bool newBillStacked = stackedBit && !previousStackedBit_;
+    previousStackedBit_ = stackedBit;
     if (S != P) {
         // A rejection is reported on every changed reply while it lasts.
         if (S[1] & kRejected) {
@@ -49,45 +60,48 @@ void LinkController::decodeStatus(const Reply& r) {
         const int type = ext ? S[3] : (S[0] & kTypeOrReasonMask);
         // The escrow bit is never remembered, so it is always new.
         if ((S[0] & kEscrow) && !(ext && (S[4] & kNoEscrowEvent))) {
-            const int32_t value = stores_.bills.value(type);
+            const int64_t value = stores_.bills.value(type);
             addEvent(type == kCouponType ? "coupon in escrow "
                                          : format("bill in escrow : %s  %d", billName(type), value));
             st.escrow.billInEscrow = true;
             if (upperPage_ != page::Escrow) selectPage(TabRow::Upper, page::Escrow, true);
             st.escrow.escrowValue = value;
-            // Until the bill table is known the bill's value is not: deciding then would
-            // credit it as 0 and slip past the credit limit. The bill waits in escrow, and
-            // the next status reply (escrow is reported on every one) decides.
-            const EscrowSettings& e = st.escrow;
-            const bool over = static_cast<int64_t>(e.creditTotal) + value > e.creditLimit;
-            if (!st.bills.tableLoaded) {
-            } else if (e.autoAccept && !(e.creditLimitOn && over)) {
-                request(cmd::EscrowAccept);
-            } else if (e.creditLimitOn && over) {
-                request(cmd::EscrowReturn);
+            if (!episode_.open || episode_.type != type) {
+                episode_ = EscrowEpisode{true, type};
+                tellMoney({MoneyKind::Escrow, type, valueKnown(type) ? value : -1});
             }
+            if (episode_.decision == 0)
+                decideEscrow(type, value);
+            else
+                resendDecision();
         } else if (!(S[0] & kEscrow)) {
             st.escrow.billInEscrow = false;
         }
-        if (newlySet(S[0], P[0], kStacked)) {
-            if (type == kCouponType) {
-                const size_t from = ext ? 11 : 6;
-                const size_t trail = ext ? 13 : 7;
-                const size_t count = std::min<size_t>(r.length() > trail ? r.length() - trail : 0, 47);
-                std::string coupon;
-                for (size_t i = 0; i < count && r.byte(from + i) != 0; ++i)
-                    coupon += static_cast<char>(r.byte(from + i));
-                addEvent("coupon: " + coupon);
-                for (StatusListener* l : listeners_) l->couponStacked(coupon);
-            } else if (st.bills.tableLoaded) {
-                addEvent(format("bill stacked : %s  %d", billName(type), stores_.bills.value(type)));
-            } else {
-                deferredStacked_ = true;
-                deferredStackedType_ = type;
+        if (stackedBit) {
+            if (newBillStacked) {
+                if (type == kCouponType) {
+                    const size_t from = ext ? 11 : 6;
+                    const size_t trail = ext ? 13 : 7;
+                    const size_t count = std::min<size_t>(r.length() > trail ? r.length() - trail : 0, 47);
+                    std::string coupon;
+                    for (size_t i = 0; i < count && r.byte(from + i) != 0; ++i)
+                        coupon += static_cast<char>(r.byte(from + i));
+                    addEvent("coupon: " + coupon);
+                    credit(type);
+                    for (StatusListener* l : listeners_) l->couponStacked(coupon);
+                } else {
+                    billStacked(type);
+                }
+                if (episode_.open) endEpisode(true);
             }
             if (ext && lowerPage_ == page::VideoTest && diagnosticsAvailable_) requestDiagnostics(kVideoSelector);
             S[0] &= static_cast<uint8_t>(~kStacked);
         }
+        // A bill in escrow leaves it without a stack when the unit returns or
+        // rejects it, restarts, or shows the escrow empty while idle.
+        if (episode_.open && !(S[0] & kEscrow) && (S[1] & (kReturning | kRejected | kPowerUp | kIdle)) &&
+            !(S[1] & (kStacking | kAccepting)))
+            endEpisode(false);
         // Faults of the bill path and the stacker.
         if (newlySet(S[2], P[2], kPowerUpWithBill)) addEvent("power up with bill");
         if (newlySet(S[2], P[2], kCommTimeout)) addEvent("communication time out");
@@ -132,13 +146,88 @@ void LinkController::decodeStatus(const Reply& r) {
     P = S;
     S[0] &= static_cast<uint8_t>(~kEscrow);
     P[0] &= static_cast<uint8_t>(~kEscrow);
-    // A bill stacked before the table was known is reported now.
-    if (deferredStacked_ && st.bills.tableLoaded) {
-        addEvent(format("(cr) bill stacked : %s  %d", billName(deferredStackedType_),
-                        stores_.bills.value(deferredStackedType_)));
-        deferredStacked_ = false;
-    }
+    reportDeferred();
     for (StatusListener* l : listeners_) l->statusDecoded(st.status);
+}
+
+// The automatic decision of the escrow settings, once per bill. Until the bill
+// table is known nothing is decided (the table is asked for); with the credit
+// limit on, a bill whose value is not known is never accepted.
+void LinkController::decideEscrow(int type, int64_t value) {
+    if (!stores_.bills.tableLoaded) {
+        requestBillTable();
+        return;
+    }
+    const EscrowSettings& e = stores_.escrow;
+    const bool known = valueKnown(type);
+    const bool over = !known || e.creditTotal + value > e.creditLimit;
+    uint8_t decision = 0;
+    if (e.autoAccept && !(e.creditLimitOn && over))
+        decision = cmd::EscrowAccept;
+    else if (e.creditLimitOn && over)
+        decision = cmd::EscrowReturn;
+    if (decision == 0) return;
+    episode_.decision = decision;
+    episode_.repliesSinceSent = 0;
+    tellMoney({MoneyKind::Decision, type, known ? value : -1, 0, action(decision)});
+    request(decision);
+}
+
+// The unit still holds the bill after the decision went out: the frame may have
+// been lost. The same decision goes out again, a few times at most.
+void LinkController::resendDecision() {
+    if (requests_[episode_.decision] != RequestState::Idle) return;  // not out yet
+    if (++episode_.repliesSinceSent < kResendAfterReplies || episode_.resends >= kMaxResends) return;
+    ++episode_.resends;
+    episode_.repliesSinceSent = 0;
+    tellLink(std::string("the unit still holds the bill: \"escrow ") + action(episode_.decision) + "\" sent again");
+    request(episode_.decision);
+}
+
+void LinkController::endEpisode(bool stacked) {
+    if (!stacked) {
+        const int type = episode_.type;
+        tellMoney({MoneyKind::Returned, type, valueKnown(type) ? stores_.bills.value(type) : -1});
+    }
+    episode_ = EscrowEpisode{};
+}
+
+// One event and one credit per bill the unit stacked; a bill stacked before the
+// table is known waits in a short list to be named.
+void LinkController::billStacked(int type) {
+    if (stores_.bills.tableLoaded) {
+        addEvent(format("bill stacked : %s  %d", billName(type), stores_.bills.value(type)));
+        credit(type);
+        return;
+    }
+    if (deferredStacked_.size() < kDeferredStackedMax) {
+        deferredStacked_.push_back(type);
+        return;
+    }
+    ++counters_.unnamedStacked;
+    addEvent("bill stacked : type " + std::to_string(type) + " (not named: too many waiting)");
+    tellMoney({MoneyKind::Stacked, type, -1});
+}
+
+void LinkController::credit(int type) {
+    const bool known = valueKnown(type);
+    const int64_t value = known ? stores_.bills.value(type) : -1;
+    tellMoney({MoneyKind::Stacked, type, value});
+    EscrowSettings& e = stores_.escrow;
+    if (!e.creditLimitOn || !known) return;
+    e.creditTotal += value;
+    tellMoney({MoneyKind::Credit, type, value});
+    refresh({View::Escrow});
+}
+
+// Bills stacked before the table was known are reported now, in order.
+void LinkController::reportDeferred() {
+    if (deferredStacked_.empty() || !stores_.bills.tableLoaded) return;
+    for (int type : deferredStacked_) {
+        addEvent(format("(cr) bill stacked : %s  %d", billName(type), stores_.bills.value(type)));
+        credit(type);
+    }
+    deferredStacked_.clear();
 }
 
 }  // namespace halvek

@@ -29,8 +29,10 @@ class ReportCountdown {
     static constexpr int kSettleLimit = 2 * kTicks;
     // Ticks after the countdown began by which every read has been answered or
     // given up: the countdown itself, then each read waiting its turn behind the
-    // others for as long as the controller waits for a reply.
-    static constexpr int kTickLimit = kTicks + 5 * (LinkController::kReplyWaitTicks + 2);
+    // others for as long as the controller waits for a reply (a backstop: a read
+    // given up is seen at once).
+    static constexpr int kReadWaitTicks = 20;
+    static constexpr int kTickLimit = kTicks + 5 * (kReadWaitTicks + 2);
 
     explicit ReportCountdown(LinkController& controller);
     ReportCountdown(const ReportCountdown&) = delete;

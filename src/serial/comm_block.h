@@ -97,6 +97,19 @@ struct CommBlock {
     std::atomic<bool> interruptMode{false};
 
     ReceiveBuffer receiveBuffer{};
+    // Of the frame in the receive buffer (read during its notification): a byte
+    // of it arrived damaged (parity or framing error).
+    std::atomic<bool> receiveDamaged{false};
+    // The length the frame now arriving announced (0: none under way), and when
+    // its last byte came (steady milliseconds): the controller waits for a long
+    // reply as long as its bytes take at the line speed.
+    std::atomic<uint32_t> replyAnnounced{0};
+    std::atomic<int64_t> lastByteMs{0};
+    // What the framer threw away: bytes outside any frame, headers no frame can
+    // have, frames cut short by a silent line.
+    std::atomic<uint32_t> noiseBytes{0};
+    std::atomic<uint32_t> badHeaders{0};
+    std::atomic<uint32_t> truncatedFrames{0};
     CaptureList captureList;
     UploadBuffers upload;
     std::atomic<FrameTap*> frameTap{nullptr};

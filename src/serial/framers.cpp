@@ -1,5 +1,7 @@
 #include "serial/framers.h"
 
+#include <algorithm>
+
 #include "serial/frame_layout.h"
 
 namespace halvek {
@@ -7,39 +9,71 @@ namespace halvek {
 void ProtocolFramer::reset() {
     received_ = 0;
     expected_ = 0;
-    discarding_ = false;
+    damaged_ = false;
+    block_.replyAnnounced.store(0);
 }
 
-void ProtocolFramer::feed(const uint8_t* chunk, size_t n, NotificationSink& sink) {
+void ProtocolFramer::onGap() {
+    if (received_ == 0) return;
+    block_.truncatedFrames.fetch_add(1);
+    reset();
+}
+
+// The header is complete: a length the buffer cannot hold or shorter than any
+// frame, or a long frame without its 0x00, is no frame. Its STX was noise; the
+// search goes on from the next byte.
+void ProtocolFramer::takeHeader() {
+    const bool extended = block_.extendedMode.load();
+    ReceiveBuffer& buf = block_.receiveBuffer;
+    for (;;) {
+        const size_t length = announcedLength(buf.data(), extended);
+        const bool valid =
+            (!extended || buf[1] == 0x00) && length >= smallestFrameSize(extended) && length <= kReceiveBufferSize;
+        if (valid) {
+            expected_ = length;
+            block_.replyAnnounced.store(static_cast<uint32_t>(length));
+            return;
+        }
+        block_.badHeaders.fetch_add(1);
+        size_t next = 1;
+        while (next < received_ && buf[next] != kStx) ++next;
+        block_.noiseBytes.fetch_add(static_cast<uint32_t>(next));
+        std::copy(buf.begin() + static_cast<long>(next), buf.begin() + static_cast<long>(received_), buf.begin());
+        received_ -= next;
+        if (received_ < lengthFieldEnd(extended)) return;
+    }
+}
+
+void ProtocolFramer::feed(const uint8_t* bytes, const bool* damaged, size_t n, NotificationSink& sink, int64_t nowMs) {
     const bool interrupt = block_.interruptMode.load();
     const bool extended = block_.extendedMode.load();
-    const size_t smallest = smallestFrameSize(extended);
     ReceiveBuffer& buf = block_.receiveBuffer;
     for (size_t i = 0; i < n; ++i) {
         // Polling: only the reply to the frame just written is collected.
         if (!interrupt && !block_.awaitingReply.load()) return;
-        block_.captureList.append(chunk[i]);
-        // A length the buffer cannot hold, or shorter than any frame, never
-        // completes: its bytes are dropped until the next command is written.
-        if (discarding_) continue;
-        buf[received_++] = chunk[i];
-        if (expected_ == 0 && received_ == smallest) {
-            expected_ = announcedLength(buf.data(), extended);
-            if (expected_ < smallest || expected_ > kReceiveBufferSize) {
-                received_ = 0;
-                expected_ = 0;
-                discarding_ = true;
-                continue;
-            }
+        block_.captureList.append(bytes[i]);
+        block_.lastByteMs.store(nowMs);
+        if (received_ == 0 && bytes[i] != kStx) {
+            block_.noiseBytes.fetch_add(1);
+            continue;
         }
-        if (expected_ != 0 && received_ == expected_) {
-            if (FrameTap* tap = block_.frameTap.load()) tap->captureFrame(buf.data(), expected_, false);
-            received_ = 0;
-            expected_ = 0;
-            block_.awaitingReply.store(false);
-            sink.deliver(Notification::ReplyReady);
-            return;  // the rest of the chunk is dropped
+        damaged_ = damaged_ || damaged[i];
+        buf[received_++] = bytes[i];
+        if (expected_ == 0) {
+            if (received_ >= lengthFieldEnd(extended)) takeHeader();
+            continue;
         }
+        if (received_ < expected_) continue;
+        if (FrameTap* tap = block_.frameTap.load()) tap->captureFrame(buf.data(), expected_, false);
+        block_.receiveDamaged.store(damaged_);
+        if (!interrupt) block_.awaitingReply.store(false);
+        received_ = 0;
+        expected_ = 0;
+        damaged_ = false;
+        block_.replyAnnounced.store(0);
+        // The owner reads the buffer while the reader waits here; a frame behind
+        // this one in the chunk (interrupt mode) is collected afterwards.
+        if (!sink.deliver(Notification::ReplyReady)) return;
     }
 }
 

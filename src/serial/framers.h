@@ -12,23 +12,33 @@ namespace halvek {
 // one small framer per receive mode. Each is owned and driven by the reader
 // thread alone; what it shares with the main thread lives in the CommBlock.
 
-// Protocol frames: the length is read from the frame's header, and the frame
-// is handed over when that many bytes have arrived.
+// Protocol frames. A frame starts with STX; its header announces its length,
+// and it is handed over once that many bytes have arrived. The framer finds
+// its way back by itself after any damage: bytes outside a frame that are not
+// STX are skipped, a header no frame can have is dropped and the search for
+// STX resumes behind its start, and a frame the line stops sending in the
+// middle of is dropped at the gap. Checking the checksum is the controller's.
 class ProtocolFramer {
   public:
     explicit ProtocolFramer(CommBlock& block) : block_(block) {}
+    // Drops a partial frame.
     void reset();
     // A command frame was written: the reply to it starts afresh.
     void onCommandWritten() { reset(); }
-    // Collects the bytes of a chunk; once a frame is whole it is handed over
-    // and the rest of the chunk is dropped.
-    void feed(const uint8_t* chunk, size_t n, NotificationSink& sink);
+    // Collects the bytes of a chunk (damaged[i]: byte i arrived with an error)
+    // and hands over every frame that completes.
+    void feed(const uint8_t* bytes, const bool* damaged, size_t n, NotificationSink& sink, int64_t nowMs);
+    // The line went quiet in the middle of a frame: the rest of it is not coming.
+    void onGap();
+    bool midFrame() const { return received_ > 0; }
 
   private:
+    void takeHeader();
+
     CommBlock& block_;
     size_t received_ = 0;
     size_t expected_ = 0;
-    bool discarding_ = false;
+    bool damaged_ = false;
 };
 
 // Download loader replies: as long as the download session said it would be.

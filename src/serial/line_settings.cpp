@@ -31,9 +31,12 @@ termios makeLineSettings(const termios& current, int baud, Parity parity) {
     t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB | PARENB | PARODD | CRTSCTS | HUPCL);
     t.c_cflag |= CS8 | CLOCAL | CREAD;
     t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | ISTRIP | PARMRK | IGNPAR);
+    // With parity checked, the driver marks a byte that arrived with a parity
+    // or framing error as 0xFF 0x00 b and doubles a real 0xFF: left unmarked, a
+    // bad byte would arrive as 0x00, which looks like data.
     if (parity == Parity::Even) {
         t.c_cflag |= PARENB;
-        t.c_iflag |= INPCK;
+        t.c_iflag |= INPCK | PARMRK;
     }
     // With one byte minimum a non-blocking read of an empty queue says EAGAIN,
     // so that a read of 0 bytes means the line has hung up. The reader blocks in poll().

@@ -3,11 +3,21 @@
 #include <poll.h>
 
 #include <cerrno>
+#include <chrono>
 
 namespace halvek {
 namespace {
 
 constexpr size_t kReadChunk = 1024;
+// A line that stays quiet this long in the middle of a frame has stopped
+// sending it. Well above the gaps USB adapters leave between their packets
+// (up to 16 ms), well below the time between a command and its retry.
+constexpr int kFrameGapMs = 60;
+
+int64_t steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 }  // namespace
 
@@ -43,8 +53,12 @@ void ReaderThread::loop() {
             continue;
         }
         pollfd fds[2] = {{s.fd, POLLIN, 0}, {block_.waker.fd(), POLLIN, 0}};
-        const int r = ::poll(fds, 2, -1);
+        const int r = ::poll(fds, 2, gapTimeoutMs());
         if (r < 0) continue;  // EINTR: look again
+        if (r == 0) {
+            protocol_.onGap();
+            continue;
+        }
         if (fds[1].revents & POLLIN) block_.waker.drain();
         if (fds[0].revents & POLLNVAL) continue;  // closed under us: the next snapshot says so
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) readBurst(s, (fds[0].revents & (POLLHUP | POLLERR)) != 0);
@@ -103,9 +117,14 @@ void ReaderThread::readBurst(const SerialPort::Snapshot& s, bool hungUp) {
         }
         if (io != SerialPort::Io::Done) return;
         hungUp = false;
-        receive(chunk, n);
+        receive(s, chunk, n);
         if (!block_.run.load()) return;
     }
+}
+
+// Sleeps for good unless a protocol frame is half in: then only until the gap that ends it.
+int ReaderThread::gapTimeoutMs() const {
+    return block_.receiveMode.load() == ReceiveMode::Protocol && protocol_.midFrame() ? kFrameGapMs : -1;
 }
 
 void ReaderThread::markLost() {
@@ -117,10 +136,23 @@ void ReaderThread::markLost() {
     upload_.reset();
 }
 
-void ReaderThread::receive(const uint8_t* chunk, size_t n) {
+void ReaderThread::receive(const SerialPort::Snapshot& s, const uint8_t* raw, size_t count) {
+    uint8_t plain[kReadChunk];
+    bool damaged[kReadChunk] = {};
+    const uint8_t* chunk = raw;
+    size_t n = count;
+    if (s.marksErrors) {
+        // A new line starts with no mark pending.
+        if (unescaperGeneration_ != s.generation) {
+            unescaper_.reset();
+            unescaperGeneration_ = s.generation;
+        }
+        n = unescaper_.unescape(raw, count, plain, damaged);
+        chunk = plain;
+    }
     switch (block_.receiveMode.load()) {
         case ReceiveMode::Protocol:
-            protocol_.feed(chunk, n, sink_);
+            protocol_.feed(chunk, damaged, n, sink_, steadyMs());
             break;
         case ReceiveMode::Download:
             download_.feed(chunk, n, sink_);

@@ -6,6 +6,7 @@
 
 #include "serial/comm_block.h"
 #include "serial/framers.h"
+#include "serial/line_unescaper.h"
 #include "serial/notification.h"
 
 namespace halvek {
@@ -31,7 +32,8 @@ class ReaderThread {
     void loop();
     void writeStep(const SerialPort::Snapshot& s);
     void readBurst(const SerialPort::Snapshot& s, bool hungUp);
-    void receive(const uint8_t* chunk, size_t n);
+    void receive(const SerialPort::Snapshot& s, const uint8_t* chunk, size_t n);
+    int gapTimeoutMs() const;
     void markLost();
 
     CommBlock& block_;
@@ -39,6 +41,8 @@ class ReaderThread {
     std::thread thread_;
 
     // Owned by the reader thread alone.
+    LineUnescaper unescaper_;
+    uint64_t unescaperGeneration_ = 0;
     ProtocolFramer protocol_;
     DownloadFramer download_;
     UploadFramer upload_;

@@ -46,7 +46,7 @@ void SerialPort::close() {
 
 SerialPort::Snapshot SerialPort::snapshot() const {
     std::lock_guard lock(mutex_);
-    return {fd_, generation_, fd_ >= 0};
+    return {fd_, generation_, fd_ >= 0, fd_ >= 0 && (settings_.c_iflag & PARMRK) != 0};
 }
 
 SerialPort::Io SerialPort::read(const Snapshot& s, uint8_t* buffer, size_t n, size_t& count) {

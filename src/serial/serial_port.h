@@ -42,6 +42,7 @@ class SerialPort {
         int fd = -1;
         uint64_t generation = 0;
         bool open = false;
+        bool marksErrors = false;  // bytes come escaped: 0xFF 0xFF, 0xFF 0x00 b (b arrived damaged)
     };
     enum class Io { Done, Empty, Lost, Stale };
 

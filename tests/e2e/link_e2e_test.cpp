@@ -20,19 +20,22 @@ TEST(LinkE2E, StartupReadsLeaveOnTheirTicksInBothModes) {
     for (bool extended : {true, false}) {
         LinkRig rig(extended);
         ASSERT_TRUE(rig.host.controller.connect());
+        // Nothing is known of the line until the unit answers the first poll.
+        ASSERT_EQ(rig.ui.titles.size(), 1u);
+        EXPECT_EQ(rig.ui.titles[0], text::windowTitle() + " disconnected");
         std::map<int, std::string> sentOnTick;
-        for (int t = 1; t <= 12; ++t) {
+        for (int t = 1; t <= 13; ++t) {
             const uint32_t before = rig.host.stores.history.counter();
             rig.tick();
             if (t == 1) {
-                ASSERT_EQ(rig.ui.titles.size(), 1u);
-                EXPECT_EQ(rig.ui.titles[0], text::windowTitle() + " connected");
+                ASSERT_EQ(rig.ui.titles.size(), 2u);
+                EXPECT_EQ(rig.ui.titles[1], text::windowTitle() + " connected");
             }
             if (rig.host.stores.history.counter() != before) sentOnTick[t] = rig.commands().back();
         }
         const std::map<int, std::string> expected = {
-            {3, "read bill enable"}, {4, "read sec.level"}, {5, extended ? "read credit table" : "read unit opt."},
-            {6, "read prog.rev."},   {7, "read setup"},     {10, "read diagn.(0)"}};
+            {4, "read bill enable"}, {5, "read sec.level"}, {6, extended ? "read credit table" : "read unit opt."},
+            {7, "read prog.rev."},   {8, "read setup"},     {11, "read diagn.(0)"}};
         EXPECT_EQ(sentOnTick, expected) << (extended ? "Q7E" : "Q7");
         const Stores& s = rig.host.stores;
         EXPECT_TRUE(s.bills.tableLoaded);
@@ -83,8 +86,9 @@ TEST(LinkE2E, ACommandNeverAnsweredDoesNotSilenceTheLink) {
     ASSERT_EQ(rig.sim.execute("ignore D1"), "");
     rig.host.controller.request(cmd::ReadRtc);
     rig.tick();
-    rig.ticks(LinkController::kReplyWaitTicks);
-    EXPECT_EQ(rig.host.controller.requestState(cmd::ReadRtc), RequestState::Idle);
+    ASSERT_TRUE(rig.tickUntil(
+        [&] { return rig.host.controller.requestState(cmd::ReadRtc) == RequestState::Idle; }));
+    EXPECT_EQ(rig.host.controller.linkCounters().givenUp, 1u);
     rig.tick();
     EXPECT_EQ(rig.host.controller.missedPollCount(), 0);  // polled and answered again
     EXPECT_TRUE(rig.host.controller.linkConnected());
@@ -130,7 +134,8 @@ TEST(Monitor, PrintsWhatHappensAndFailsWithTheReason) {
     const int rc = cli::runMonitor({"--port", sim.devicePath(), "--interval", "100", "--seconds", "3"}, out, err);
     EXPECT_EQ(rc, 0) << err.str();
     const std::string o = out.str();
-    EXPECT_EQ(o.rfind("title: " + text::windowTitle() + " connected\n", 0), 0u) << o;
+    EXPECT_EQ(o.rfind("title: " + text::windowTitle() + " disconnected\n", 0), 0u) << o;
+    EXPECT_NE(o.find("title: " + text::windowTitle() + " connected\n"), std::string::npos) << o;
     for (const char* line :
          {"command: read bill enable\n", "command: read credit table\n", "state: idle\n",
           "event: bill in escrow : EUR  20\n", "command: escrow accept\n", "event: bill stacked : EUR  20\n"})

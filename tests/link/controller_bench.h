@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "link/command_table.h"
 #include "link/link_controller.h"
 #include "link/place_command.h"
 #include "protocol/frame.h"
@@ -13,9 +14,15 @@ namespace halvek::test {
 // buffer by hand, and replies are put into the receive buffer by hand.
 struct ControllerBench {
     // The start-up reads are left out unless a test asks for them.
-    explicit ControllerBench(bool extended = true, bool startupReads = false) {
+    explicit ControllerBench(bool extended = true, bool startupReads = false) : startupReads_(startupReads) {
         block.extendedMode = extended;
+        controller.setClock([this] { return now; });
         if (!startupReads) controller.setStartupCountdown(0);
+    }
+    // Lets time pass and ticks, as the poll timer does.
+    void tick(int64_t ms = 350) {
+        now += ms;
+        controller.onTick();
     }
 
     std::vector<uint8_t> waiting() const {
@@ -31,9 +38,22 @@ struct ControllerBench {
         std::fill(block.receiveBuffer.begin(), block.receiveBuffer.end(), 0xEE);  // stale bytes
         std::copy(frame.begin(), frame.end(), block.receiveBuffer.begin());
         controller.onNotification(Notification::ReplyReady);
+        // The first answer starts the start-up reads; left out unless asked for.
+        if (!startupReads_) controller.setStartupCountdown(0);
     }
+    // The validator's answer to CODE. Data are taken only from the answer to a
+    // command that asked for them, so the command is sent first when it was not.
     void reply(uint8_t code, const std::vector<uint8_t>& data = {}) {
+        askFor(code);
         replyFrame(encodeFrame(block.extendedMode, code, data));
+    }
+    void askFor(uint8_t code) {
+        const CommandRow* row = findCommandRow(code);
+        if (!row || !row->store || row->takenUnasked) return;
+        if (controller.requestState(code) == RequestState::AwaitingReply) return;
+        controller.request(code);
+        controller.onTick();
+        take();
     }
     void status(std::vector<uint8_t> bytes, const std::string& coupon = {}) {
         if (!block.extendedMode) bytes.resize(3);
@@ -47,6 +67,8 @@ struct ControllerBench {
         return out;
     }
 
+    bool startupReads_;
+    int64_t now = 0;
     RecordingUi ui;
     CommBlock block;
     Stores stores;

@@ -168,8 +168,7 @@ TEST(Handlers, ProgramRevisionDecidesTheDiagnostics) {
 
 TEST(Handlers, BillTablesInBothLayouts) {
     ControllerBench ext;
-    ext.replyFrame(
-        encodeFrame(true, 0xE5, {3, 1, 'E', 'U', 'R', 5, 2, 2, 'E', 'U', 'R', 50, 0xFF, 16, 'C', 'P', 'N', 9, 0}));
+    ext.reply(0xE5, {3, 1, 'E', 'U', 'R', 5, 2, 2, 'E', 'U', 'R', 50, 0xFF, 16, 'C', 'P', 'N', 9, 0});
     EXPECT_EQ(ext.stores.bills.value(1), 500);
     EXPECT_EQ(ext.stores.bills.value(2), 5);
     EXPECT_EQ(ext.stores.bills.value(16), 1);  // the coupon

@@ -26,34 +26,46 @@ TEST(Scan, TheLowestRequestedCodeGoesFirstAndOneFramePerTick) {
     EXPECT_EQ(b.take(), kPoll);
 }
 
-TEST(Scan, AnAwaitedReplyHoldsBackPollsWithoutCountingThem) {
+TEST(Scan, AnAwaitedReplyHoldsBackPollsButTheSilenceStillCounts) {
     ControllerBench b;
     b.controller.request(0xE5);
-    b.controller.onTick();
+    b.tick();
     b.take();
     b.controller.request(0xF0);  // higher: waits too
     for (int i = 0; i < 3; ++i) {
-        b.controller.onTick();
+        b.tick();
         EXPECT_TRUE(b.waiting().empty());
     }
-    EXPECT_EQ(b.controller.missedPollCount(), 0);
-    b.controller.request(0x32);  // lower codes still go
-    b.controller.onTick();
+    EXPECT_EQ(b.controller.missedPollCount(), 4);  // no frame came in four ticks
+    b.controller.request(0x32);                    // lower codes still go
+    b.tick();
     EXPECT_EQ(b.take()[4], 0x32);
 }
 
-TEST(Scan, ACommandNeverAnsweredIsGivenUpAndCountedAsMissed) {
+// The wait for a reply is counted in time: the margin, plus the time the bytes
+// the reply announces take at 9600 baud.
+TEST(Scan, ACommandNeverAnsweredIsGivenUpAfterItsTime) {
     ControllerBench b;
     b.controller.request(0xD1);
-    b.controller.onTick();
+    b.tick(100);
     b.take();
-    for (int i = 1; i < LinkController::kReplyWaitTicks; ++i) b.controller.onTick();
+    b.tick(LinkController::kReplyMarginMs - 1);
     EXPECT_EQ(b.controller.requestState(0xD1), RequestState::AwaitingReply);
-    b.controller.onTick();
+    b.tick(1);
     EXPECT_EQ(b.controller.requestState(0xD1), RequestState::Idle);
-    EXPECT_EQ(b.controller.missedPollCount(), 1);
-    b.controller.onTick();
+    EXPECT_EQ(b.controller.linkCounters().givenUp, 1u);
+    b.tick();
     EXPECT_EQ(b.take(), kPoll);  // polling again
+
+    // A long reply under way: 2048 bytes take 2.35 s at 9600 baud.
+    b.controller.request(0xDD);
+    b.tick(100);
+    b.take();
+    b.block.replyAnnounced = 2048;
+    b.tick(LinkController::kReplyMarginMs + 2000);
+    EXPECT_EQ(b.controller.requestState(0xDD), RequestState::AwaitingReply);
+    b.tick(400);
+    EXPECT_EQ(b.controller.requestState(0xDD), RequestState::Idle);
 }
 
 TEST(Scan, AMarkWithoutABuilderDoesNotStallTheScan) {
@@ -64,47 +76,76 @@ TEST(Scan, AMarkWithoutABuilderDoesNotStallTheScan) {
     EXPECT_EQ(b.controller.requestState(cmd::VideoSamples), RequestState::Idle);
 }
 
-TEST(Scan, SilenceDisconnectsOnThe11thTickAndAFrameReconnects) {
+// "connected" only once the unit has answered; "disconnected" on the 11th tick
+// without a frame; each return to "connected" runs the start-up reads again.
+TEST(Scan, ConnectedOnlyOnceTheUnitAnswersAndSilenceDisconnectsOnThe11thTick) {
     ControllerBench b;
     const std::string title = text::windowTitle();
-    b.controller.onTick();
-    ASSERT_EQ(b.ui.titles.size(), 1u);
-    EXPECT_EQ(b.ui.titles[0], title + " connected");
-    b.controller.setStartupCountdown(0);  // no command awaits its reply meanwhile
-    for (int i = 2; i <= 10; ++i) {
-        b.take();
-        b.controller.onTick();
-    }
-    EXPECT_TRUE(b.controller.linkConnected());
-    b.take();
-    b.controller.onTick();  // the 11th unanswered poll
+    b.tick();
     EXPECT_FALSE(b.controller.linkConnected());
     EXPECT_EQ(b.ui.titles.back(), title + " disconnected");
     b.take();
-    b.controller.onTick();  // polling goes on
-    EXPECT_EQ(b.take(), kPoll);
-
     b.status({0, 1, 0, 0, 0, 0});
-    EXPECT_EQ(b.controller.missedPollCount(), 0);
-    b.controller.onTick();
     EXPECT_EQ(b.ui.titles.back(), title + " connected");
-    EXPECT_EQ(b.controller.startupCountdown(), LinkController::kStartupReads - 1);  // start-up reads run again
+    for (int i = 1; i <= 10; ++i) {
+        b.tick();
+        b.take();
+    }
+    EXPECT_TRUE(b.controller.linkConnected());
+    b.tick();  // the 11th tick without a frame
+    EXPECT_FALSE(b.controller.linkConnected());
+    EXPECT_EQ(b.ui.titles.back(), title + " disconnected");
+    EXPECT_EQ(b.take(), kPoll);  // polling goes on
+
+    b.replyFrame(encodeFrame(true, cmd::Status, {0, 1, 0, 0, 0, 0}));
+    EXPECT_EQ(b.controller.missedPollCount(), 0);
+    EXPECT_EQ(b.ui.titles.back(), title + " connected");
 }
 
-TEST(Scan, ABusyBufferStillCountsThePoll) {
+TEST(Scan, EveryReturnOfTheUnitRunsTheStartUpReadsAndForgetsTheLastUnit) {
+    ControllerBench b(true, true);
+    b.reply(0xE5, {0x00, 0x01, 'E', 'U', 'R', 5, 0});
+    ASSERT_TRUE(b.stores.bills.tableLoaded);
+    EXPECT_EQ(b.controller.startupCountdown(), LinkController::kStartupReads);
+    b.controller.setStartupCountdown(0);
+    for (int i = 0; i <= LinkController::kLostAfterMissedPolls + 1; ++i) b.tick();
+    ASSERT_FALSE(b.controller.linkConnected());
+    b.take();
+    b.status({0, 1, 0, 0, 0, 0});
+    EXPECT_TRUE(b.controller.linkConnected());
+    EXPECT_EQ(b.controller.startupCountdown(), LinkController::kStartupReads);
+    EXPECT_FALSE(b.stores.bills.tableLoaded);  // the table is read again, from whoever answers now
+}
+
+TEST(Scan, ABusyBufferStillCountsTheTick) {
     ControllerBench b;
     ASSERT_TRUE(placeCommand(b.block, 0xD1));
-    b.controller.onTick();
+    b.tick();
     EXPECT_EQ(b.controller.missedPollCount(), 1);
 }
 
-TEST(Scan, InterruptModeSendsNoPollsButAnswersAPollRequest) {
+// In interrupt mode the unit speaks first; a quiet one is polled now and then,
+// so it cannot go unheard, and "poll now" is honoured at the pace the line allows.
+TEST(Scan, InterruptModeAnswersAPollRequestAndWakesAQuietUnit) {
     ControllerBench b;
     b.controller.setInterruptMode(true);
-    b.controller.onTick();
+    b.tick();
     EXPECT_TRUE(b.waiting().empty());
-    EXPECT_TRUE(b.ui.titles.empty());
     b.reply(cmd::PollNow);
+    EXPECT_EQ(b.take(), kPoll);
+    b.block.awaitingReply = false;
+    b.reply(cmd::PollNow);  // at once again: too soon
+    EXPECT_TRUE(b.waiting().empty());
+    b.now += LinkController::kPollNowSpacingMs;
+    b.reply(cmd::PollNow);
+    EXPECT_EQ(b.take(), kPoll);
+
+    int quiet = 0;
+    while (quiet < 10 && b.waiting().empty()) {
+        b.tick();
+        ++quiet;
+    }
+    EXPECT_EQ(quiet, LinkController::kWakeAfterTicks + 1);  // three quiet ticks, then the poll
     EXPECT_EQ(b.take(), kPoll);
 }
 
@@ -123,17 +164,32 @@ TEST(Scan, AnUnsupportedCommandIsSaidAndReleased) {
     EXPECT_EQ(b.controller.requestState(0xDF), RequestState::Idle);  // the scan is not held
 }
 
-TEST(Scan, AFrameWithoutStartByteIsDroppedButCountsAsAnAnswer) {
+// A frame the line damaged is never used, does not count as an answer, and
+// the command it answered goes out again.
+TEST(Scan, ADamagedOrBadFrameIsDroppedAndItsCommandSentAgain) {
     ControllerBench b;
-    for (int i = 0; i < 5; ++i) {
-        b.controller.onTick();
-        b.take();
-    }
-    Bytes f = encodeFrame(true, 0xE1, {0x08});
-    f[0] = 0x03;
+    b.controller.request(cmd::ReadSetup);
+    b.tick();
+    b.take();
+    Bytes f = encodeFrame(true, cmd::ReadSetup, {0x08});
+    f[5] ^= 0x01;  // one flipped bit: the checksum no longer holds
     b.replyFrame(f);
-    EXPECT_EQ(b.controller.missedPollCount(), 0);
+    EXPECT_EQ(b.controller.linkCounters().badChecksums, 1u);
     EXPECT_FALSE(b.controller.interruptMode());
+    EXPECT_FALSE(b.controller.unitAnswered());
+    EXPECT_EQ(b.controller.requestState(cmd::ReadSetup), RequestState::Requested);
+    b.tick();
+    EXPECT_EQ(b.take()[4], cmd::ReadSetup);
+    b.block.receiveDamaged = true;  // a byte with a parity error
+    b.reply(cmd::ReadSetup, {0x08});
+    b.block.receiveDamaged = false;
+    EXPECT_EQ(b.controller.linkCounters().damagedFrames, 1u);
+    EXPECT_FALSE(b.controller.interruptMode());
+    b.tick();
+    b.take();
+    b.reply(cmd::ReadSetup, {0x08});
+    EXPECT_TRUE(b.controller.interruptMode());
+    EXPECT_EQ(b.controller.linkCounters().retried, 2u);
 }
 
 TEST(Scan, PollIntervalRestartsARunningTimer) {

@@ -158,8 +158,12 @@ TEST(Status, ACouponIsNamedByItsCodeAndToldToTheListeners) {
     b.status({0x90, 0x01, 0x00}, "1234567890123");
     EXPECT_EQ(b.events(), (Strings{"coupon: 1234567890123"}));
     EXPECT_EQ(coupons.codes, (Strings{"1234567890123"}));
-    // The stacked bit is never remembered: the same reply reports it again.
+    // The stacked bit on the next reply too is the same coupon; after a reply
+    // without it, a stacked bit is the next one.
     b.status({0x90, 0x01, 0x00}, "1234567890123");
+    EXPECT_EQ(b.events().size(), 1u);
+    b.status({0x00, 0x01, 0x00});
+    b.status({0x90, 0x01, 0x00}, "1234567890124");
     EXPECT_EQ(b.events().size(), 2u);
 }
 
@@ -189,7 +193,7 @@ TEST(Status, AShortStatusReplyReadsNoStaleBytes) {
 }
 
 TEST(Status, VlaEndsWithAResetOrFailsWithAnInhibit) {
-    ControllerBench ok;
+    ControllerBench ok(true, true);
     ok.controller.setVlaRunning(true);
     ok.status({0, 0x40, 0, 0, 0, 0});
     EXPECT_FALSE(ok.controller.vlaRunning());

@@ -33,7 +33,7 @@ struct HandUnit : ReportSessionListener {
     }
 
     void tick() {
-        b.controller.onTick();
+        b.tick();
         const Bytes frame = b.take();
         if (!frame.empty()) answer(frame);
         session.onTick();

@@ -7,11 +7,12 @@ namespace halvek {
 struct EscrowSettings {
     bool autoAccept = true;
     bool creditLimitOn = false;
-    int32_t creditLimit = 9999;
-    int32_t creditTotal = 0;
+    // Money is counted in 64 bits: a bill value can be as large as a 32-bit number.
+    int64_t creditLimit = 9999;
+    int64_t creditTotal = 0;
     bool defaultExpiration = true;
     bool billInEscrow = false;
-    int32_t escrowValue = 0;
+    int64_t escrowValue = 0;
 };
 
 }  // namespace halvek
