@@ -48,7 +48,7 @@ int opticsColumnX(int channel) { return kColumnX[channel]; }
 
 OpticsView opticsView(const OpticsStore& s, bool l8v, int colour) {
     OpticsView v;
-    v.colour = colour >= 0 && colour < kOpticsColours ? colour : Red;
+    v.colour = colour >= 0 && colour < kOpticsColours ? colour : LightRed;
     v.valueColour = kLight[static_cast<size_t>(v.colour)];
     const auto col = static_cast<size_t>(v.colour);
     PanelDrawing& d = v.drawing;

@@ -10,7 +10,7 @@
 namespace halvek {
 
 // The four lights the optics are calibrated for, in selector order.
-enum OpticsColour { Red = 0, Green, Blue, Infrared, kOpticsColours };
+enum OpticsColour { LightRed = 0, LightGreen, LightBlue, LightInfrared, kOpticsColours };
 
 // Optical channels fitted: the L8V has five transmissive and three reflective, the L8 seven of each.
 int transmissiveChannels(bool l8v);
@@ -30,7 +30,7 @@ struct OpticsView {
         int y = 0;
         std::vector<Value> values;  // by channel number
     };
-    int colour = Red;
+    int colour = LightRed;
     Rgb valueColour;
     std::vector<int> headingChannels;  // the transmissive channels, each headed "ch N"
     std::array<Row, 8> rows{};

@@ -13,9 +13,12 @@ using namespace statistics_text;
 
 StatisticsStrip::StatisticsStrip(QWidget* parent, PageContext& c) : QWidget(parent) {
     setGeometry(dluRect(10, 234, 220, 21));
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
     auto button = [this](const char* caption, int x, bool toggles) {
         auto* b = new QPushButton(caption, this);
-        b->setGeometry(dluRect(x, 1, 50, 14));
+        b->setGeometry(dluRect(x, 1, 52, 14));
         b->setCheckable(toggles);
         return b;
     };
