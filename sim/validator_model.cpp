@@ -44,6 +44,8 @@ std::string printable(std::string text) {
 // Statistics event number counted for a rejection reason.
 int eventForReason(uint8_t code) {
     switch (code) {
+        case 0x00:  // returned before it was evaluated
+            return 1;
         case 0x07:
             return 2;
         case reason::DenominationDisabled:

@@ -55,10 +55,18 @@ int runRead(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     CliLink cli("halvek-cli read", err);
     if (!cli.open(link) || !cli.waitForStartup()) return 1;
+    if (const char* why = target->unreadable ? target->unreadable(cli.controller()) : nullptr) {
+        err << "halvek-cli read: " << why << "\n";
+        return 1;
+    }
     std::vector<uint8_t> codes;
     for (uint8_t c : target->codes)
         if (c != 0) codes.push_back(c);
     if (!cli.readAll(codes)) return 1;
+    if (target->stored && !target->stored(cli.controller())) {
+        err << "halvek-cli read: the validator's reply was too short to hold the " << target->name << "\n";
+        return 1;
+    }
     target->print(cli.controller(), out, json);
     return 0;
 }

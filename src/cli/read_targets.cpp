@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "link/texts.h"
 #include "protocol/catalogue.h"
 
 namespace halvek::cli {
@@ -9,6 +10,24 @@ namespace {
 
 const ReadTarget kTargets[] = {
     {"bills", "the bill table, enables and security levels", {cmd::ReadBillEnable, cmd::ReadSecLevel}, printBills},
+    {"stats",
+     "accepted bills, event counts and the figure of merit",
+     {cmd::ReadStats},
+     printStatistics,
+     nullptr,
+     [](const LinkController& l) { return l.stores().statistics.received; }},
+    {"sensors",
+     "the bill-path sensors, temperatures and barcode emitters",
+     {cmd::ReadDiagn0},
+     printSensors,
+     [](const LinkController& l) { return l.diagnosticsAvailable() ? nullptr : text::kSensorsNotAvailable; },
+     [](const LinkController& l) { return l.stores().sensors.received; }},
+    {"optics",
+     "the main optics' calibration, every light",
+     {cmd::ReadDiagn1},
+     printOptics,
+     opticsUnreadable,
+     [](const LinkController& l) { return l.stores().optics.received; }},
 };
 
 }  // namespace

@@ -16,12 +16,21 @@ struct ReadTarget {
     const char* what;  // one line for the usage text
     std::array<uint8_t, 4> codes;
     void (*print)(const LinkController& link, std::ostream& out, bool json);
+    // Why the data cannot be read on this link ("" or nullptr: they can); asked before reading.
+    const char* (*unreadable)(const LinkController& link) = nullptr;
+    // Whether the replies brought usable data (a reply too short for its layout
+    // stores nothing); asked after reading. nullptr: every reply does.
+    bool (*stored)(const LinkController& link) = nullptr;
 };
 
 std::span<const ReadTarget> readTargets();
 
 // Printers, one file per page.
 void printBills(const LinkController& link, std::ostream& out, bool json);
+void printStatistics(const LinkController& link, std::ostream& out, bool json);
+void printSensors(const LinkController& link, std::ostream& out, bool json);
+void printOptics(const LinkController& link, std::ostream& out, bool json);
+const char* opticsUnreadable(const LinkController& link);
 
 // A JSON string literal of s (quotes, backslashes and control bytes escaped).
 std::string jsonString(const std::string& s);

@@ -2,9 +2,11 @@
 
 namespace halvek {
 
-void storeSensors(SensorStore& s, const Reply& r) {
+bool storeSensors(SensorStore& s, const Reply& r) {
     const size_t n = r.dataCount();
-    if (n >= 15) {
+    if (n < kSensorShortLayoutBytes) return false;
+    s.received = true;
+    if (n >= kSensorFullLayoutBytes) {
         s.l8v = true;
         // Reply order: front right, front left, rear exit, sidelook, channel open.
         const SensorRow order[] = {FrontRight, FrontLeft, RearExit, Sidelook, ChanOpen};
@@ -18,7 +20,7 @@ void storeSensors(SensorStore& s, const Reply& r) {
         s.temperatureAtVla = r.data(25);
         s.currentTemperature = r.data(26);
         s.barcodeEmitter1 = r.data(27);
-        return;
+        return true;
     }
     s.l8v = false;
     s.frontStatus = r.data(0);
@@ -29,6 +31,7 @@ void storeSensors(SensorStore& s, const Reply& r) {
     s.temperatureAtVla = r.data(6);
     s.currentTemperature = r.data(7);
     s.barcodeEmitter2 = r.data(8);
+    return true;
 }
 
 }  // namespace halvek

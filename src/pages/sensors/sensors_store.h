@@ -20,6 +20,7 @@ struct SensorStore {
     // Short layout only.
     uint16_t sidelookGain = 0;
     uint8_t sidelookReading = 0, frontStatus = 0, rearStatus = 0, barcodeEmitter2 = 0;
+    bool received = false;  // a usable reply has been stored since start
 };
 
 }  // namespace halvek

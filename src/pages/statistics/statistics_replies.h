@@ -5,8 +5,11 @@
 
 namespace halvek {
 
-// How the replies of this page's data are stored: pure functions of the reply
-// and the store, so that each layout is checked without a line or a controller.
-void storeStatistics(StatisticsStore& stats, const Reply& r);
+// Bytes of a statistics reply: the bill counts of the frame's layout, then the twenty event counts.
+size_t statisticsReplySize(bool extended);
+
+// Stores a "read stats" reply. A reply shorter than its layout is not the
+// unit's statistics: it is refused (false) and the store stays as it was.
+bool storeStatistics(StatisticsStore& stats, const Reply& r);
 
 }  // namespace halvek

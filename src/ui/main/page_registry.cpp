@@ -3,6 +3,9 @@
 #include "ui/main/command_status_painter.h"
 #include "ui/main/command_status_strip.h"
 #include "ui/main/geometry.h"
+#include "ui/pages/optics/optics_page.h"
+#include "ui/pages/sensors/sensors_page.h"
+#include "ui/pages/statistics/statistics_page.h"
 
 namespace halvek::ui {
 namespace {
@@ -22,9 +25,9 @@ constexpr TabRow L = TabRow::Lower, U = TabRow::Upper;
 
 const PageEntry kPages[] = {
     {L, page::CommandStatus, "Command - Status", commandStatusControls, commandStatusPaint},
-    {L, page::Statistics, "Statistics", lowerPending, nullptr},
-    {L, page::Sensors, "Sensors", lowerPending, nullptr},
-    {L, page::MainOptics, "Main Optics", lowerPending, nullptr},
+    {L, page::Statistics, "Statistics", makeStatisticsControls, paintStatistics},
+    {L, page::Sensors, "Sensors", makeSensorsControls, paintSensors},
+    {L, page::MainOptics, "Main Optics", makeOpticsControls, paintOptics},
     {L, page::VideoTest, "Video Test", lowerPending, nullptr},
     {L, page::ViewData, "View Data", lowerPending, nullptr},
     {L, page::QuickTest, "QUICK TEST", lowerPending, nullptr},
