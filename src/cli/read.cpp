@@ -58,7 +58,7 @@ int runRead(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     std::vector<uint8_t> codes;
     for (uint8_t c : target->codes)
         if (c != 0) codes.push_back(c);
-    if (!cli.readAll(codes)) return 1;
+    if (!cli.readAll(codes, target->diagnosticsSelector)) return 1;
     target->print(cli.controller(), out, json);
     return 0;
 }

@@ -16,12 +16,14 @@ struct ReadTarget {
     const char* what;  // one line for the usage text
     std::array<uint8_t, 4> codes;
     void (*print)(const LinkController& link, std::ostream& out, bool json);
+    uint8_t diagnosticsSelector = kSensorSelector;  // what "read diagn.(0)" asks for
 };
 
 std::span<const ReadTarget> readTargets();
 
 // Printers, one file per page.
 void printBills(const LinkController& link, std::ostream& out, bool json);
+void printVideo(const LinkController& link, std::ostream& out, bool json);
 
 // A JSON string literal of s (quotes, backslashes and control bytes escaped).
 std::string jsonString(const std::string& s);

@@ -3,6 +3,9 @@
 #include "ui/main/command_status_painter.h"
 #include "ui/main/command_status_strip.h"
 #include "ui/main/geometry.h"
+#include "ui/pages/quick_test/quick_test_page.h"
+#include "ui/pages/video/video_test_page.h"
+#include "ui/pages/vla/vla_page.h"
 
 namespace halvek::ui {
 namespace {
@@ -25,9 +28,9 @@ const PageEntry kPages[] = {
     {L, page::Statistics, "Statistics", lowerPending, nullptr},
     {L, page::Sensors, "Sensors", lowerPending, nullptr},
     {L, page::MainOptics, "Main Optics", lowerPending, nullptr},
-    {L, page::VideoTest, "Video Test", lowerPending, nullptr},
+    {L, page::VideoTest, "Video Test", makeVideoTestStrip, paintVideoTest},
     {L, page::ViewData, "View Data", lowerPending, nullptr},
-    {L, page::QuickTest, "QUICK TEST", lowerPending, nullptr},
+    {L, page::QuickTest, "QUICK TEST", makeQuickTestPanel, paintQuickTest},
     {U, page::Setup, "Setup", upperPending, nullptr},
     {U, page::RevId, "Rev-Id", upperPending, nullptr},
     {U, page::Escrow, "Escrow", upperPending, nullptr},
@@ -35,7 +38,7 @@ const PageEntry kPages[] = {
     {U, page::Crc, "CRC", upperPending, nullptr},
     {U, page::Factory, "Factory", upperPending, nullptr},
     {U, page::Rtc, "RTC", upperPending, nullptr},
-    {U, page::Vla, "VLA", upperPending, nullptr},
+    {U, page::Vla, "VLA", makeVlaPage, nullptr},
 };
 
 }  // namespace

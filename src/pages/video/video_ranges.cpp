@@ -1,0 +1,15 @@
+#include "pages/video/video_ranges.h"
+
+namespace halvek {
+namespace {
+
+constexpr VideoRanges kL8v{{{{80, 16}, {80, 16}, {80, 16}, {80, 16}}},
+                           {{{220, 44}, {220, 44}, {220, 44}, {220, 44}}}};
+constexpr VideoRanges kL8{{{{82, 16}, {81, 16}, {73, 14}, {81, 16}}},
+                          {{{220, 44}, {212, 42}, {210, 42}, {230, 44}}}};
+
+}  // namespace
+
+const VideoRanges& videoTestRanges(bool l8v) { return l8v ? kL8v : kL8; }
+
+}  // namespace halvek
