@@ -9,7 +9,10 @@ namespace {
 
 const ReadTarget kTargets[] = {
     {"bills", "the bill table, enables and security levels", {cmd::ReadBillEnable, cmd::ReadSecLevel}, printBills},
-    {"video", "the white-paper video levels with their ranges and verdict", {cmd::ReadDiagn0}, printVideo,
+    {"video",
+     "the white-paper video levels with their ranges and verdict",
+     {cmd::ReadDiagn0},
+     printVideo,
      kVideoSelector},
 };
 

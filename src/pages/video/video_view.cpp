@@ -86,11 +86,12 @@ VideoView videoView(const VideoStore& video, bool l8v, bool diagnosticsAvailable
         const int x = (l.reflective ? kReflectiveBox : kTransmissiveBox)[l.channel] + 1 + kColumn * l.colour;
         const int base = l.reflective ? kReflectiveBase : kTransmissiveBase;
         v.ticks.push_back({x, clamped(levelY(base, l.level)), VideoView::kColours[l.colour]});
-        // The L8V chart also shows where each range ends.
+        // The L8V chart also shows where each range ends, where that is on the scale
+        // (the reflective ranges reach beyond it on both sides).
         if (l8v) {
-            const int high = levelY(base, l.range.high()), low = levelY(base, l.range.low()) + 1;
-            v.lines.push_back({x, high, x + VideoView::kTickWidth - 1, high, VideoView::kRangeMark});
-            v.lines.push_back({x, low, x + VideoView::kTickWidth - 1, low, VideoView::kRangeMark});
+            for (const int y : {levelY(base, l.range.high()), levelY(base, l.range.low()) + 1})
+                if (y >= kBoxTop && y <= kBoxBottom)
+                    v.lines.push_back({x, y, x + VideoView::kTickWidth - 1, y, VideoView::kRangeMark});
         }
     }
     return v;

@@ -41,8 +41,7 @@ QuickTestPanel::~QuickTestPanel() {
 QuickTestPanel* QuickTestPanel::shown() { return gShown; }
 
 void QuickTestPanel::evaluated() {
-    if (!prompt_.shouldAsk(context_.stores.optics, context_.stores.video,
-                           context_.link.repliesTaken(cmd::ReadDiagn1)))
+    if (!prompt_.shouldAsk(context_.stores.optics, context_.stores.video, context_.link.repliesTaken(cmd::ReadDiagn1)))
         return;
     // A message box must not open inside a paint event.
     QTimer::singleShot(0, this, [this] { context_.ui.showMessage({text::kInfo, quicktest::kInsertVlaPaper}); });
@@ -81,6 +80,7 @@ void paintQuickTestView(QPainter& p, const QuickTestView& view) {
     font.setStyleHint(QFont::Monospace);
     font.setFamily("monospace");
     font.setPixelSize(11);
+    font.setStyleStrategy(QFont::NoAntialias);  // crisp text in its own colour on the black area
     p.setFont(font);
     for (const QuickTestView::Line& l : view.lines) {
         p.setPen(QPen(rgb(l.colour), 1));

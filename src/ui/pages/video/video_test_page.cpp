@@ -32,6 +32,7 @@ void paintVideoView(QPainter& p, const VideoView& view) {
     font.setStyleHint(QFont::Monospace);
     font.setFamily("monospace");
     font.setPixelSize(11);
+    font.setStyleStrategy(QFont::NoAntialias);  // crisp text in its own colour on the black area
     p.setFont(font);
     for (const VideoView::Line& l : view.lines) {
         p.setPen(QPen(rgb(l.colour), 1));
