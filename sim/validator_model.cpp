@@ -262,6 +262,7 @@ void ValidatorModel::finishPhase(int64_t now) {
         case Phase::Vla:
             if (options_.failVla) {
                 memory_.setup |= setupbit::Inhibit;
+                vlaInhibit_ = true;
                 enter(Phase::Idle, now, 0);
                 say("VLA failed: unit inhibited");
             } else {
@@ -343,6 +344,9 @@ void ValidatorModel::powerCycle(int64_t now, bool withBill) {
     coupon_.clear();
     stackedReports_ = 0;
     powerUpWithBill_ = withBill;
+    // A failed VLA holds the unit only until the power is reset.
+    if (vlaInhibit_) memory_.setup &= static_cast<uint8_t>(~setupbit::Inhibit);
+    vlaInhibit_ = false;
     enter(Phase::PowerUp, now, kPowerUpMs);
     say(withBill ? "power up with a bill in the path" : "power up");
 }

@@ -141,6 +141,7 @@ class ValidatorModel {
     std::string coupon_;
     uint8_t rejectReason_ = 0;
     bool powerUpWithBill_ = false;
+    bool vlaInhibit_ = false;  // the inhibit is a failed VLA's
     // A stacked bill is reported on this many more status replies.
     int stackedReports_ = 0;
     int stackedType_ = 0;

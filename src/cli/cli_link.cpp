@@ -131,14 +131,25 @@ bool CliLink::waitForStartup(std::chrono::milliseconds timeout) {
 }
 
 bool CliLink::readAll(const std::vector<uint8_t>& codes, std::chrono::milliseconds timeout) {
+    return readAll(codes, kSensorSelector, timeout);
+}
+
+bool CliLink::readAll(const std::vector<uint8_t>& codes, uint8_t selector, std::chrono::milliseconds timeout) {
     LinkController& c = host_->controller;
     std::vector<uint32_t> before;
     for (uint8_t code : codes) {
         before.push_back(c.repliesTaken(code));
-        if (code == cmd::ReadDiagn0)
-            c.requestSensorData();
-        else
+        if (code != cmd::ReadDiagn0) {
             c.request(code);
+        } else if (selector == kSensorSelector) {
+            c.requestSensorData();
+        } else if (!c.diagnosticsAvailable()) {
+            err_ << name_ << ": the validator's firmware has no diagnostics data\n";
+            return false;
+        } else {
+            c.setDiagnosticsSelector(selector);
+            c.request(code);
+        }
     }
     auto answered = [&] {
         for (size_t i = 0; i < codes.size(); ++i)

@@ -56,6 +56,9 @@ class CliLink {
     bool waitForStartup(std::chrono::milliseconds timeout = std::chrono::seconds(15));
     // Asks for the commands and waits until each has brought a reply.
     bool readAll(const std::vector<uint8_t>& codes, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // The same, with "read diagn.(0)" asking for the data of the selector given.
+    bool readAll(const std::vector<uint8_t>& codes, uint8_t diagnosticsSelector,
+                 std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
     ControllerHost& host() { return *host_; }
     LinkController& controller() { return host_->controller; }

@@ -28,6 +28,13 @@ const ReadTarget kTargets[] = {
      printOptics,
      opticsUnreadable,
      [](const LinkController& l) { return l.stores().optics.received; }},
+    {"video",
+     "the white-paper video levels with their ranges and verdict",
+     {cmd::ReadDiagn0},
+     printVideo,
+     nullptr,
+     [](const LinkController& l) { return l.stores().video.received; },
+     kVideoSelector},
 };
 
 }  // namespace

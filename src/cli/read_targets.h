@@ -21,6 +21,7 @@ struct ReadTarget {
     // Whether the replies brought usable data (a reply too short for its layout
     // stores nothing); asked after reading. nullptr: every reply does.
     bool (*stored)(const LinkController& link) = nullptr;
+    uint8_t diagnosticsSelector = kSensorSelector;  // what "read diagn.(0)" asks for
 };
 
 std::span<const ReadTarget> readTargets();
@@ -31,6 +32,7 @@ void printStatistics(const LinkController& link, std::ostream& out, bool json);
 void printSensors(const LinkController& link, std::ostream& out, bool json);
 void printOptics(const LinkController& link, std::ostream& out, bool json);
 const char* opticsUnreadable(const LinkController& link);
+void printVideo(const LinkController& link, std::ostream& out, bool json);
 
 // A JSON string literal of s (quotes, backslashes and control bytes escaped).
 std::string jsonString(const std::string& s);

@@ -126,8 +126,8 @@ void LinkController::decodeStatus(const Reply& r) {
             if (vlaRunning_) {
                 vlaRunning_ = false;
                 if (diagnosticsAvailable_) requestDiagnostics(kVideoSelector);
-                upperPage_ = page::Setup;
-                ui_.showPage(TabRow::Upper, page::Setup, false);
+                // The Setup page comes back with its tab, not under the VLA tab.
+                selectPage(TabRow::Upper, page::Setup, true);
                 startupCountdown_ = kStartupReads;
             }
         }

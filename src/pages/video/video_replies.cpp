@@ -3,13 +3,23 @@
 #include <algorithm>
 
 namespace halvek {
+namespace {
+
+// One sample: a reflective and a transmissive level for each of 7 channels and 4 colours.
+constexpr size_t kVideoBlock = 56;
+
+}  // namespace
 
 void storeVideo(VideoStore& v, bool l8v, const Reply& r) {
-    const size_t samples = r.extended() ? 5 : 1;
+    // A reply cut short is averaged over the whole blocks it holds: the bytes it
+    // lacks would read as zero and pull every mean down. Less than one block
+    // leaves the store as it was.
+    const size_t samples = std::min<size_t>(r.extended() ? 5 : 1, r.dataCount() / kVideoBlock);
+    if (samples == 0) return;
     for (size_t s = 0; s < samples; ++s)
         for (size_t i = 0; i < 28; ++i) {
-            v.refl[i / 4][i % 4][s] = r.data(56 * s + 2 * i);
-            v.trans[i / 4][i % 4][s] = r.data(56 * s + 2 * i + 1);
+            v.refl[i / 4][i % 4][s] = r.data(kVideoBlock * s + 2 * i);
+            v.trans[i / 4][i % 4][s] = r.data(kVideoBlock * s + 2 * i + 1);
         }
     for (size_t ch = 0; ch < 7; ++ch)
         for (size_t col = 0; col < 4; ++col) {

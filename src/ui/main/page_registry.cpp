@@ -6,6 +6,9 @@
 #include "ui/pages/optics/optics_page.h"
 #include "ui/pages/sensors/sensors_page.h"
 #include "ui/pages/statistics/statistics_page.h"
+#include "ui/pages/quick_test/quick_test_page.h"
+#include "ui/pages/video/video_test_page.h"
+#include "ui/pages/vla/vla_page.h"
 
 namespace halvek::ui {
 namespace {
@@ -28,9 +31,9 @@ const PageEntry kPages[] = {
     {L, page::Statistics, "Statistics", makeStatisticsControls, paintStatistics},
     {L, page::Sensors, "Sensors", makeSensorsControls, paintSensors},
     {L, page::MainOptics, "Main Optics", makeOpticsControls, paintOptics},
-    {L, page::VideoTest, "Video Test", lowerPending, nullptr},
+    {L, page::VideoTest, "Video Test", makeVideoTestStrip, paintVideoTest},
     {L, page::ViewData, "View Data", lowerPending, nullptr},
-    {L, page::QuickTest, "QUICK TEST", lowerPending, nullptr},
+    {L, page::QuickTest, "QUICK TEST", makeQuickTestPanel, paintQuickTest},
     {U, page::Setup, "Setup", upperPending, nullptr},
     {U, page::RevId, "Rev-Id", upperPending, nullptr},
     {U, page::Escrow, "Escrow", upperPending, nullptr},
@@ -38,7 +41,7 @@ const PageEntry kPages[] = {
     {U, page::Crc, "CRC", upperPending, nullptr},
     {U, page::Factory, "Factory", upperPending, nullptr},
     {U, page::Rtc, "RTC", upperPending, nullptr},
-    {U, page::Vla, "VLA", upperPending, nullptr},
+    {U, page::Vla, "VLA", makeVlaPage, nullptr},
 };
 
 }  // namespace
