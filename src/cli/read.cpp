@@ -55,9 +55,15 @@ int runRead(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     CliLink cli("halvek-cli read", err);
     if (!cli.open(link) || !cli.waitForStartup()) return 1;
+    if (target->unavailable) {
+        if (const char* why = target->unavailable(cli.controller())) {
+            err << "halvek-cli read: " << why << "\n";
+            return 1;
+        }
+    }
     std::vector<uint8_t> codes;
     for (uint8_t c : target->codes)
-        if (c != 0) codes.push_back(c);
+        if (c != 0 && (link.extended || !extendedOnly(c))) codes.push_back(c);
     if (!cli.readAll(codes)) return 1;
     target->print(cli.controller(), out, json);
     return 0;

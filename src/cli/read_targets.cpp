@@ -9,11 +9,23 @@ namespace {
 
 const ReadTarget kTargets[] = {
     {"bills", "the bill table, enables and security levels", {cmd::ReadBillEnable, cmd::ReadSecLevel}, printBills},
+    {"setup", "the set-up switches", {cmd::ReadSetup}, printSetup},
+    {"counters", "the life count, the last five bills and the QRV counts (Q7E)",
+     {cmd::ReadBillCounter, cmd::ReadLastFive, cmd::ReadQrvBillCount}, printCounters},
+    {"identity", "revision, system id, asset, serial and factory numbers, production date, burn cycles (Q7E)",
+     {cmd::ReadProgRev, cmd::ReadSystemId, cmd::ReadAssetNum, cmd::ReadSerNum, cmd::ReadFactNum, cmd::ReadProdDate,
+      cmd::ReadBurnCycles},
+     printIdentity},
+    {"rtc", "the unit's real-time clock", {cmd::ReadRtc}, printRtc, rtcUnavailable},
 };
 
 }  // namespace
 
 std::span<const ReadTarget> readTargets() { return kTargets; }
+
+bool extendedOnly(uint8_t code) {
+    return code == cmd::ReadQrvBillCount || code == cmd::ReadBurnCycles || code == cmd::ReadDiagn1;
+}
 
 std::string jsonString(const std::string& s) {
     std::string out = "\"";

@@ -14,14 +14,25 @@ namespace halvek::cli {
 struct ReadTarget {
     const char* name;
     const char* what;  // one line for the usage text
-    std::array<uint8_t, 4> codes;
+    std::array<uint8_t, 8> codes;
     void (*print)(const LinkController& link, std::ostream& out, bool json);
+    // Why this unit cannot give the data (nullptr: it can), asked once the start-up reads are in.
+    const char* (*unavailable)(const LinkController& link) = nullptr;
 };
+
+// Reads that a unit answers only in extended frames: left out in standard mode.
+bool extendedOnly(uint8_t code);
 
 std::span<const ReadTarget> readTargets();
 
 // Printers, one file per page.
 void printBills(const LinkController& link, std::ostream& out, bool json);
+void printSetup(const LinkController& link, std::ostream& out, bool json);
+void printCounters(const LinkController& link, std::ostream& out, bool json);
+void printIdentity(const LinkController& link, std::ostream& out, bool json);
+void printRtc(const LinkController& link, std::ostream& out, bool json);
+// "Real Time Clock not available" for a unit type without a clock.
+const char* rtcUnavailable(const LinkController& link);
 
 // A JSON string literal of s (quotes, backslashes and control bytes escaped).
 std::string jsonString(const std::string& s);
