@@ -9,18 +9,18 @@ using S = SetupSwitch;
 
 // clang-format off
 constexpr SetupSwitchRow kSwitches[] = {
-    {S::Stacker,     "stacker",     4,   14, "required",   "optional",  "required",   "optional",  cmd::SetStackerRequired, cmd::SetStackerOptional},
-    {S::Plate,       "plate",       4,   34, "open",       "closed",    "open",       "closed",    cmd::SetPlateOpen,       cmd::SetPlateClosed},
-    {S::Sides,       "sides",       46,  14, "2 sides",    "1 side",    "2 sides",    "1 side",    cmd::SetNoteCfg,         cmd::SetNoteCfg},
-    {S::Ways,        "ways",        46,  34, "2 ways",     "1 way",     "2 ways",     "1 way",     cmd::SetNoteCfg,         cmd::SetNoteCfg},
-    {S::Orientation, "orientation", 88,  14, "normal",     "reverse",   "normal",     "reverse",   0,                       0},
-    {S::Inhibit,     "inhibit",     88,  34, "un inhib",   "inhibit",   "un-inhib.",  "inhibit",   cmd::UninhibitUnit,      cmd::InhibitUnit},
-    {S::SystemMode,  "mode",        130, 14, "polling",    "interrupt", "polling",    "interrupt", cmd::SetMode,            cmd::SetMode},
-    {S::Escrow,      "escrow",      130, 34, "escrow off", "escrow on", "escrow off", "escrow on", cmd::SetMode,            cmd::SetMode},
+    {S::Stacker,     "stacker",     2,   14, "required",   "optional",  "required",   "optional",  cmd::SetStackerRequired, cmd::SetStackerOptional},
+    {S::Plate,       "plate",       2,   34, "open",       "closed",    "open",       "closed",    cmd::SetPlateOpen,       cmd::SetPlateClosed},
+    {S::Sides,       "sides",       43,  14, "2 sides",    "1 side",    "2 sides",    "1 side",    cmd::SetNoteCfg,         cmd::SetNoteCfg},
+    {S::Ways,        "ways",        43,  34, "2 ways",     "1 way",     "2 ways",     "1 way",     cmd::SetNoteCfg,         cmd::SetNoteCfg},
+    {S::Orientation, "orientation", 84,  14, "normal",     "reverse",   "normal",     "reverse",   0,                       0},
+    {S::Inhibit,     "inhibit",     84,  34, "un inhib",   "inhibit",   "un-inhib.",  "inhibit",   cmd::UninhibitUnit,      cmd::InhibitUnit},
+    {S::SystemMode,  "mode",        125, 14, "polling",    "interrupt", "polling",    "interrupt", cmd::SetMode,            cmd::SetMode},
+    {S::Escrow,      "escrow",      125, 34, "escrow off", "escrow on", "escrow off", "escrow on", cmd::SetMode,            cmd::SetMode},
 };
 // clang-format on
 
-constexpr SetupColumn kColumns[] = {{"Stacker", 4}, {"Note orient.", 46}, {"Inhibit", 88}, {"System mode", 130}};
+constexpr SetupColumn kColumns[] = {{"Stacker", 2}, {"Note orient.", 43}, {"Inhibit", 84}, {"System mode", 125}};
 
 bool* flag(SetupSwitches& s, bool& interrupt, SetupSwitch which) {
     switch (which) {

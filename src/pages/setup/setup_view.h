@@ -42,8 +42,8 @@ inline constexpr const char* kDefault = "DEFAULT   settings";
 inline constexpr const char* kTemplateUninhibit = "un-inhibit";
 }  // namespace setuptext
 
-// Switch sizes in dialog units.
-inline constexpr int kSwitchWidth = 40, kSwitchHeight = 14;
+// Switch and heading sizes in dialog units.
+inline constexpr int kSwitchWidth = 40, kSwitchHeight = 14, kHeadingWidth = 46;
 
 // The state of a switch; the system mode is the link's interrupt flag.
 bool switchState(const SetupSwitches& setup, bool interrupt, SetupSwitch which);

@@ -65,8 +65,8 @@ TEST(WeekPreset, DayOfTheYearBySevenRoundedUpAndNeverBeyond52) {
         uint32_t week, year;
     };
     const Case cases[] = {
-        {2007, 1, 1, 1, 7},    {2007, 1, 7, 1, 7},     {2007, 1, 8, 2, 7},   {2007, 12, 4, 49, 7},
-        {2024, 2, 29, 9, 24},  {2024, 3, 1, 9, 24},    {2023, 3, 1, 9, 23},  {2026, 12, 23, 51, 26},
+        {2007, 1, 1, 1, 7},     {2007, 1, 7, 1, 7},     {2007, 1, 8, 2, 7},    {2007, 12, 4, 49, 7},
+        {2024, 2, 29, 9, 24},   {2024, 3, 1, 9, 24},    {2023, 3, 1, 9, 23},   {2026, 12, 23, 51, 26},
         {2026, 12, 31, 52, 26}, {2024, 12, 31, 52, 24}, {2000, 12, 30, 52, 0},
     };
     for (const Case& c : cases) {
@@ -225,9 +225,24 @@ TEST(SetupSwitches, EachClickSendsItsCommandWithItsHistoryName) {
     }
 }
 
+// The set-up byte 0x09: one side, two ways, escrow off, interrupt, stacker required, plate open.
+TEST(SetupSwitches, ASetupReplySetsTheSwitchesTheModeAndTheCaption) {
+    for (bool extended : {true, false}) {
+        test::ControllerBench bench(extended);
+        bench.reply(cmd::ReadSetup, {0x09});
+        const SetupSwitches& s = bench.stores.setup;
+        EXPECT_TRUE(s.sides);
+        EXPECT_FALSE(s.ways || s.escrow || s.stacker || s.plate || s.inhibit || s.orientation);
+        EXPECT_TRUE(bench.controller.interruptMode());
+        ASSERT_FALSE(bench.ui.captions.empty());
+        EXPECT_EQ(bench.ui.captions.back(), "Controller in INTERRUPT mode");
+        ASSERT_FALSE(bench.ui.refreshed.empty());
+        EXPECT_EQ(bench.ui.refreshed.back(), View::Setup);
+    }
+}
+
 TEST(SetupSwitches, RowsFollowTheSwitchOrderAndRefreshCaptions) {
-    for (size_t i = 0; i < setupSwitchRows().size(); ++i)
-        EXPECT_EQ(static_cast<size_t>(setupSwitchRows()[i].which), i);
+    for (size_t i = 0; i < setupSwitchRows().size(); ++i) EXPECT_EQ(static_cast<size_t>(setupSwitchRows()[i].which), i);
     EXPECT_STREQ(setupSwitchRow(SetupSwitch::Inhibit).shownOff, "un-inhib.");
     EXPECT_STREQ(setupSwitchRow(SetupSwitch::Inhibit).clickedOff, "un inhib");
 }

@@ -16,7 +16,7 @@ namespace halvek::ui::widgets {
 inline void placeUpperPage(QWidget* page) {
     page->setGeometry(dluRect(164, 15, 248, 70));
     QFont f = page->font();
-    f.setPixelSize(11);
+    f.setPixelSize(10);
     page->setFont(f);
 }
 

@@ -7,6 +7,7 @@
 #include "link/texts.h"
 #include "protocol/catalogue.h"
 #include "ui/pages/common/page_widgets.h"
+#include "ui/pages/common/unread.h"
 
 namespace halvek::ui {
 
@@ -22,7 +23,7 @@ QColor qcolor(Rgb c) { return QColor(c.r, c.g, c.b); }
 CountersPage::CountersPage(QWidget* parent, PageContext& context) : QWidget(parent), context_(context) {
     placeUpperPage(this);
     list_ = new QTreeWidget(this);
-    list_->setGeometry(dluRect(2, 2, 86, 66));
+    list_->setGeometry(dluRect(2, 2, 90, 66));
     list_->setColumnCount(2);
     list_->setHeaderLabels({kTypeColumn, kCountColumn});
     list_->setRootIsDecorated(false);
@@ -35,11 +36,11 @@ CountersPage::CountersPage(QWidget* parent, PageContext& context) : QWidget(pare
     list_->setPalette(p);
     for (size_t k = 0; k < kCounterRows; ++k) new QTreeWidgetItem(list_);
 
-    group(this, kSelectGroup, 94, 2, 70, 50);
+    group(this, kSelectGroup, 96, 2, 70, 50);
     const char* captions[] = {kQrv, kLife, kLastFive};
     for (size_t i = 0; i < selectors_.size(); ++i) {
         selectors_[i] = new QRadioButton(captions[i], this);
-        selectors_[i]->setGeometry(dluRect(100, 13 + 12 * static_cast<int>(i), 60, 10));
+        selectors_[i]->setGeometry(dluRect(102, 13 + 12 * static_cast<int>(i), 60, 10));
         connect(selectors_[i], &QRadioButton::clicked, this, [this, i] {
             selection_ = static_cast<CounterSelection>(i);
             refresh();
@@ -52,6 +53,9 @@ CountersPage::CountersPage(QWidget* parent, PageContext& context) : QWidget(pare
     connect(read_, &QPushButton::clicked, this, &CountersPage::read);
     connect(clear_, &QPushButton::clicked, this, &CountersPage::clear);
     connect(clearAll_, &QPushButton::clicked, this, &CountersPage::clearAll);
+    const bool extended = context_.link.extendedMode();
+    requestUnread(context_.link,
+                  {extended ? cmd::ReadQrvBillCount : uint8_t{0}, cmd::ReadBillCounter, cmd::ReadLastFive});
     refresh();
 }
 

@@ -5,6 +5,7 @@
 #include "pages/identity/identity_view.h"
 #include "protocol/catalogue.h"
 #include "ui/pages/common/page_widgets.h"
+#include "ui/pages/common/unread.h"
 #include "ui/pages/identity/entry_box.h"
 
 namespace halvek::ui {
@@ -46,6 +47,7 @@ FactoryPage::FactoryPage(QWidget* parent, PageContext& context) : QWidget(parent
     connect(setDate_, &QPushButton::clicked, this, &FactoryPage::setProductionDate);
     connect(getDate_, &QPushButton::clicked, this, [&link] { link.request(cmd::ReadProdDate); });
     connect(burn_, &QPushButton::clicked, this, &FactoryPage::getBurnCycles);
+    requestUnread(link, {cmd::ReadFactNum, cmd::ReadProdDate, link.extendedMode() ? cmd::ReadBurnCycles : uint8_t{0}});
     refresh();
 }
 

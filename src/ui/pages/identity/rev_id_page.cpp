@@ -3,6 +3,7 @@
 #include "pages/identity/identity_view.h"
 #include "protocol/catalogue.h"
 #include "ui/pages/common/page_widgets.h"
+#include "ui/pages/common/unread.h"
 #include "ui/pages/identity/entry_box.h"
 
 namespace halvek::ui {
@@ -27,6 +28,7 @@ RevIdPage::RevIdPage(QWidget* parent, PageContext& context) : QWidget(parent), c
     connect(getAsset_, &QPushButton::clicked, this, [&link] { link.request(cmd::ReadAssetNum); });
     connect(getSystemId_, &QPushButton::clicked, this, [&link] { link.request(cmd::ReadSystemId); });
     connect(setSystemId_, &QPushButton::clicked, this, &RevIdPage::setSystemId);
+    requestUnread(link, {cmd::ReadSystemId, cmd::ReadAssetNum});
     refresh();
 }
 

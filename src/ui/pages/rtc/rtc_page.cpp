@@ -4,6 +4,7 @@
 #include "pages/rtc/rtc_view.h"
 #include "protocol/catalogue.h"
 #include "ui/pages/common/page_widgets.h"
+#include "ui/pages/common/unread.h"
 
 namespace halvek::ui {
 
@@ -37,7 +38,10 @@ RtcPage::RtcPage(QWidget* parent, PageContext& context, Clock clock)
     timer_.start(kRtcTickMs);
     // Filled at once, so that a set before the first tick sends the PC's time too.
     tick();
-    if (unitHasClockOrDisable()) refresh();
+    if (unitHasClockOrDisable()) {
+        requestUnread(context_.link, {cmd::ReadRtc});
+        refresh();
+    }
 }
 
 void RtcPage::tick() {

@@ -11,16 +11,16 @@ using namespace widgets;
 
 SetupPage::SetupPage(QWidget* parent, PageContext& context) : QWidget(parent), context_(context) {
     placeUpperPage(this);
-    for (const SetupColumn& c : setupColumns()) label(this, c.caption, c.x, 3, kSwitchWidth);
+    for (const SetupColumn& c : setupColumns()) label(this, c.caption, c.x, 3, kHeadingWidth);
     for (const SetupSwitchRow& row : setupSwitchRows()) {
         QPushButton* b = button(this, setuptext::kTemplateUninhibit, row.x, row.y, kSwitchWidth, kSwitchHeight);
         b->setCheckable(true);
         connect(b, &QPushButton::clicked, this, [this, which = row.which] { click(which); });
         switches_[static_cast<size_t>(row.which)] = b;
     }
-    group(this, setuptext::kSaveGroup, 174, 4, 72, 56);
-    current_ = button(this, setuptext::kCurrent, 180, 16, 60);
-    default_ = button(this, setuptext::kDefault, 180, 38, 60);
+    group(this, setuptext::kSaveGroup, 172, 4, 74, 56);
+    current_ = button(this, setuptext::kCurrent, 175, 16, 68);
+    default_ = button(this, setuptext::kDefault, 175, 38, 68);
     connect(current_, &QPushButton::clicked, this, [this] { context_.link.request(cmd::SaveSetup); });
     connect(default_, &QPushButton::clicked, this, [this] {
         context_.link.request(cmd::RestoreDefaults);
