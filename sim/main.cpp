@@ -20,8 +20,9 @@ void onSignal(int) { stopRequested = 1; }
 
 void usage(std::ostream& out) {
     out << "usage: halvek-sim [--link PATH] [--script FILE] [--auto] [--quiet] [--wire-time]\n"
-           "                  [--variant l8|l8v] [--fail sensors|optics|video|vla] [--printer]\n"
+           "                  [--variant l8|l8v[:TYPE]] [--fail sensors|optics|video|vla] [--printer]\n"
            "       halvek-sim --replay FILE [--keep-time] [--link PATH] [--quiet]\n"
+           "--variant picks the model and the unit type letter TYPE (A by default; V, L and S have no clock).\n"
            "--replay answers every command as the unit in the protocol capture FILE did\n"
            "(--keep-time: as late as it did).\n"
            "Prints the device path a host must open on its first line ('device: /dev/pts/N'),\n"
@@ -66,15 +67,15 @@ int main(int argc, char** argv) {
         else if (a == "--printer")
             printer = true;
         else if (a == "--variant") {
-            const std::string v = value("l8 or l8v");
-            if (v == "l8")
-                options.variant = Variant::L8;
-            else if (v == "l8v")
-                options.variant = Variant::L8V;
-            else {
-                std::cerr << "halvek-sim: --variant takes l8 or l8v\n";
+            const std::string v = value("l8 or l8v, with :TYPE for the unit type letter");
+            const std::string model = v.substr(0, v.find(':'));
+            const std::string type = v.find(':') == std::string::npos ? "A" : v.substr(v.find(':') + 1);
+            if ((model != "l8" && model != "l8v") || type.size() != 1 || type[0] < 'A' || type[0] > 'Z') {
+                std::cerr << "halvek-sim: --variant takes l8 or l8v, optionally with :TYPE, an upper-case letter\n";
                 return 2;
             }
+            options.variant = model == "l8" ? Variant::L8 : Variant::L8V;
+            options.unitType = type[0];
         } else if (a == "--fail") {
             const std::string v = value("what to fail");
             if (v == "sensors")

@@ -150,12 +150,21 @@ void setSysId(Unit& u, const Req& r) {
     u.memory().systemId = {r.at(0), r.at(1)};
     ack(u, r);
 }
+// Unit types without a clock refuse both clock commands.
+bool hasClock(const Unit& u) {
+    const char t = u.options().unitType;
+    return t != 'V' && t != 'L' && t != 'S';
+}
 void setRtc(Unit& u, const Req& r) {
+    if (!hasClock(u)) return u.reply(cmd::Unsupported);
     u.memory().setClock(r.data);
     ack(u, r);
 }
 void readSystemId(Unit& u, const Req& r) { u.reply(r.code, bytesOf(u.memory().systemId)); }
-void readRtc(Unit& u, const Req& r) { u.reply(r.code, u.memory().readClock()); }
+void readRtc(Unit& u, const Req& r) {
+    if (!hasClock(u)) return u.reply(cmd::Unsupported);
+    u.reply(r.code, u.memory().readClock());
+}
 void readSerNum(Unit& u, const Req& r) { u.reply(r.code, bytesOf(u.memory().serial)); }
 void readAssetNum(Unit& u, const Req& r) { u.reply(r.code, bytesOf(u.memory().asset)); }
 void readFactNum(Unit& u, const Req& r) { u.reply(r.code, bytesOf(u.memory().factoryNumber)); }
@@ -163,7 +172,9 @@ void readProdDate(Unit& u, const Req& r) { u.reply(r.code, bytesOf(u.memory().pr
 void readBurnCycles(Unit& u, const Req& r) { u.reply(r.code, lowFirst(u.memory().burnCycles, 4)); }
 void readProgRev(Unit& u, const Req& r) {
     const char* rev = u.options().variant == Variant::L8V ? "L8VQA034" : "L8-QA034";
-    u.reply(r.code, Bytes(rev, rev + 8));
+    Bytes b(rev, rev + 8);
+    b[4] = static_cast<uint8_t>(u.options().unitType);
+    u.reply(r.code, b);
 }
 void setAcceptAll(Unit& u, const Req& r) {
     u.memory().acceptAll.start(r.now, r.at(0));

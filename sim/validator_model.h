@@ -15,6 +15,8 @@ namespace halvek::sim {
 
 struct SimOptions {
     Variant variant = Variant::L8V;
+    // The fifth character of the program revision. Types V, L and S have no clock.
+    char unitType = 'A';
     bool failSensors = false;
     bool failOptics = false;
     bool failVideo = false;

@@ -11,6 +11,7 @@
 #include "cli/ports.h"
 #include "cli/read.h"
 #include "cli/report.h"
+#include "cli/set.h"
 
 namespace {
 
@@ -25,6 +26,8 @@ struct Command {
 const Command kCommands[] = {
     {"monitor", "connect to a validator and print what happens, one line each", halvek::cli::runMonitor},
     {"read", "connect, read one kind of data and print it (text or JSON)", halvek::cli::runRead},
+    {"set", "turn set-up switches of a validator and print its set-up read back", halvek::cli::runSet},
+    {"set-rtc", "set a validator's clock to this PC's time and print it read back", halvek::cli::runSetRtc},
     {"report", "read a validator and write its diagnostics report file", halvek::cli::runReport},
     {"capture", "poll a validator and write every frame to a capture file", halvek::cli::runCapture},
     {"crc", "a firmware file's checksum, the validator's, or both compared", halvek::cli::runCrc},

@@ -61,7 +61,7 @@ int runRead(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     std::vector<uint8_t> codes;
     for (uint8_t c : target->codes)
-        if (c != 0) codes.push_back(c);
+        if (c != 0 && (link.extended || !extendedOnly(c))) codes.push_back(c);
     if (!cli.readAll(codes, target->diagnosticsSelector)) return 1;
     if (target->stored && !target->stored(cli.controller())) {
         err << "halvek-cli read: the validator's reply was too short to hold the " << target->name << "\n";

@@ -35,11 +35,23 @@ const ReadTarget kTargets[] = {
      nullptr,
      [](const LinkController& l) { return l.stores().video.received; },
      kVideoSelector},
+    {"setup", "the set-up switches", {cmd::ReadSetup}, printSetup},
+    {"counters", "the life count, the last five bills and the QRV counts (Q7E)",
+     {cmd::ReadBillCounter, cmd::ReadLastFive, cmd::ReadQrvBillCount}, printCounters},
+    {"identity", "revision, system id, asset, serial and factory numbers, production date, burn cycles (Q7E)",
+     {cmd::ReadProgRev, cmd::ReadSystemId, cmd::ReadAssetNum, cmd::ReadSerNum, cmd::ReadFactNum, cmd::ReadProdDate,
+      cmd::ReadBurnCycles},
+     printIdentity},
+    {"rtc", "the unit's real-time clock", {cmd::ReadRtc}, printRtc, rtcUnavailable},
 };
 
 }  // namespace
 
 std::span<const ReadTarget> readTargets() { return kTargets; }
+
+bool extendedOnly(uint8_t code) {
+    return code == cmd::ReadQrvBillCount || code == cmd::ReadBurnCycles || code == cmd::ReadDiagn1;
+}
 
 std::string jsonString(const std::string& s) {
     std::string out = "\"";

@@ -14,7 +14,7 @@ namespace halvek::cli {
 struct ReadTarget {
     const char* name;
     const char* what;  // one line for the usage text
-    std::array<uint8_t, 4> codes;
+    std::array<uint8_t, 8> codes;
     void (*print)(const LinkController& link, std::ostream& out, bool json);
     // Why the data cannot be read on this link ("" or nullptr: they can); asked before reading.
     const char* (*unreadable)(const LinkController& link) = nullptr;
@@ -23,6 +23,9 @@ struct ReadTarget {
     bool (*stored)(const LinkController& link) = nullptr;
     uint8_t diagnosticsSelector = kSensorSelector;  // what "read diagn.(0)" asks for
 };
+
+// Reads that a unit answers only in extended frames: left out in standard mode.
+bool extendedOnly(uint8_t code);
 
 std::span<const ReadTarget> readTargets();
 
@@ -33,6 +36,12 @@ void printSensors(const LinkController& link, std::ostream& out, bool json);
 void printOptics(const LinkController& link, std::ostream& out, bool json);
 const char* opticsUnreadable(const LinkController& link);
 void printVideo(const LinkController& link, std::ostream& out, bool json);
+void printSetup(const LinkController& link, std::ostream& out, bool json);
+void printCounters(const LinkController& link, std::ostream& out, bool json);
+void printIdentity(const LinkController& link, std::ostream& out, bool json);
+void printRtc(const LinkController& link, std::ostream& out, bool json);
+// "Real Time Clock not available" for a unit type without a clock.
+const char* rtcUnavailable(const LinkController& link);
 
 // A JSON string literal of s (quotes, backslashes and control bytes escaped).
 std::string jsonString(const std::string& s);

@@ -278,6 +278,8 @@ void MainWindow::setConnectionControlsEnabled(bool enabled) {
 
 void MainWindow::refreshView(View view) {
     if (view == View::BillList) billList_->fill(host_.stores.bills, controller().extendedMode());
+    if (upperPageOf(view) >= 0 && upperPageOf(view) == controller().upperPage())
+        if (auto* shown = dynamic_cast<PageView*>(upperPage_)) shown->refresh();
 }
 
 void MainWindow::startPollTimer(int intervalMs) { pollTimer_.start(intervalMs); }

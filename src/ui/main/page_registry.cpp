@@ -9,6 +9,12 @@
 #include "ui/pages/quick_test/quick_test_page.h"
 #include "ui/pages/video/video_test_page.h"
 #include "ui/pages/vla/vla_page.h"
+#include "ui/pages/counters/counters_page.h"
+#include "ui/pages/escrow/escrow_page.h"
+#include "ui/pages/identity/factory_page.h"
+#include "ui/pages/identity/rev_id_page.h"
+#include "ui/pages/rtc/rtc_page.h"
+#include "ui/pages/setup/setup_page.h"
 
 namespace halvek::ui {
 namespace {
@@ -34,19 +40,30 @@ const PageEntry kPages[] = {
     {L, page::VideoTest, "Video Test", makeVideoTestStrip, paintVideoTest},
     {L, page::ViewData, "View Data", lowerPending, nullptr},
     {L, page::QuickTest, "QUICK TEST", makeQuickTestPanel, paintQuickTest},
-    {U, page::Setup, "Setup", upperPending, nullptr},
-    {U, page::RevId, "Rev-Id", upperPending, nullptr},
-    {U, page::Escrow, "Escrow", upperPending, nullptr},
-    {U, page::Counters, "Counters", upperPending, nullptr},
+    {U, page::Setup, "Setup", createSetupPage, nullptr},
+    {U, page::RevId, "Rev-Id", createRevIdPage, nullptr},
+    {U, page::Escrow, "Escrow", createEscrowPage, nullptr},
+    {U, page::Counters, "Counters", createCountersPage, nullptr},
     {U, page::Crc, "CRC", upperPending, nullptr},
-    {U, page::Factory, "Factory", upperPending, nullptr},
-    {U, page::Rtc, "RTC", upperPending, nullptr},
+    {U, page::Factory, "Factory", createFactoryPage, nullptr},
+    {U, page::Rtc, "RTC", createRtcPage, nullptr},
     {U, page::Vla, "VLA", makeVlaPage, nullptr},
 };
 
 }  // namespace
 
 std::span<const PageEntry> pageRegistry() { return kPages; }
+
+int upperPageOf(View view) {
+    static constexpr std::pair<View, int> kUpperViews[] = {
+        {View::Setup, page::Setup},       {View::RevId, page::RevId}, {View::Escrow, page::Escrow},
+        {View::Counters, page::Counters}, {View::Crc, page::Crc},     {View::Factory, page::Factory},
+        {View::Rtc, page::Rtc},           {View::Vla, page::Vla},
+    };
+    for (const auto& [v, index] : kUpperViews)
+        if (v == view) return index;
+    return -1;
+}
 
 const PageEntry* findPage(TabRow row, int index) {
     for (const PageEntry& e : kPages)

@@ -30,6 +30,17 @@ struct PageEntry {
     void (*paint)(QPainter& painter, PageContext& context);
 };
 
+// An upper page with widgets of its own: the window asks it to show fresh data
+// from the stores when a reply for it was stored.
+class PageView {
+  public:
+    virtual ~PageView() = default;
+    virtual void refresh() = 0;
+};
+
+// The upper page that shows a view, or -1.
+int upperPageOf(View view);
+
 std::span<const PageEntry> pageRegistry();
 // nullptr when the row has no page at that index.
 const PageEntry* findPage(TabRow row, int index);
