@@ -3,12 +3,29 @@
 #include "ui/main/command_status_painter.h"
 #include "ui/main/command_status_strip.h"
 #include "ui/main/geometry.h"
+#include "ui/pages/crc/crc_page.h"
+#include "ui/pages/view_data/view_data_painter.h"
+#include "ui/pages/view_data/view_data_strip.h"
 
 namespace halvek::ui {
 namespace {
 
 QWidget* commandStatusControls(QWidget* client, PageContext& c) { return new CommandStatusStrip(client, c.link); }
 void commandStatusPaint(QPainter& p, PageContext& c) { paintCommandStatus(p, c.stores, c.link.currentState()); }
+
+QWidget* viewDataControls(QWidget* client, PageContext& c) {
+    return new ViewDataStrip(client, c.viewData, c.capture, c.repaint);
+}
+void viewDataPaint(QPainter& p, PageContext& c) {
+    c.viewData.update(c.link.block().captureList, c.link.extendedMode());
+    paintViewData(p, c.viewData);
+}
+
+QWidget* crcControls(QWidget* client, PageContext& c) {
+    QWidget* page = createCrcPage(client, c.link, c.stores);
+    page->move(dluX(164), dluY(15));
+    return page;
+}
 
 // Pages still to come show an empty area in their place.
 template <TabRow Row>
@@ -26,13 +43,13 @@ const PageEntry kPages[] = {
     {L, page::Sensors, "Sensors", lowerPending, nullptr},
     {L, page::MainOptics, "Main Optics", lowerPending, nullptr},
     {L, page::VideoTest, "Video Test", lowerPending, nullptr},
-    {L, page::ViewData, "View Data", lowerPending, nullptr},
+    {L, page::ViewData, "View Data", viewDataControls, viewDataPaint},
     {L, page::QuickTest, "QUICK TEST", lowerPending, nullptr},
     {U, page::Setup, "Setup", upperPending, nullptr},
     {U, page::RevId, "Rev-Id", upperPending, nullptr},
     {U, page::Escrow, "Escrow", upperPending, nullptr},
     {U, page::Counters, "Counters", upperPending, nullptr},
-    {U, page::Crc, "CRC", upperPending, nullptr},
+    {U, page::Crc, "CRC", crcControls, nullptr},
     {U, page::Factory, "Factory", upperPending, nullptr},
     {U, page::Rtc, "RTC", upperPending, nullptr},
     {U, page::Vla, "VLA", upperPending, nullptr},
