@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "ui/main/text_fit.h"
+
 namespace halvek::ui {
 namespace {
 
@@ -117,6 +119,7 @@ void orderFocusVisually(QWidget* root) {
 }
 
 void prepareWindow(QWidget* window) {
+    fitTexts(window);
     giveMnemonics(window);
     orderFocusVisually(window);
 }

@@ -21,7 +21,7 @@ void giveMnemonics(QWidget* root, const QString& taken = {});
 QList<QWidget*> visualFocusOrder(QWidget* root);
 void orderFocusVisually(QWidget* root);
 
-// Mnemonics and focus order for a window about to be shown.
+// Texts fitted, mnemonics given and the focus ordered, for a window about to be shown.
 void prepareWindow(QWidget* window);
 
 }  // namespace halvek::ui

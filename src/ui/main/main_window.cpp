@@ -35,6 +35,7 @@
 #include "ui/main/port_choice_box.h"
 #include "ui/main/port_combo_box.h"
 #include "ui/main/program_icon.h"
+#include "ui/main/text_fit.h"
 #include "ui/pages/crc/crc_page.h"
 #include "ui/pages/view_data/view_data_strip.h"
 
@@ -111,6 +112,7 @@ MainWindow::MainWindow(const WindowOptions& options, QWidget* parent)
     acceptAllTicker_ = new AcceptAllTicker(this, acceptAll_);
     buildMenu();
     buildControls();
+    fitTexts(centralWidget());
 
     const int index = settings_.loadPortIndex();
     controller().setComPortIndex(index);
@@ -382,7 +384,10 @@ void MainWindow::showPage(TabRow row, int index, bool moveTab) {
     QWidget* client = centralWidget();
     const PageEntry* entry = findPage(row, index);
     current = entry ? entry->makeControls(client, pageContext_) : emptyControls(client, row);
+    // Said outright: a widget styled by a style sheet passes no font down.
+    current->setFont(dialogFont());
     current->show();
+    fitTexts(current);
     giveMnemonics(client, kMenuLetters);
     orderFocus();
 }
