@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QComboBox>
+#include <QPushButton>
 #include <QRegularExpression>
 
 #include "widget_checks.h"
@@ -33,6 +35,30 @@ TEST(TextFits, EveryPageAndEveryWindowTheMenusOpen) {
     });
     EXPECT_TRUE(problems.isEmpty()) << problems.join("\n").toStdString();
     EXPECT_GE(opened.size(), 9) << opened.join(", ").toStdString();
+}
+
+}  // namespace
+}  // namespace halvek::ui::test
+
+namespace halvek::ui::test {
+namespace {
+
+// A page's controls never lie over the connection controls, which must stay
+// clickable whatever page is shown.
+TEST(Layout, NoPageCoversTheConnectionControls) {
+    Rig rig(false);
+    MainWindow& w = *rig.window;
+    QStringList covered;
+    forEveryPage(w, [&](const QString& page) {
+        for (QWidget* c : {static_cast<QWidget*>(w.comPorts()), static_cast<QWidget*>(w.connectButton()),
+                           static_cast<QWidget*>(w.q7eButton()), static_cast<QWidget*>(w.exitButton())}) {
+            for (QPoint at : {c->rect().center(), c->rect().topLeft() + QPoint(2, 2), c->rect().bottomRight() - QPoint(2, 2)}) {
+                QWidget* hit = w.centralWidget()->childAt(c->mapTo(w.centralWidget(), at));
+                if (hit != c && !c->isAncestorOf(hit)) covered << page + ": " + c->metaObject()->className();
+            }
+        }
+    });
+    EXPECT_TRUE(covered.isEmpty()) << covered.join("\n").toStdString();
 }
 
 }  // namespace
