@@ -3,8 +3,8 @@
 // open are walked, so windows added later are covered as they come.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QComboBox>
+#include <QDir>
 #include <QPushButton>
 #include <QRegularExpression>
 
@@ -52,7 +52,8 @@ TEST(Layout, NoPageCoversTheConnectionControls) {
     forEveryPage(w, [&](const QString& page) {
         for (QWidget* c : {static_cast<QWidget*>(w.comPorts()), static_cast<QWidget*>(w.connectButton()),
                            static_cast<QWidget*>(w.q7eButton()), static_cast<QWidget*>(w.exitButton())}) {
-            for (QPoint at : {c->rect().center(), c->rect().topLeft() + QPoint(2, 2), c->rect().bottomRight() - QPoint(2, 2)}) {
+            for (QPoint at :
+                 {c->rect().center(), c->rect().topLeft() + QPoint(2, 2), c->rect().bottomRight() - QPoint(2, 2)}) {
                 QWidget* hit = w.centralWidget()->childAt(c->mapTo(w.centralWidget(), at));
                 if (hit != c && !c->isAncestorOf(hit)) covered << page + ": " + c->metaObject()->className();
             }

@@ -95,11 +95,10 @@ TEST(LinkState, TheStatesFromTheControllersFacts) {
         LinkState state;
     };
     const Case cases[] = {
-        {{false, false, 0, false}, LinkState::Closed},    {{true, true, 0, false}, LinkState::Waiting},
-        {{true, false, 0, false}, LinkState::Waiting},
-        {{true, true, 1, true}, LinkState::Answering},    {{true, true, 2, true}, LinkState::Answering},
-        {{true, true, 3, true}, LinkState::Waiting},      {{true, false, 11, true}, LinkState::NoAnswer},
-        {{true, false, 11, false}, LinkState::NoAnswer},
+        {{false, false, 0, false}, LinkState::Closed},  {{true, true, 0, false}, LinkState::Waiting},
+        {{true, false, 0, false}, LinkState::Waiting},  {{true, true, 1, true}, LinkState::Answering},
+        {{true, true, 2, true}, LinkState::Answering},  {{true, true, 3, true}, LinkState::Waiting},
+        {{true, false, 11, true}, LinkState::NoAnswer}, {{true, false, 11, false}, LinkState::NoAnswer},
     };
     for (const Case& c : cases) EXPECT_EQ(linkStateOf(c.facts), c.state) << c.facts.missedPolls;
 }

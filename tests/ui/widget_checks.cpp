@@ -104,8 +104,10 @@ void forEveryMenuWindow(MainWindow& window, const std::function<void(const QStri
             if (!fresh(modal)) return;
             seen.insert(modal);
             check(plain(a->text()), modal);
-            if (auto* d = qobject_cast<QDialog*>(modal)) d->reject();
-            else modal->close();
+            if (auto* d = qobject_cast<QDialog*>(modal))
+                d->reject();
+            else
+                modal->close();
         });
         watch.start();
         a->trigger();

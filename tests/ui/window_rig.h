@@ -1,6 +1,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -9,7 +10,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 #include "sim/sim_server.h"

@@ -61,7 +61,6 @@ void BillListView::fill(const BillStore& bills, bool extended) {
         if (const auto r = billRow(bills, row, extended)) showRow(topLevelItem(row), *r);
 }
 
-
 void BillListView::showEnabled(int row, bool enabled) {
     if (QTreeWidgetItem* item = topLevelItem(row)) {
         item->setCheckState(0, enabled ? Qt::Checked : Qt::Unchecked);

@@ -19,9 +19,10 @@ const char* const kUsage =
 namespace {
 
 // Qt's own options, left for QApplication: those that take a value, then flags.
-const char* const kQtValueOptions[] = {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
-                                       "qwindowicon", "qwindowtitle", "style", "stylesheet", "session", "display",
-                                       "geometry", "title", "name", "visual", "qmljsdebugger"};
+const char* const kQtValueOptions[] = {
+    "platform", "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry", "qwindowicon", "qwindowtitle",
+    "style",    "stylesheet",         "session",       "display", "geometry",        "title",       "name",
+    "visual",   "qmljsdebugger"};
 const char* const kQtFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
 bool needsDisplay(const std::string& platform) {

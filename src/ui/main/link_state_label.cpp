@@ -22,6 +22,7 @@ const char* lampColour(LinkState s) {
 LinkStateLabel::LinkStateLabel(QWidget* parent) : QLabel(parent) {
     setTextFormat(Qt::RichText);
     setAccessibleName("Link state");
+    setContentsMargins(0, 0, 6, 0);
     showState(LinkState::Closed, false, {});
 }
 

@@ -133,8 +133,8 @@ std::optional<TextNeed> fittable(QWidget* w) {
 }
 
 bool readsFromLeft(QWidget* w) {
-    if (auto* l = qobject_cast<QLabel*>(w)) return (l->alignment() & Qt::AlignHorizontal_Mask & ~Qt::AlignLeading &
-                                                    ~Qt::AlignLeft) == 0;
+    if (auto* l = qobject_cast<QLabel*>(w))
+        return (l->alignment() & Qt::AlignHorizontal_Mask & ~Qt::AlignLeading & ~Qt::AlignLeft) == 0;
     return qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w);
 }
 
