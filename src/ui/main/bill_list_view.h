@@ -15,6 +15,13 @@ class BillListView : public QTreeWidget {
     void fill(const BillStore& bills, bool extended);
     // The check image and "stat" text of one row, after a click.
     void showEnabled(int row, bool enabled);
+
+  Q_SIGNALS:
+    // Space or Return on the current row: toggle it, as a click does.
+    void toggleRequested(int row);
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 }  // namespace halvek::ui

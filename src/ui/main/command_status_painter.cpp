@@ -62,6 +62,21 @@ void listPane(QPainter& p, const Pane& pane, const QString& title, const std::ar
     }
 }
 
+QString statusTitle(const Stores& stores) {
+    const auto& s = stores.status.received;
+    char title[64];
+    std::snprintf(title, sizeof title, "status: %02X:%02X:%02X:%02X:%02X:%02X", s[5], s[4], s[3], s[2], s[1], s[0]);
+    return title;
+}
+
+template <size_t N>
+QString joined(const std::array<std::string, N>& lines) {
+    QStringList out;
+    for (const std::string& l : lines)
+        if (!l.empty()) out.append(QString::fromLatin1(l.c_str()).trimmed());
+    return out.isEmpty() ? QString("none") : out.join("; ");
+}
+
 void statePane(QPainter& p, int state) {
     const Pane& pane = kStatePane;
     text(p, pane.left + 10, pane.top - 18, "state", kTeal);
@@ -91,12 +106,15 @@ void paintCommandStatus(QPainter& p, Stores& stores, int state) {
     p.fillRect(kLeftPart, kBlack);
     p.fillRect(kRightPart, kBlack);
     listPane(p, kCommandPane, "controller command", stores.history.slots(), stores.history.counter(), kCommandText);
-    const auto& s = stores.status.received;
-    char title[64];
-    std::snprintf(title, sizeof title, "status: %02X:%02X:%02X:%02X:%02X:%02X", s[5], s[4], s[3], s[2], s[1], s[0]);
-    listPane(p, kStatusPane, title, stores.events.lines(), stores.events.counter(), kEventText);
+    listPane(p, kStatusPane, statusTitle(stores), stores.events.lines(), stores.events.counter(), kEventText);
     statePane(p, state);
     stores.panes = PaneFlags{false, false, false};
+}
+
+QString commandStatusDescription(const Stores& stores, int state) {
+    return QString("controller command: %1. %2, events: %3. state: %4.")
+        .arg(joined(stores.history.slots()), statusTitle(stores), joined(stores.events.lines()),
+             state >= 1 && state <= 7 ? QString(text::stateName(state)) : QString("none"));
 }
 
 }  // namespace halvek::ui

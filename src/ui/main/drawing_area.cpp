@@ -11,6 +11,11 @@ DrawingArea::DrawingArea(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+void DrawingArea::describe(const QString& name, const QString& description) {
+    if (accessibleName() != name) setAccessibleName(name);
+    if (accessibleDescription() != description) setAccessibleDescription(description);
+}
+
 void DrawingArea::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), Qt::black);

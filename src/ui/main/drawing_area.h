@@ -13,6 +13,8 @@ class DrawingArea : public QWidget {
     using Painter = std::function<void(QPainter&)>;
     explicit DrawingArea(QWidget* parent);
     void setPainter(Painter painter) { painter_ = std::move(painter); }
+    // The page shown and, where it says more than its name, what it shows.
+    void describe(const QString& name, const QString& description);
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,68 +1,44 @@
 // halvek: the window.
 #include <QApplication>
-#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
-#include "serial/port_map.h"
 #include "sim/sim_server.h"
+#include "ui/main/command_line.h"
 #include "ui/main/main_window.h"
 
-namespace {
-
-const char* kHelp =
-    "usage: halvek [--com N=PATH]... [--simulate] [--connect] [Qt options]\n"
-    "  --com N=PATH   COM N opens PATH (e.g. --com 1=/dev/ttyUSB0); also HALVEK_COM<N>=PATH\n"
-    "  --simulate     a simulated validator (demo mode) stands behind the selected COM entry\n"
-    "  --connect      presses CONNECT once the window is shown\n"
-    "  --version      prints the version\n";
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    // Answered before Qt wants a display.
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--help" || a == "-h") {
-            std::cout << kHelp;
+    using halvek::ui::CommandLine;
+    // Answered before Qt starts: Qt would abort without a display.
+    const CommandLine line = halvek::ui::parseCommandLine(argc, argv);
+    switch (line.action) {
+        case CommandLine::Action::Help:
+            std::cout << halvek::ui::kUsage;
             return 0;
-        }
-        if (a == "--version") {
+        case CommandLine::Action::Version:
             std::cout << "Halvek Version 1.2\n";
             return 0;
-        }
+        case CommandLine::Action::Error:
+            std::cerr << "halvek: " << line.error << "\n" << halvek::ui::kUsage;
+            return 2;
+        case CommandLine::Action::Run:
+            break;
     }
-    QApplication app(argc, argv);  // takes the Qt options out of argv
+    if (!halvek::ui::displayAvailable(line, std::getenv("QT_QPA_PLATFORM"), std::getenv("DISPLAY"),
+                                      std::getenv("WAYLAND_DISPLAY"))) {
+        std::cerr << "halvek: no display; use halvek-cli for the console tool\n";
+        return 1;
+    }
+    QApplication app(argc, argv);
     QApplication::setApplicationName("Halvek");
     halvek::ui::WindowOptions options;
-    bool simulate = false;
-    const QStringList args = QApplication::arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        const std::string a = args[i].toStdString();
-        if (a == "--simulate") {
-            simulate = true;
-        } else if (a == "--connect") {
-            options.connect = true;
-        } else if (a == "--com" && i + 1 < args.size()) {
-            const std::string v = args[++i].toStdString();
-            halvek::PortMap check;
-            const auto eq = v.find('=');
-            if (!check.parseOverride(v)) {
-                std::cerr << "halvek: --com takes N=PATH, not '" << v << "'\n";
-                return 2;
-            }
-            options.comPaths.emplace_back(std::stoi(v.substr(0, eq)), v.substr(eq + 1));
-        } else {
-            std::cerr << "halvek: unknown option " << a << "\n" << kHelp;
-            return 2;
-        }
-    }
+    options.comPaths = line.comPaths;
+    options.connect = line.connect;
     // The demo: a simulated validator that inserts bills now and then, behind the selected COM entry.
     halvek::sim::SimServer simulator;
-    if (simulate) {
-        if (simulator.start(&options.simulatorError)) {
-            simulator.setAuto(true);
-            options.simulatorPath = simulator.devicePath();
-        }
+    if (line.simulate && simulator.start(&options.simulatorError)) {
+        simulator.setAuto(true);
+        options.simulatorPath = simulator.devicePath();
     }
     halvek::ui::MainWindow window(options);
     window.show();

@@ -3,24 +3,49 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabBar>
+#include <filesystem>
 
+#include "capture/capture_texts.h"
 #include "link/texts.h"
+#include "serial/port_choices.h"
+#include "serial/port_discovery.h"
+#include "ui/accessories/accept_all_window.h"
+#include "ui/accessories/cassette_controls_window.h"
+#include "ui/accessories/cassette_data_window.h"
+#include "ui/accessories/ticket_printer_window.h"
+#include "ui/capture/capture_option_window.h"
 #include "ui/main/about_box.h"
 #include "ui/main/bill_list_view.h"
+#include "ui/main/command_status_painter.h"
+#include "ui/main/dialog_font.h"
+#include "ui/main/doctor_dialog.h"
 #include "ui/main/drawing_area.h"
 #include "ui/main/geometry.h"
+#include "ui/main/keyboard_order.h"
+#include "ui/main/link_state_label.h"
+#include "ui/main/message_box.h"
 #include "ui/main/poll_interval_window.h"
+#include "ui/main/port_choice_box.h"
+#include "ui/main/port_combo_box.h"
 #include "ui/main/program_icon.h"
+#include "ui/main/text_fit.h"
+#include "ui/pages/crc/crc_page.h"
+#include "ui/pages/view_data/view_data_strip.h"
 
 namespace halvek::ui {
 namespace {
 
 QString q(const std::string& s) { return QString::fromLatin1(s.c_str()); }
+
+// The menu bar's own letters: the window's buttons take others.
+constexpr const char* kMenuLetters = "LODUH";
 
 QTabBar* makeTabs(QWidget* parent, const QRect& at, TabRow row) {
     auto* tabs = new QTabBar(parent);
@@ -28,16 +53,28 @@ QTabBar* makeTabs(QWidget* parent, const QRect& at, TabRow row) {
     tabs->setExpanding(false);
     tabs->setDrawBase(false);
     tabs->setUsesScrollButtons(true);
-    QFont f = tabs->font();
-    f.setPixelSize(11);
-    tabs->setFont(f);
     // Eight tabs share 376 pixels in the upper row, as in the classic dialog.
+    // The colours come from the palette, so a dark theme keeps them readable.
     tabs->setStyleSheet(
-        "QTabBar::tab { padding: 2px 5px; min-width: 0px; margin-right: 1px; border: 1px solid #9a9a9a;"
-        " border-bottom: none; border-top-left-radius: 3px; border-top-right-radius: 3px; background: #e4e4e4; }"
-        "QTabBar::tab:selected { background: #ffffff; }");
+        "QTabBar::tab { padding: 2px 4px; min-width: 0px; margin-right: 1px; border: 1px solid palette(mid);"
+        " border-bottom: none; border-top-left-radius: 3px; border-top-right-radius: 3px;"
+        " background: palette(button); color: palette(button-text); }"
+        "QTabBar::tab:selected { background: palette(base); color: palette(text); }"
+        "QTabBar::tab:focus { text-decoration: underline; }");
     for (int i = 0; const PageEntry* e = findPage(row, i); ++i) tabs->addTab(e->caption);
+    tabs->setAccessibleName(row == TabRow::Upper ? "Upper pages" : "Lower pages");
     return tabs;
+}
+
+template <class W, class... Args>
+void openOnce(QPointer<W>& window, QWidget* parent, Args&&... args) {
+    if (!window) {
+        window = new W(parent, std::forward<Args>(args)...);
+        prepareWindow(window);
+        window->show();
+    }
+    window->raise();
+    window->activateWindow();
 }
 
 }  // namespace
@@ -49,79 +86,105 @@ MainWindow::MainWindow(const WindowOptions& options, QWidget* parent)
       host_(*this,
             [this] {
                 QMetaObject::invokeMethod(
-                    this, [this] { host_.mailbox.serveOne(); }, Qt::QueuedConnection);
+                    this,
+                    [this] {
+                        host_.mailbox.serveOne();
+                        if (controller().missedPollCount() == 0) heardSinceConnect_ = true;
+                        updateLinkState();
+                    },
+                    Qt::QueuedConnection);
             }),
-      settings_(options.settingsPath),
-      pageContext_{host_.controller, host_.stores, *this} {
+      // The warning about the file names it whole, wherever the program was started.
+      settings_(std::filesystem::absolute(options.settingsPath).string()),
+      pageContext_{host_.controller, host_.stores, *this, capture_, viewData_, [this] { drawingArea_->update(); }},
+      simulatorPath_(options.simulatorPath),
+      acceptAll_(host_.controller, *this),
+      printer_(host_.ports, *this, host_.stores.events),
+      cassetteData_(host_.controller, *this),
+      cassetteControls_(host_.controller, *this) {
+    useDialogFont(this);
     setWindowIcon(programIcon());
     QMainWindow::setWindowTitle(q(controller().titleText()));
-    for (const auto& [n, path] : options.comPaths) host_.ports.set(n, path);
+    host_.block.frameTap = &capture_;
+    capture_.setListener(this);
+    printer_.setValidatorPath([this] { return controller().portPath(); });
+    controller().addStatusListener(&printer_);
+    acceptAllTicker_ = new AcceptAllTicker(this, acceptAll_);
     buildMenu();
     buildControls();
+    fitTexts(centralWidget());
 
     const int index = settings_.loadPortIndex();
-    comPorts_->setCurrentIndex(index);
     controller().setComPortIndex(index);
-    if (!settings_.lastError().empty()) {
-        settingsComplained_ = true;
-        const std::string why = settings_.lastError();
-        QTimer::singleShot(0, this, [this, why] {
-            showMessage(
-                {text::kWarning, "The COM port choice is not kept between runs.", Buttons::Ok, Icon::Warning, why});
-        });
-    }
+    if (!settings_.lastError().empty()) warnSettings();
+    // The device kept for a COM entry, then the command line's, which wins.
+    if (auto d = settings_.loadPortDevice()) host_.ports.set(d->comNumber, d->path);
+    for (const auto& [n, path] : options.comPaths) host_.ports.set(n, path);
     if (!options.simulatorPath.empty()) host_.ports.set(index + 1, options.simulatorPath);
+    fillComPorts();
     if (!options.simulatorError.empty()) {
         const std::string error = options.simulatorError;
         QTimer::singleShot(0, this, [this, error] {
             showMessage({text::kInfo, "No simulated validator", Buttons::Ok, Icon::None, error});
         });
     }
-    // Each COM entry tells the device it stands for.
-    for (int n = 1; n <= SettingsFile::kPorts; ++n)
-        comPorts_->setItemData(n - 1, q(host_.ports.pathFor(n)), Qt::ToolTipRole);
-    comPorts_->setToolTip(q(controller().portPath()));
-    connect(&pollTimer_, &QTimer::timeout, this, [this] { controller().onTick(); });
+    connect(&pollTimer_, &QTimer::timeout, this, [this] {
+        controller().onTick();
+        capture_.onTick();
+        updateLinkState();
+    });
     controller().selectPage(TabRow::Upper, page::Setup, true);
     controller().selectPage(TabRow::Lower, page::CommandStatus, true);
+    updateLinkState();
     if (options.connect) QTimer::singleShot(0, this, &MainWindow::pressConnect);
 }
 
 MainWindow::~MainWindow() {
     pollTimer_.stop();
     host_.close();
+    capture_.close();
+    printer_.closePort();
+    controller().removeStatusListener(&printer_);
+    host_.block.frameTap = nullptr;
 }
+
+QComboBox* MainWindow::comPorts() const { return comPorts_; }
+QWidget* MainWindow::drawingArea() const { return drawingArea_; }
+QLabel* MainWindow::linkStateLabel() const { return linkState_; }
+QWidget* MainWindow::printerWindow() const { return printerWindow_; }
+QWidget* MainWindow::cassetteDataWindow() const { return cassetteDataWindow_; }
+QWidget* MainWindow::cassetteControlsWindow() const { return cassetteControlsWindow_; }
+QWidget* MainWindow::acceptAllWindow() const { return acceptAllWindow_; }
 
 void MainWindow::buildMenu() {
     QMenuBar* bar = menuBar();
-    QMenu* log = bar->addMenu("LogFile");
-    log->addAction("Create Log File", this, [this] {
-        if (requireConnection()) notImplemented();
-    });
-    QMenu* options = bar->addMenu("Options");
-    options->addAction("BarCode Printer", this, &MainWindow::notImplemented);
-    options->addAction("Kestrel_Cassette_Data", this, &MainWindow::notImplemented);
-    options->addAction("Kestrel Cassette Cmd", this, &MainWindow::notImplemented);
-    options->addAction("Poll Timer Interval", this, &MainWindow::openPollInterval);
-    options->addAction("Save Protocol Data Option", this, &MainWindow::notImplemented);
-    options->addAction("Varnik Optonal Cmd", this, &MainWindow::notImplemented);
-    QMenu* download = bar->addMenu("Download");
-    download->addAction("Upgrade Firmware", this, [this] {
+    QMenu* log = bar->addMenu("&LogFile");
+    log->addAction("&Create Log File", this, &MainWindow::openReport);
+    QMenu* options = bar->addMenu("&Options");
+    options->addAction("&BarCode Printer", this, &MainWindow::openPrinter);
+    options->addAction("Kestrel_Cassette_&Data", this, &MainWindow::openCassetteData);
+    options->addAction("&Kestrel Cassette Cmd", this, &MainWindow::openCassetteControls);
+    options->addAction("&Poll Timer Interval", this, &MainWindow::openPollInterval);
+    options->addAction("&Save Protocol Data Option", this, &MainWindow::openCaptureOptions);
+    options->addAction("&Varnik Optonal Cmd", this, &MainWindow::openAcceptAll);
+    QMenu* download = bar->addMenu("&Download");
+    download->addAction("Upgrade &Firmware", this, [this] {
         if (!controller().linkConnected() &&
             showMessage({text::kInfo, "Power up validator with switches set for download mode", Buttons::OkCancel}) ==
                 Answer::Cancel)
             return;
         notImplemented();
     });
-    QMenu* upload = bar->addMenu("Upload");
-    upload->addAction("Upload Firmware", this, [this] {
+    QMenu* upload = bar->addMenu("&Upload");
+    upload->addAction("Upload &Firmware", this, [this] {
         if (!controller().linkConnected()) {
             showMessage({text::kInfo, text::kNoConnectionLower});
             return;
         }
         notImplemented();
     });
-    QMenu* help = bar->addMenu("Help");
+    QMenu* help = bar->addMenu("&Help");
+    help->addAction("&Serial Port Check...", this, &MainWindow::openPortCheck);
     help->addAction("&About Halvek...", this, &MainWindow::openAbout);
 }
 
@@ -133,6 +196,7 @@ void MainWindow::buildControls() {
     billList_ = new BillListView(client);
     connect(billList_, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { onBillClicked(billList_->indexOfTopLevelItem(item)); });
+    connect(billList_, &BillListView::toggleRequested, this, &MainWindow::onBillClicked);
 
     upperTabs_ = makeTabs(client, dluRect(165, 2, 251, 13), TabRow::Upper);
     lowerTabs_ = makeTabs(client, dluRect(4, 96, 412, 13), TabRow::Lower);
@@ -147,44 +211,87 @@ void MainWindow::buildControls() {
     drawingArea_->setPainter([this](QPainter& p) { paintDrawingArea(p); });
     drawingArea_->raise();
 
-    comPorts_ = new QComboBox(client);
+    comPorts_ = new PortComboBox(client);
     comPorts_->setGeometry(dluRect(234, 237, 42, 14));
-    QFont small = comPorts_->font();
-    small.setPixelSize(11);
-    comPorts_->setFont(small);
-    for (int n = 1; n <= SettingsFile::kPorts; ++n) comPorts_->addItem(QString("COM %1").arg(n));
-    connect(comPorts_, &QComboBox::currentIndexChanged, this, [this](int i) {
-        if (i < 0 || !controller().setComPortIndex(i)) return;
-        comPorts_->setToolTip(q(controller().portPath()));
-        if (!settings_.savePortIndex(i) && !settingsComplained_) {
-            settingsComplained_ = true;
-            showMessage({text::kWarning, "The COM port choice is not kept between runs.", Buttons::Ok, Icon::Warning,
-                         settings_.lastError()});
-        }
-    });
+    comPorts_->setAccessibleName("COM port");
+    comPorts_->setBeforePopup([this] { fillComPorts(); });
+    connect(comPorts_, &QComboBox::currentIndexChanged, this, &MainWindow::onComPicked);
 
-    connectButton_ = new QPushButton("CONNECT", client);
+    connectButton_ = new QPushButton("&CONNECT", client);
     connectButton_->setGeometry(dluRect(280, 236, 44, 14));
     connect(connectButton_, &QPushButton::clicked, this, &MainWindow::pressConnect);
 
-    q7eButton_ = new QPushButton("Q7E", client);
+    q7eButton_ = new QPushButton("Q7&E", client);
     q7eButton_->setGeometry(dluRect(327, 236, 30, 14));
     q7eButton_->setCheckable(true);
     q7eButton_->setChecked(true);
     connect(q7eButton_, &QPushButton::toggled, this, [this](bool on) {
         if (!controller().setExtendedMode(on)) return;
-        q7eButton_->setText(on ? "Q7E" : "Q7");
+        q7eButton_->setText(on ? "Q7&E" : "Q&7");
     });
 
-    exitButton_ = new QPushButton("EXIT", client);
+    exitButton_ = new QPushButton("E&XIT", client);
     exitButton_->setGeometry(dluRect(368, 236, 42, 14));
     connect(exitButton_, &QPushButton::clicked, this, &QWidget::close);
+
+    // The link state and the device sit below the connection controls.
+    QStatusBar* status = statusBar();
+    status->setSizeGripEnabled(false);
+    linkState_ = new LinkStateLabel(status);
+    status->addPermanentWidget(linkState_);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void MainWindow::fillComPorts() {
+    fillPortChoices(comPorts_, portChoices(host_.ports, discoverSerialPorts(), SettingsFile::kPorts),
+                    controller().comPortIndex() + 1);
+    comPorts_->setToolTip(q(controller().portPath()));
+}
+
+void MainWindow::onComPicked(int i) {
+    const ChosenPort chosen = chosenPort(comPorts_, i);
+    if (chosen.path.empty() && chosen.comNumber == 0) return;
+    if (chosen.comNumber == 0) {
+        // A detected device goes behind the COM entry in use, and is kept there.
+        const int index = controller().comPortIndex();
+        if (controller().linkOpen()) return fillComPorts();
+        host_.ports.set(index + 1, chosen.path);
+        if (!settings_.savePortChoice(index, chosen.path)) warnSettings();
+        fillComPorts();
+        updateLinkState();
+        return;
+    }
+    const int index = chosen.comNumber - 1;
+    if (!controller().setComPortIndex(index)) return fillComPorts();
+    comPorts_->setToolTip(q(controller().portPath()));
+    if (!settings_.savePortIndex(index)) warnSettings();
+    updateLinkState();
+}
+
+void MainWindow::warnSettings() {
+    if (settingsComplained_) return;
+    settingsComplained_ = true;
+    const std::string why = settings_.lastError();
+    QTimer::singleShot(0, this, [this, why] {
+        showMessage({text::kWarning, "The COM port choice is not kept between runs.", Buttons::Ok, Icon::Warning, why});
+    });
 }
 
 void MainWindow::pressConnect() {
     comPorts_->setToolTip(q(controller().portPath()));
+    if (!controller().linkOpen()) heardSinceConnect_ = false;
     controller().connect();
+    updateLinkState();
+}
+
+void MainWindow::updateLinkState() {
+    if (!linkState_) return;
+    const LinkFacts facts{controller().linkOpen(), controller().linkConnected(), controller().missedPollCount(),
+                          heardSinceConnect_};
+    const std::string path = controller().portPath();
+    const bool simulated = !simulatorPath_.empty() && path == simulatorPath_;
+    linkState_->showState(linkStateOf(facts), simulated, q(path));
+    statusBar()->showMessage(QString("COM %1: %2").arg(controller().comPortIndex() + 1).arg(q(path)));
 }
 
 bool MainWindow::requireConnection() {
@@ -197,12 +304,41 @@ void MainWindow::notImplemented() { showMessage({text::kInfo, "Not implemented"}
 
 void MainWindow::openPollInterval() {
     PollIntervalWindow window(this, [this](const Message& m) { showMessage(m); });
+    prepareWindow(&window);
     if (window.exec() == QDialog::Accepted) controller().setPollInterval(window.value());
 }
 
 void MainWindow::openAbout() {
     AboutBox about(this);
+    prepareWindow(&about);
     about.exec();
+}
+
+void MainWindow::openReport() {
+    if (ReportWindow* w = ReportWindow::open(this, controller(), *this, reportMemory_)) prepareWindow(w);
+}
+
+void MainWindow::openPrinter() { openOnce(printerWindow_, this, printer_); }
+void MainWindow::openCassetteData() { openOnce(cassetteDataWindow_, this, cassetteData_); }
+void MainWindow::openCassetteControls() { openOnce(cassetteControlsWindow_, this, cassetteControls_); }
+void MainWindow::openAcceptAll() { openOnce(acceptAllWindow_, this, acceptAll_); }
+
+void MainWindow::openCaptureOptions() {
+    CaptureOptionWindow window(this, capture_, captureDialogs_);
+    prepareWindow(&window);
+    window.exec();
+    if (auto* strip = qobject_cast<ViewDataStrip*>(lowerPage_)) strip->captureChanged();
+}
+
+void MainWindow::openPortCheck() {
+    DoctorDialog doctor(this, {controller().portPath()});
+    prepareWindow(&doctor);
+    doctor.exec();
+}
+
+void MainWindow::captureEnded(CaptureEnd end, const std::string& path, const std::string& reason) {
+    if (auto* strip = qobject_cast<ViewDataStrip*>(lowerPage_)) strip->captureChanged();
+    if (end == CaptureEnd::WriteFailed) showMessage(capture::writeFailedMessage(path, reason));
 }
 
 void MainWindow::onBillClicked(int row) {
@@ -215,40 +351,23 @@ void MainWindow::paintDrawingArea(QPainter& p) {
     if (modeGroup_->title() != q(caption)) modeGroup_->setTitle(q(caption));
     const PageEntry* shown = findPage(TabRow::Lower, controller().lowerPage());
     if (shown && shown->paint) shown->paint(p, pageContext_);
+    // What the panes show, for screen readers.
+    const bool commandStatus = controller().lowerPage() == page::CommandStatus;
+    drawingArea_->describe(shown ? shown->caption : "",
+                           commandStatus ? commandStatusDescription(host_.stores, controller().currentState()) : "");
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     pollTimer_.stop();
     host_.close();
+    capture_.close();
+    printer_.closePort();
     event->accept();
 }
 
 Answer MainWindow::showMessage(const Message& m) {
     if (messageHook_) return messageHook_(m);
-    QMessageBox box(m.icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon, q(m.title), q(m.text),
-                    QMessageBox::NoButton, this);
-    switch (m.buttons) {
-        case Buttons::Ok:
-            box.setStandardButtons(QMessageBox::Ok);
-            break;
-        case Buttons::OkCancel:
-            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-            break;
-        case Buttons::YesNo:
-            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-            break;
-    }
-    if (!m.detail.empty()) box.setInformativeText(q(m.detail));
-    switch (box.exec()) {
-        case QMessageBox::Cancel:
-            return Answer::Cancel;
-        case QMessageBox::Yes:
-            return Answer::Yes;
-        case QMessageBox::No:
-            return Answer::No;
-        default:
-            return Answer::Ok;
-    }
+    return runMessageBox(this, m);
 }
 
 void MainWindow::showPage(TabRow row, int index, bool moveTab) {
@@ -258,32 +377,64 @@ void MainWindow::showPage(TabRow row, int index, bool moveTab) {
         tabs->setCurrentIndex(index);
     }
     QWidget*& current = row == TabRow::Lower ? lowerPage_ : upperPage_;
-    if (current) current->deleteLater();
+    if (current) {
+        current->hide();
+        current->deleteLater();
+    }
     QWidget* client = centralWidget();
     const PageEntry* entry = findPage(row, index);
     current = entry ? entry->makeControls(client, pageContext_) : emptyControls(client, row);
+    // Said outright: a widget styled by a style sheet passes no font down.
+    current->setFont(dialogFont());
     current->show();
+    fitTexts(current);
+    giveMnemonics(client, kMenuLetters);
+    orderFocus();
 }
+
+void MainWindow::orderFocus() { orderFocusVisually(centralWidget()); }
 
 void MainWindow::repaintDrawingArea(bool) { drawingArea_->update(); }
 
-void MainWindow::setWindowTitle(const std::string& title) { QMainWindow::setWindowTitle(q(title)); }
+void MainWindow::setWindowTitle(const std::string& title) {
+    QMainWindow::setWindowTitle(q(title));
+    updateLinkState();
+}
 
 void MainWindow::setModeCaption(const std::string& caption) { modeGroup_->setTitle(q(caption)); }
 
 void MainWindow::setConnectionControlsEnabled(bool enabled) {
     q7eButton_->setEnabled(enabled);
     comPorts_->setEnabled(enabled);
+    updateLinkState();
 }
 
 void MainWindow::refreshView(View view) {
-    if (view == View::BillList) billList_->fill(host_.stores.bills, controller().extendedMode());
+    switch (view) {
+        case View::BillList:
+            billList_->fill(host_.stores.bills, controller().extendedMode());
+            break;
+        case View::CassetteData:
+            cassetteData_.onCassetteDataRefreshed();
+            break;
+        case View::CassetteControls:
+            cassetteControls_.onSensorReply(host_.stores.cassette.stackerSensor);
+            break;
+        case View::Crc:
+            if (auto* crc = qobject_cast<CrcPage*>(upperPage_)) crc->onProgramResult();
+            break;
+        default:
+            break;
+    }
     if (upperPageOf(view) >= 0 && upperPageOf(view) == controller().upperPage())
         if (auto* shown = dynamic_cast<PageView*>(upperPage_)) shown->refresh();
 }
 
 void MainWindow::startPollTimer(int intervalMs) { pollTimer_.start(intervalMs); }
 
-void MainWindow::stopPollTimer() { pollTimer_.stop(); }
+void MainWindow::stopPollTimer() {
+    pollTimer_.stop();
+    updateLinkState();
+}
 
 }  // namespace halvek::ui

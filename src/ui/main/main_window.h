@@ -1,24 +1,41 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <functional>
 #include <memory>
 
+#include "accessories/accept_all_session.h"
+#include "accessories/cassette_controls_session.h"
+#include "accessories/cassette_data_session.h"
+#include "accessories/ticket_printer_session.h"
+#include "capture/protocol_capture.h"
+#include "capture/view_data_view.h"
 #include "link/controller_host.h"
 #include "link/settings_file.h"
 #include "link/user_interface.h"
+#include "ui/capture/capture_dialogs.h"
 #include "ui/main/page_registry.h"
+#include "ui/report/report_window.h"
 
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QPushButton;
 class QTabBar;
 
 namespace halvek::ui {
 
+class AcceptAllTicker;
+class AcceptAllWindow;
 class BillListView;
+class CassetteControlsWindow;
+class CassetteDataWindow;
 class DrawingArea;
+class LinkStateLabel;
+class PortComboBox;
+class TicketPrinterWindow;
 
 struct WindowOptions {
     std::vector<std::pair<int, std::string>> comPaths;  // --com N=PATH
@@ -33,7 +50,7 @@ struct WindowOptions {
 // The one top-level window: bill list, two tab rows, the drawing area, the
 // connection controls and the menu. It is the user interface of the core's
 // controller and owns the poll timer.
-class MainWindow : public QMainWindow, public UserInterface {
+class MainWindow : public QMainWindow, public UserInterface, public CaptureListener {
     Q_OBJECT
   public:
     explicit MainWindow(const WindowOptions& options, QWidget* parent = nullptr);
@@ -50,8 +67,13 @@ class MainWindow : public QMainWindow, public UserInterface {
     void startPollTimer(int intervalMs) override;
     void stopPollTimer() override;
 
+    // CaptureListener.
+    void captureEnded(CaptureEnd end, const std::string& path, const std::string& reason) override;
+
     // Tests answer message boxes here instead of a modal box.
     void setMessageHook(std::function<Answer(const Message&)> hook) { messageHook_ = std::move(hook); }
+    // Tests choose the capture file here instead of a file dialog.
+    void setCaptureDialogs(CaptureDialogs dialogs) { captureDialogs_ = std::move(dialogs); }
 
     LinkController& controller() { return host_.controller; }
     ControllerHost& host() { return host_; }
@@ -59,16 +81,35 @@ class MainWindow : public QMainWindow, public UserInterface {
     QPushButton* connectButton() const { return connectButton_; }
     QPushButton* exitButton() const { return exitButton_; }
     QPushButton* q7eButton() const { return q7eButton_; }
-    QComboBox* comPorts() const { return comPorts_; }
+    QComboBox* comPorts() const;
     QGroupBox* modeGroup() const { return modeGroup_; }
     QTabBar* lowerTabs() const { return lowerTabs_; }
     QTabBar* upperTabs() const { return upperTabs_; }
     QWidget* lowerPageWidget() const { return lowerPage_; }
+    QWidget* upperPageWidget() const { return upperPage_; }
+    QWidget* drawingArea() const;
+    QLabel* linkStateLabel() const;
+    ProtocolCapture& capture() { return capture_; }
+    ViewDataView& viewData() { return viewData_; }
+    // The tool windows while they are open.
+    QWidget* printerWindow() const;
+    QWidget* cassetteDataWindow() const;
+    QWidget* cassetteControlsWindow() const;
+    QWidget* acceptAllWindow() const;
 
   public Q_SLOTS:
     void pressConnect();
     void openPollInterval();
     void openAbout();
+    void openReport();
+    void openPrinter();
+    void openCassetteData();
+    void openCassetteControls();
+    void openAcceptAll();
+    void openCaptureOptions();
+    void openPortCheck();
+    // Shows the link state from the controller's flags and poll count.
+    void updateLinkState();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -80,20 +121,44 @@ class MainWindow : public QMainWindow, public UserInterface {
     void onBillClicked(int row);
     void notImplemented();
     bool requireConnection();
+    void fillComPorts();
+    void onComPicked(int index);
+    void warnSettings();
+    // The focus goes through the controls in the order they are seen.
+    void orderFocus();
 
     std::function<Answer(const Message&)> messageHook_;
+    // The capture outlives the reader thread that writes into it.
+    ProtocolCapture capture_;
+    ViewDataView viewData_;
     ControllerHost host_;
     SettingsFile settings_;
     PageContext pageContext_;
     QTimer pollTimer_;
     bool settingsComplained_ = false;
+    std::string simulatorPath_;
+    bool heardSinceConnect_ = false;
+    CaptureDialogs captureDialogs_ = CaptureDialogs::standard();
+
+    // The accessory sessions live as long as the window; their windows come and go.
+    ReportMemory reportMemory_;
+    AcceptAllSession acceptAll_;
+    TicketPrinterSession printer_;
+    CassetteDataSession cassetteData_;
+    CassetteControlsSession cassetteControls_;
+    AcceptAllTicker* acceptAllTicker_ = nullptr;
+    QPointer<TicketPrinterWindow> printerWindow_;
+    QPointer<CassetteDataWindow> cassetteDataWindow_;
+    QPointer<CassetteControlsWindow> cassetteControlsWindow_;
+    QPointer<AcceptAllWindow> acceptAllWindow_;
 
     BillListView* billList_ = nullptr;
     QTabBar* upperTabs_ = nullptr;
     QTabBar* lowerTabs_ = nullptr;
     QGroupBox* modeGroup_ = nullptr;
     DrawingArea* drawingArea_ = nullptr;
-    QComboBox* comPorts_ = nullptr;
+    PortComboBox* comPorts_ = nullptr;
+    LinkStateLabel* linkState_ = nullptr;
     QPushButton* connectButton_ = nullptr;
     QPushButton* q7eButton_ = nullptr;
     QPushButton* exitButton_ = nullptr;

@@ -15,12 +15,29 @@
 #include "ui/pages/identity/rev_id_page.h"
 #include "ui/pages/rtc/rtc_page.h"
 #include "ui/pages/setup/setup_page.h"
+#include "ui/pages/crc/crc_page.h"
+#include "ui/pages/view_data/view_data_painter.h"
+#include "ui/pages/view_data/view_data_strip.h"
 
 namespace halvek::ui {
 namespace {
 
 QWidget* commandStatusControls(QWidget* client, PageContext& c) { return new CommandStatusStrip(client, c.link); }
 void commandStatusPaint(QPainter& p, PageContext& c) { paintCommandStatus(p, c.stores, c.link.currentState()); }
+
+QWidget* viewDataControls(QWidget* client, PageContext& c) {
+    return new ViewDataStrip(client, c.viewData, c.capture, c.repaint);
+}
+void viewDataPaint(QPainter& p, PageContext& c) {
+    c.viewData.update(c.link.block().captureList, c.link.extendedMode());
+    paintViewData(p, c.viewData);
+}
+
+QWidget* crcControls(QWidget* client, PageContext& c) {
+    QWidget* page = createCrcPage(client, c.link, c.stores);
+    page->move(dluX(164), dluY(15));
+    return page;
+}
 
 // Pages still to come show an empty area in their place.
 template <TabRow Row>
@@ -38,13 +55,13 @@ const PageEntry kPages[] = {
     {L, page::Sensors, "Sensors", makeSensorsControls, paintSensors},
     {L, page::MainOptics, "Main Optics", makeOpticsControls, paintOptics},
     {L, page::VideoTest, "Video Test", makeVideoTestStrip, paintVideoTest},
-    {L, page::ViewData, "View Data", lowerPending, nullptr},
+    {L, page::ViewData, "View Data", viewDataControls, viewDataPaint},
     {L, page::QuickTest, "QUICK TEST", makeQuickTestPanel, paintQuickTest},
     {U, page::Setup, "Setup", createSetupPage, nullptr},
     {U, page::RevId, "Rev-Id", createRevIdPage, nullptr},
     {U, page::Escrow, "Escrow", createEscrowPage, nullptr},
     {U, page::Counters, "Counters", createCountersPage, nullptr},
-    {U, page::Crc, "CRC", upperPending, nullptr},
+    {U, page::Crc, "CRC", crcControls, nullptr},
     {U, page::Factory, "Factory", createFactoryPage, nullptr},
     {U, page::Rtc, "RTC", createRtcPage, nullptr},
     {U, page::Vla, "VLA", makeVlaPage, nullptr},

@@ -2,19 +2,26 @@
 
 #include <QPainter>
 #include <QWidget>
+#include <functional>
 #include <span>
 
+#include "capture/protocol_capture.h"
+#include "capture/view_data_view.h"
 #include "link/link_controller.h"
 #include "link/user_interface.h"
 
 namespace halvek::ui {
 
 // What a page is given: the controller it asks through, the stores it shows,
-// and the user interface for its messages.
+// the user interface for its messages, the protocol capture and the View Data
+// panel (both outlive the pages), and a way to have the drawing area painted again.
 struct PageContext {
     LinkController& link;
     Stores& stores;
     UserInterface& ui;
+    ProtocolCapture& capture;
+    ViewDataView& viewData;
+    std::function<void()> repaint;
 };
 
 // One page of the two tab rows. Adding a page is one folder under ui/pages and

@@ -167,7 +167,10 @@ TEST(UpperPagesWindow, EachPageSitsBesideTheBillListWithItsCaptions) {
         ASSERT_NE(page, nullptr);
         EXPECT_EQ(page->geometry(), dluRect(164, 15, 248, 70));
         const QStringList shown = captions(page);
-        for (const char* t : c.texts) EXPECT_TRUE(shown.contains(QString::fromLatin1(t))) << t;
+        // The window gives buttons Alt letters ('&'); the captions are compared without them.
+        QStringList plain;
+        for (const QString& s : shown) plain.append(QString(s).remove('&'));
+        for (const char* t : c.texts) EXPECT_TRUE(plain.contains(QString::fromLatin1(t))) << t;
         expectCaptionsFit(page);
         const QImage whole = rig.window->grab().toImage();
         EXPECT_TRUE(whole.save(QString("/tmp/halvek-upper-%1.png").arg(c.name)));

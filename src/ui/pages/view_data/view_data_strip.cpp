@@ -31,34 +31,34 @@ ViewDataStrip::ViewDataStrip(QWidget* parent, ViewDataView& view, ProtocolCaptur
         // Qt's colour dialog keeps its custom colours between calls by itself.
         chooser_ = [](QWidget* p, const QColor& initial) { return QColorDialog::getColor(initial, p); };
     }
-    setGeometry(dluRect(10, 234, 400, 17));
+    setGeometry(dluRect(10, 234, 220, 17));  // clear of the COM choice and CONNECT
     // A new visit starts with the display running.
     view_.setPaused(false);
     view_.restart();
 
     stop_ = new QPushButton(kStop, this);
     stop_->setCheckable(true);
-    stop_->setGeometry(dluRect(0, 1, 60, 14));
+    stop_->setGeometry(dluRect(0, 1, 50, 14));
     connect(stop_, &QPushButton::toggled, this, [this](bool stopped) {
         view_.setPaused(stopped);
         stop_->setText(stopped ? kResume : kStopAfter);
     });
     auto* clear = new QPushButton(kClear, this);
-    clear->setGeometry(dluRect(66, 1, 40, 14));
+    clear->setGeometry(dluRect(52, 1, 30, 14));
     connect(clear, &QPushButton::clicked, this, [this] {
         view_.clear();
         repaint_();
     });
     auto* controller = new QPushButton(kControllerColour, this);
-    controller->setGeometry(dluRect(112, 1, 50, 14));
+    controller->setGeometry(dluRect(84, 1, 42, 14));
     connect(controller, &QPushButton::clicked, this, [this] { chooseColour(true); });
     auto* validator = new QPushButton(kValidatorColour, this);
-    validator->setGeometry(dluRect(168, 1, 50, 14));
+    validator->setGeometry(dluRect(128, 1, 36, 14));
     connect(validator, &QPushButton::clicked, this, [this] { chooseColour(false); });
 
     save_ = new QPushButton(this);
     save_->setCheckable(true);
-    save_->setGeometry(dluRect(224, 1, 60, 14));
+    save_->setGeometry(dluRect(166, 1, 54, 14));
     captureChanged();
     connect(save_, &QPushButton::clicked, this, [this] {
         if (capture_.active())

@@ -1,0 +1,134 @@
+#include "ui/main/keyboard_order.h"
+
+#include <QAbstractButton>
+#include <QRect>
+#include <QWidget>
+#include <algorithm>
+
+#include "ui/main/text_fit.h"
+
+namespace halvek::ui {
+namespace {
+
+// Controls whose left edges are this close stand in one column.
+constexpr int kColumnSlack = 8;
+
+QChar mnemonicOf(const QString& caption) {
+    for (int i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != '&') continue;
+        if (caption[i + 1] == '&') {
+            ++i;
+            continue;
+        }
+        return caption[i + 1].toUpper();
+    }
+    return {};
+}
+
+QList<QAbstractButton*> visibleButtons(QWidget* root) {
+    QList<QAbstractButton*> out;
+    for (QAbstractButton* b : root->findChildren<QAbstractButton*>())
+        if (!b->isWindow() && b->window() == root->window() && b->isVisibleTo(root) && !b->text().isEmpty())
+            out.append(b);
+    return out;
+}
+
+QString withMnemonic(const QString& caption, QString& taken) {
+    QList<int> candidates;
+    for (int i = 0; i < caption.size(); ++i)  // first letters of words
+        if (caption[i].isLetterOrNumber() && (i == 0 || !caption[i - 1].isLetterOrNumber())) candidates.append(i);
+    for (int i = 0; i < caption.size(); ++i)  // then any letter
+        if (caption[i].isLetterOrNumber() && !candidates.contains(i)) candidates.append(i);
+    for (int i : candidates) {
+        const QChar c = caption[i].toUpper();
+        if (c.unicode() > 127 || taken.contains(c)) continue;
+        taken.append(c);
+        QString out = caption;
+        out.insert(i, '&');
+        return out;
+    }
+    // Every letter is taken already: share one. Alt+letter then moves between
+    // the controls that share it, which still reaches each of them.
+    if (!candidates.isEmpty()) {
+        QString out = caption;
+        out.insert(candidates.first(), '&');
+        return out;
+    }
+    return caption;
+}
+
+QRect placeIn(QWidget* w, QWidget* root) { return QRect(w->mapTo(root, QPoint(0, 0)), w->size()); }
+
+bool takesTabFocus(QWidget* w) { return (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy(); }
+
+// Rows: widgets that overlap a row's vertical extent belong to it; within a
+// row the leftmost comes first, and of widgets in one column the upper one.
+QList<QWidget*> sortVisually(QList<QWidget*> items, QWidget* root) {
+    std::stable_sort(items.begin(), items.end(),
+                     [root](QWidget* a, QWidget* b) { return placeIn(a, root).top() < placeIn(b, root).top(); });
+    QList<QWidget*> out;
+    while (!items.isEmpty()) {
+        QList<QWidget*> row{items.takeFirst()};
+        int bottom = placeIn(row[0], root).bottom();
+        while (!items.isEmpty() && placeIn(items[0], root).top() < bottom) {
+            bottom = std::max(bottom, placeIn(items[0], root).bottom());
+            row.append(items.takeFirst());
+        }
+        while (!row.isEmpty()) {
+            int best = 0;
+            for (int i = 1; i < row.size(); ++i)
+                if (placeIn(row[i], root).left() < placeIn(row[best], root).left()) best = i;
+            const int left = placeIn(row[best], root).left();
+            for (int i = 0; i < row.size(); ++i)
+                if (placeIn(row[i], root).left() < left + kColumnSlack &&
+                    placeIn(row[i], root).top() < placeIn(row[best], root).top())
+                    best = i;
+            out.append(row.takeAt(best));
+        }
+    }
+    return out;
+}
+
+void collect(QWidget* container, QWidget* root, QList<QWidget*>& out) {
+    QList<QWidget*> children;
+    for (QObject* o : container->children())
+        if (auto* w = qobject_cast<QWidget*>(o); w && !w->isWindow() && w->isVisibleTo(root)) children.append(w);
+    for (QWidget* w : sortVisually(children, root)) {
+        if (takesTabFocus(w))
+            out.append(w);
+        else
+            collect(w, root, out);
+    }
+}
+
+}  // namespace
+
+bool hasMnemonic(const QString& caption) { return !mnemonicOf(caption).isNull(); }
+
+void giveMnemonics(QWidget* root, const QString& taken) {
+    QString used = taken.toUpper();
+    const auto buttons = visibleButtons(root);
+    for (QAbstractButton* b : buttons)
+        if (const QChar c = mnemonicOf(b->text()); !c.isNull()) used.append(c);
+    for (QAbstractButton* b : buttons)
+        if (!hasMnemonic(b->text()) && !b->text().contains('&')) b->setText(withMnemonic(b->text(), used));
+}
+
+QList<QWidget*> visualFocusOrder(QWidget* root) {
+    QList<QWidget*> out;
+    collect(root, root, out);
+    return out;
+}
+
+void orderFocusVisually(QWidget* root) {
+    const QList<QWidget*> order = visualFocusOrder(root);
+    for (int i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void prepareWindow(QWidget* window) {
+    fitTexts(window);
+    giveMnemonics(window);
+    orderFocusVisually(window);
+}
+
+}  // namespace halvek::ui

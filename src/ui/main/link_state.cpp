@@ -1,0 +1,32 @@
+#include "ui/main/link_state.h"
+
+namespace halvek::ui {
+
+LinkState linkStateOf(const LinkFacts& f) {
+    if (!f.open) return LinkState::Closed;
+    // The controller counts the unit present until polls go unanswered, except
+    // before the first poll of a fresh start.
+    if (!f.connected) return f.missedPolls > 0 ? LinkState::NoAnswer : LinkState::Waiting;
+    if (f.heard && f.missedPolls <= kAnsweringMissedPolls) return LinkState::Answering;
+    return LinkState::Waiting;
+}
+
+const char* linkStateText(LinkState state) {
+    switch (state) {
+        case LinkState::Closed:
+            return "not connected";
+        case LinkState::Waiting:
+            return "waiting for the unit";
+        case LinkState::Answering:
+            return "unit answering";
+        case LinkState::NoAnswer:
+            return "no answer";
+    }
+    return "";
+}
+
+std::string linkStateCaption(LinkState state, bool simulated) {
+    return simulated ? std::string("simulated: ") + linkStateText(state) : linkStateText(state);
+}
+
+}  // namespace halvek::ui

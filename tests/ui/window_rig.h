@@ -1,0 +1,67 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QThread>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/sim_server.h"
+#include "ui/main/main_window.h"
+
+namespace halvek::ui::test {
+
+using namespace std::chrono_literals;
+
+inline bool pumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 5000ms) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+inline std::string tempDir() {
+    static int n = 0;
+    const std::string d = ::testing::TempDir() + "/halvek-ui-" + std::to_string(getpid()) + "-w" + std::to_string(n++);
+    mkdir(d.c_str(), 0755);
+    return d;
+}
+
+// A main window whose COM 1 is the simulated validator (or a device that is
+// not there), with its message boxes recorded and answered OK.
+struct Rig {
+    explicit Rig(bool simulated = true, bool simulatorFlag = false) : dir(tempDir()) {
+        if (simulated) sim.start();
+        WindowOptions o;
+        o.comPaths = {{1, simulated ? sim.devicePath() : "/dev/halvek-none"}};
+        if (simulatorFlag) o.simulatorPath = sim.devicePath();
+        o.settingsPath = dir + "/halvek.ini";
+        window = std::make_unique<MainWindow>(o);
+        window->setMessageHook([this](const Message& m) {
+            messages.push_back(m);
+            return Answer::Ok;
+        });
+        window->show();
+    }
+    bool connect() {
+        window->controller().setPollInterval(100);
+        window->pressConnect();
+        return pumpUntil([this] { return window->windowTitle().endsWith(" connected"); });
+    }
+
+    sim::SimServer sim;
+    std::string dir;
+    std::unique_ptr<MainWindow> window;
+    std::vector<Message> messages;
+};
+
+}  // namespace halvek::ui::test
