@@ -48,6 +48,7 @@ class LinkController {
 
     // Asking for commands.
     void request(uint8_t code);
+    void clearRequest(uint8_t code) { requests_[code] = RequestState::Idle; }
     void requestSensorData();
     void requestStats();
     bool sendSimpleCommand(uint8_t code, bool expectsData);

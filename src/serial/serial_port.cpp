@@ -1,6 +1,8 @@
 #include "serial/serial_port.h"
 
 #include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -28,6 +30,20 @@ bool SerialPort::open(const std::string& path, Parity parity, int baud) {
     }
     waker_.wake();
     return true;
+}
+
+bool SerialPort::drain(int limitMs) {
+    std::lock_guard lock(mutex_);
+    if (fd_ < 0) return false;
+    // tcdrain() has no time limit: wait for the driver's queue with one, then
+    // let tcdrain() see the last bytes out of the UART.
+    for (int waited = 0;; ++waited) {
+        int queued = 0;
+        if (ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued == 0) break;
+        if (waited >= limitMs) return false;
+        ::usleep(1000);
+    }
+    return tcdrain(fd_) == 0;
 }
 
 void SerialPort::close() {

@@ -31,6 +31,9 @@ class SerialPort {
     // keeps the reason (lastError) when it cannot be opened or configured.
     bool open(const std::string& path, Parity parity, int baud);
     void close();
+    // Waits, at most limitMs, until what was written has left the line: closing
+    // or changing the speed throws away whatever is still queued.
+    bool drain(int limitMs = 1000);
     bool isOpen() const { return open_.load(std::memory_order_acquire); }
 
     const std::string& path() const { return path_; }
