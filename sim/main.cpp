@@ -16,12 +16,13 @@ volatile std::sig_atomic_t stopRequested = 0;
 void onSignal(int) { stopRequested = 1; }
 
 void usage(std::ostream& out) {
-    out << "usage: halvek-sim [--link PATH] [--script FILE] [--auto] [--quiet] [--wire-time]\n"
+    out << "usage: halvek-sim [--link PATH] [--script FILE] [--auto] [--quiet] [--wire-time] [--loader]\n"
            "                  [--variant l8|l8v] [--fail sensors|optics|video|vla]\n"
            "Prints the device path a host must open on its first line ('device: /dev/pts/N'),\n"
            "then serves the validator until stopped (Ctrl-C, or end of standard input with --script).\n"
+           "--loader starts the unit in its download loader (9600 baud, no parity).\n"
            "Scenario commands, one per line on standard input or in the script:\n  "
-        << halvek::sim::ValidatorModel::scenarioHelp() << "\n";
+        << halvek::sim::ValidatorModel::scenarioHelp() << "\n  " << halvek::sim::DownloadLoader::scenarioHelp() << "\n";
 }
 
 }  // namespace
@@ -30,7 +31,7 @@ int main(int argc, char** argv) {
     using namespace halvek::sim;
     SimOptions options;
     std::string link, script;
-    bool autoMode = false, quiet = false, wireTime = false;
+    bool autoMode = false, quiet = false, wireTime = false, loader = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&](const char* what) -> std::string {
@@ -50,6 +51,8 @@ int main(int argc, char** argv) {
             quiet = true;
         else if (a == "--wire-time")
             wireTime = true;
+        else if (a == "--loader")
+            loader = true;
         else if (a == "--variant") {
             const std::string v = value("l8 or l8v");
             if (v == "l8")
@@ -93,6 +96,7 @@ int main(int argc, char** argv) {
     }
     server.setAuto(autoMode);
     server.setWireTime(wireTime);
+    if (loader) server.setLoader(true);
     std::cout << "device: " << server.devicePath() << std::endl;
     if (!link.empty()) {
         if (!server.linkTo(link, &error)) {
@@ -122,7 +126,7 @@ int main(int argc, char** argv) {
             continue;
         }
         if (line == "help") {
-            std::cout << ValidatorModel::scenarioHelp() << std::endl;
+            std::cout << ValidatorModel::scenarioHelp() << "\n" << DownloadLoader::scenarioHelp() << std::endl;
             continue;
         }
         if (line == "quit" || line == "exit") break;

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "firmware/crc.h"
+#include "loader/program_image.h"
 #include "protocol/catalogue.h"
 #include "protocol/frame.h"
 
@@ -52,22 +53,13 @@ int eventForReason(uint8_t reason) {
     }
 }
 
-Bytes programImage() {
-    Bytes image(64 * 1024);
-    uint32_t x = 0x2545F491;
-    for (uint8_t& b : image) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        b = static_cast<uint8_t>(x);
-    }
-    return image;
-}
-
 }  // namespace
 
 ValidatorModel::ValidatorModel(SimOptions options, int64_t nowMs)
-    : options_(options), notes_(defaultNotes()), programImage_(programImage()) {
+    : options_(options),
+      notes_(defaultNotes()),
+      program_(program::standard(options.variant == Variant::L8V ? "L8VQA034" : "L8-QA034")),
+      programBytes_(program_.toBytes()) {
     for (const Note& n : notes_) enabled_[n.type - 1] = true;
     lastReported_ = statusBytes();
     lastPollRequest_ = nowMs;
@@ -361,14 +353,14 @@ void ValidatorModel::answer(uint8_t code, const Bytes& d, int64_t now) {
             return ack();
         case cmd::RunCrc16:
             crc16Result_ = crc16(static_cast<uint16_t>(at(0) << 8 | at(1)), static_cast<uint16_t>(at(2) << 8 | at(3)),
-                                 programImage_);
+                                 programBytes_);
             return ack();
         case cmd::ReadCrc16:
             return reply(code, {static_cast<uint8_t>(crc16Result_ >> 8), static_cast<uint8_t>(crc16Result_)});
         case cmd::RunCrc32:
             crc32Result_ = crc32(static_cast<uint32_t>(at(0)) << 24 | static_cast<uint32_t>(at(1)) << 16 |
                                      static_cast<uint32_t>(at(2)) << 8 | at(3),
-                                 programImage_);
+                                 programBytes_);
             return ack();
         case cmd::ReadCrc32:
             return reply(code, {static_cast<uint8_t>(crc32Result_ >> 24), static_cast<uint8_t>(crc32Result_ >> 16),
@@ -430,9 +422,14 @@ void ValidatorModel::answer(uint8_t code, const Bytes& d, int64_t now) {
             return reply(code, {static_cast<uint8_t>(burnCycles_), static_cast<uint8_t>(burnCycles_ >> 8),
                                 static_cast<uint8_t>(burnCycles_ >> 16), static_cast<uint8_t>(burnCycles_ >> 24)});
         case cmd::ReadProgRev: {
-            const char* rev = options_.variant == Variant::L8V ? "L8VQA034" : "L8-QA034";
-            return reply(code, Bytes(rev, rev + 8));
+            const std::string rev = program::revisionOf(program_.header);
+            return reply(code, Bytes(rev.begin(), rev.end()));
         }
+        case cmd::UploadFirmware:
+            for (Bytes& b : program::uploadStream(program_, extendedLast_, corruptPacket_)) outbox_.push_back(b);
+            say("program sent: header and " + std::to_string(program_.records.size()) + " packets");
+            corruptPacket_ = 0;
+            return;
         case cmd::ReadLastFive:
             return reply(code, Bytes(lastFive_.begin(), lastFive_.end()));
         case cmd::ReadBillCounter:
@@ -574,11 +571,18 @@ std::string ValidatorModel::insert(int type, const std::string& coupon, int64_t 
     return "";
 }
 
+void ValidatorModel::loadProgram(const FirmwareFile& program) {
+    program_ = program;
+    programBytes_ = program_.toBytes();
+    say("program loaded: revision " + program::revisionOf(program_.header) + ", " +
+        std::to_string(program_.records.size()) + " blocks");
+}
+
 const char* ValidatorModel::scenarioHelp() {
     return "insert TYPE | coupon CODE | reject REASON(hex) | jam | stacker-jam | clear-jam | detach | attach |\n"
            "full | not-full | power-cycle | power-up-with-bill | comm-timeout on|off | silent [MS] | speak |\n"
            "garbage N | truncate-next | corrupt-next | unsupported CODE(hex) | ignore CODE(hex) | answer CODE(hex) |\n"
-           "wait MS (scripts) | help";
+           "corrupt-packet N | wait MS (scripts) | help";
 }
 
 std::string ValidatorModel::execute(const std::string& line, int64_t now) {
@@ -648,6 +652,11 @@ std::string ValidatorModel::execute(const std::string& line, int64_t now) {
         silent_ = true;
         silentUntil_ = number(10, v) && v > 0 ? now + v : -1;
         say("going silent");
+        return "";
+    }
+    if (word == "corrupt-packet") {
+        if (!number(10, v) || v < 1) return "corrupt-packet N (1 or more)";
+        corruptPacket_ = static_cast<uint32_t>(v);
         return "";
     }
     if (word == "garbage") {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "firmware/firmware_file.h"
 #include "sim_data.h"
 
 namespace halvek::sim {
@@ -55,6 +56,10 @@ class ValidatorModel {
     bool extendedLast() const { return extendedLast_; }
     bool interruptMode() const { return setup_ & 0x08; }
     const std::vector<Note>& notes() const { return notes_; }
+    // The program the unit runs: reported by its revision, checksummed by "Run CRC",
+    // sent by "Upload Firmware", replaced by what its loader received.
+    const FirmwareFile& program() const { return program_; }
+    void loadProgram(const FirmwareFile& program);
 
   private:
     void reply(uint8_t code, const Bytes& data = {});
@@ -110,7 +115,9 @@ class ValidatorModel {
     uint16_t crc16Result_ = 0;
     uint32_t crc32Result_ = 0;
     uint8_t acceptAllSeconds_ = 0;
-    Bytes programImage_;
+    FirmwareFile program_;
+    Bytes programBytes_;
+    uint32_t corruptPacket_ = 0;
 
     // Faults the scenario asks for.
     bool silent_ = false;
