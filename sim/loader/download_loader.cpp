@@ -45,8 +45,10 @@ int baudOf(uint8_t r) { return r == 1 ? 19200 : r == 2 ? 38400 : 9600; }
 
 void DownloadLoader::reset() {
     const auto faults = faults_;
+    auto sink = std::move(log);
     *this = DownloadLoader{};
     faults_ = faults;
+    log = std::move(sink);
 }
 
 std::vector<DownloadLoader::Bytes> DownloadLoader::takeOutput() {
@@ -167,6 +169,7 @@ void DownloadLoader::command(uint8_t code, const uint8_t* p) {
             if (!erased_ || refuseNow("header")) return refuse();
             expect_ = Expect::HeaderData;
             data_.clear();
+            say("header announced");
             return reply(kGood);
         case 0x0C:
             if (!erased_ || refuseNow("block")) return refuse();
@@ -206,6 +209,7 @@ void DownloadLoader::acknowledge() {
     }
     if (pending_ == Pending::Header) {
         header_ = pendingHeader_;
+        say("header stored");
     } else {
         auto& slot = blocks_[pendingAddress_];
         if (std::find(order_.begin(), order_.end(), pendingAddress_) == order_.end()) order_.push_back(pendingAddress_);

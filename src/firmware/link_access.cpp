@@ -22,9 +22,6 @@ bool SerialDownloadPort::open(int baud) {
     return true;
 }
 
-void SerialDownloadPort::close() {
-    block_.port.drain();
-    block_.port.close();
-}
+void SerialDownloadPort::close() { block_.port.closeDrained(); }
 
 }  // namespace halvek

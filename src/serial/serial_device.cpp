@@ -72,11 +72,11 @@ DeviceOpenResult openSerialDevice(const std::string& path, int baud, Parity pari
     return r;
 }
 
-void closeSerialDevice(int fd) {
+void closeSerialDevice(int fd, bool discardOutput) {
     if (fd < 0) return;
     const int dtr = TIOCM_DTR;
     ioctl(fd, TIOCMBIC, &dtr);
-    tcflush(fd, TCIOFLUSH);
+    tcflush(fd, discardOutput ? TCIOFLUSH : TCIFLUSH);
     ioctl(fd, TIOCNXCL);
     ::close(fd);
 }

@@ -46,12 +46,16 @@ bool SerialPort::drain(int limitMs) {
     return tcdrain(fd_) == 0;
 }
 
-void SerialPort::close() {
+void SerialPort::close() { closeWith(true); }
+
+void SerialPort::closeDrained(int limitMs) { closeWith(!drain(limitMs)); }
+
+void SerialPort::closeWith(bool discardOutput) {
     {
         std::lock_guard lock(mutex_);
         if (fd_ < 0) return;
         open_.store(false, std::memory_order_release);
-        closeSerialDevice(fd_);
+        closeSerialDevice(fd_, discardOutput);
         fd_ = -1;
         ++generation_;
     }
