@@ -47,12 +47,21 @@ bool UploadSession::start(const std::string& path) {
     active_ = true;
     listener_.groupCaptionShown(format(fwtext::kUploadFileGroupFormat, name_));
     listener_.statusShown(fwtext::kUploading);
+    forgetStream();
     block_.receiveMode.store(ReceiveMode::Upload);
     link_.requestUpload();
     return true;
 }
 
+void UploadSession::forgetStream() {
+    // Whatever still comes of this stream is dropped by the reader until the
+    // next upload command is written.
+    block_.upload.firstFrameLength.store(0);
+    block_.upload.firstFrameDone.store(false);
+}
+
 void UploadSession::endTransfer() {
+    forgetStream();
     block_.downloadReplyLength.store(0);
     block_.receiveMode.store(ReceiveMode::Protocol);
     block_.transmitLength.store(0, std::memory_order_release);
@@ -133,6 +142,7 @@ void UploadSession::onTick() {
 }
 
 void UploadSession::exit() {
+    forgetStream();
     if (active_) {
         writer_.abandon();
         active_ = false;

@@ -65,6 +65,7 @@ class UploadSession {
   private:
     void abort(const std::string& status, const std::string& reason);
     void endTransfer();
+    void forgetStream();
 
     CommBlock& block_;
     UploadLink& link_;
