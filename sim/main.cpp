@@ -8,8 +8,8 @@
 #include <string>
 
 #include "scenario.h"
-#include "printer/printer_sim.h"
-#include "replay/replay_main.h"
+#include "sim/printer/printer_sim.h"
+#include "sim/replay/replay_main.h"
 #include "sim_server.h"
 
 namespace {
@@ -19,7 +19,7 @@ volatile std::sig_atomic_t stopRequested = 0;
 void onSignal(int) { stopRequested = 1; }
 
 void usage(std::ostream& out) {
-    out << "usage: halvek-sim [--link PATH] [--script FILE] [--auto] [--quiet] [--wire-time]\n"
+    out << "usage: halvek-sim [--link PATH] [--script FILE] [--auto] [--quiet] [--wire-time] [--loader]\n"
            "                  [--variant l8|l8v[:TYPE]] [--fail sensors|optics|video|vla] [--printer]\n"
            "       halvek-sim --replay FILE [--keep-time] [--link PATH] [--quiet]\n"
            "--variant picks the model and the unit type letter TYPE (A by default; V, L and S have no clock).\n"
@@ -27,10 +27,11 @@ void usage(std::ostream& out) {
            "(--keep-time: as late as it did).\n"
            "Prints the device path a host must open on its first line ('device: /dev/pts/N'),\n"
            "then serves the validator until stopped (Ctrl-C, or end of standard input with --script).\n"
+           "--loader starts the unit in its download loader (9600 baud, no parity).\n"
            "--printer adds a ticket printer on a second device ('printer: /dev/pts/M'), prints each element\n"
            "it receives ('printed: GS k 7 4 0123'); 'printer stall' stops its reading, 'printer read' resumes.\n"
            "Scenario commands, one per line on standard input or in the script (quit or exit ends):\n"
-        << halvek::sim::scenarioHelp() << "\n";
+        << halvek::sim::scenarioHelp() << "\n  " << halvek::sim::DownloadLoader::scenarioHelp() << "\n";
 }
 
 }  // namespace
@@ -39,7 +40,7 @@ int main(int argc, char** argv) {
     using namespace halvek::sim;
     SimOptions options;
     std::string link, script;
-    bool autoMode = false, quiet = false, wireTime = false, printer = false;
+    bool autoMode = false, quiet = false, wireTime = false, printer = false, loader = false;
     halvek::sim::ReplayOptions replay;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -66,6 +67,8 @@ int main(int argc, char** argv) {
             wireTime = true;
         else if (a == "--printer")
             printer = true;
+        else if (a == "--loader")
+            loader = true;
         else if (a == "--variant") {
             const std::string v = value("l8 or l8v, with :TYPE for the unit type letter");
             const std::string model = v.substr(0, v.find(':'));
@@ -115,6 +118,7 @@ int main(int argc, char** argv) {
     }
     server.setAuto(autoMode);
     server.setWireTime(wireTime);
+    if (loader) server.setLoader(true);
     std::cout << "device: " << server.devicePath() << std::endl;
     PrinterSim printerSim;
     if (printer) {
@@ -153,7 +157,7 @@ int main(int argc, char** argv) {
             continue;
         }
         if (line == "help") {
-            std::cout << scenarioHelp() << std::endl;
+            std::cout << scenarioHelp() << "\n" << DownloadLoader::scenarioHelp() << std::endl;
             continue;
         }
         if (line == "quit" || line == "exit") break;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "firmware/crc.h"
+#include "sim/loader/program_image.h"
 #include "protocol/catalogue.h"
 #include "unit_bits.h"
 #include "validator_model.h"
@@ -170,11 +171,20 @@ void readAssetNum(Unit& u, const Req& r) { u.reply(r.code, bytesOf(u.memory().as
 void readFactNum(Unit& u, const Req& r) { u.reply(r.code, bytesOf(u.memory().factoryNumber)); }
 void readProdDate(Unit& u, const Req& r) { u.reply(r.code, bytesOf(u.memory().productionDate)); }
 void readBurnCycles(Unit& u, const Req& r) { u.reply(r.code, lowFirst(u.memory().burnCycles, 4)); }
+// The revision is the running program's; its fifth letter is the unit's type.
 void readProgRev(Unit& u, const Req& r) {
-    const char* rev = u.options().variant == Variant::L8V ? "L8VQA034" : "L8-QA034";
-    Bytes b(rev, rev + 8);
+    const std::string rev = program::revisionOf(u.program().header);
+    Bytes b(rev.begin(), rev.end());
+    b.resize(8, ' ');
     b[4] = static_cast<uint8_t>(u.options().unitType);
     u.reply(r.code, b);
+}
+// The program goes out as the header frame and its 133-byte packets.
+void uploadFirmware(Unit& u, const Req&) {
+    uint32_t& corrupt = u.quirks().corruptPacket;
+    for (Bytes& b : program::uploadStream(u.program(), u.extendedLast(), corrupt)) u.sendRaw(b);
+    u.say("program sent: header and " + std::to_string(u.program().records.size()) + " packets");
+    corrupt = 0;
 }
 void setAcceptAll(Unit& u, const Req& r) {
     u.memory().acceptAll.start(r.now, r.at(0));
@@ -299,6 +309,7 @@ constexpr Responder kResponders[] = {
     {cmd::ReadStackerSensor, readStackerSensor},
     {cmd::SetSysId, setSysId},
     {cmd::SetRtc, setRtc},
+    {cmd::UploadFirmware, uploadFirmware},
     {cmd::DownloadFirmware, ack},
     {cmd::RunCrc16, runCrc16},
     {cmd::ReadCrc16, readCrc},

@@ -178,6 +178,12 @@ std::string garbage(Unit& u, Args& a, int64_t) {
     u.sendRaw(lineNoise(static_cast<size_t>(v)));
     return "";
 }
+std::string corruptPacket(Unit& u, Args& a, int64_t) {
+    long v = 0;
+    if (!a.number(10, 1, 1000000, v)) return "corrupt-packet N (1 or more)";
+    u.quirks().corruptPacket = static_cast<uint32_t>(v);
+    return "";
+}
 std::string stray(Unit& u, Args& a, int64_t) {
     long v = 0xA5;
     if (!a.atEnd() && !a.number(16, 0, 255, v)) return "stray [BYTE(hex)]";
@@ -241,6 +247,7 @@ constexpr ScenarioCommand kCommands[] = {
     {"unasked", "CODE(hex) [HEXBYTES]", "after the next status reply, an extra reply CODE nobody asked for", unasked},
     {"unasked-interrupt", "", "the next read setup reply claims interrupt mode", unaskedInterrupt},
     {"garbage", "N", "send N bytes of noise now (1 to 4096)", garbage},
+    {"corrupt-packet", "N", "damage upload packet N (1 = the first) once", corruptPacket},
     {"stray", "[BYTE(hex)]", "send one byte (A5; never 02) on its own now", stray},
     {"flood-poll", "N", "send N poll-now (55) frames at once", floodPoll},
     {"wait", "MS", "pause a script for MS milliseconds", wait},

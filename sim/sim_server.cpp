@@ -45,6 +45,9 @@ void SimServer::setLog(std::function<void(const std::string&)> sink) {
     model_.log = [this](const std::string& line) {
         if (log_) log_(line);
     };
+    loader_.log = [this](const std::string& line) {
+        if (log_) log_("loader: " + line);
+    };
 }
 
 bool SimServer::start(std::string* error) {
@@ -108,10 +111,19 @@ std::string SimServer::execute(const std::string& line) {
         return "";
     }
     if (word == "help") return "";
+    if (word == "loader") {
+        setLoader(true);
+        return "";
+    }
     std::string result;
     {
         std::lock_guard lock(mutex_);
-        result = model_.execute(line, nowMs());
+        if (word == "loader-on-download")
+            loaderOnDownload_ = true;
+        else if (DownloadLoader::isLoaderCommand(word))
+            result = loader_.execute(line);
+        else
+            result = model_.execute(line, nowMs());
     }
     const uint64_t one = 1;
     [[maybe_unused]] ssize_t r = ::write(wake_, &one, sizeof one);
@@ -135,8 +147,8 @@ bool SimServer::runScript(const std::string& path, std::string* error) {
     return true;
 }
 
-void SimServer::writeOut(const Bytes& bytes) {
-    if (wireTime_) {
+void SimServer::writeOut(const Bytes& bytes, bool pace) {
+    if (pace && wireTime_) {
         termios t{};
         int bits = 10, baud = 9600;
         if (tcgetattr(master_, &t) == 0) {
@@ -179,6 +191,68 @@ void SimServer::feed(const uint8_t* bytes, size_t n, int64_t now) {
         pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(length));
         pendingSince_ = now;
         model_.handleFrame(frame, now);
+        // The unit restarts into its loader once it has acknowledged "Download Firmware".
+        if (loaderOnDownload_ && frame[codeOffset(extended)] == 0x61) {
+            loaderOnDownload_ = false;
+            loader_.reset();
+            inLoader_ = true;
+            pending_.clear();
+            if (log_) log_("restarting into the download loader");
+            return;
+        }
+    }
+}
+
+void SimServer::setLoader(bool on) {
+    {
+        std::lock_guard lock(mutex_);
+        loader_.reset();
+        pending_.clear();
+        inLoader_ = on;
+        if (log_) log_(on ? "in the download loader (9600 baud, no parity)" : "running the program");
+    }
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t r = ::write(wake_, &one, sizeof one);
+}
+
+int SimServer::hostBaud() const {
+    termios t{};
+    return tcgetattr(master_, &t) == 0 ? bitsPerSecond(cfgetospeed(&t)) : 9600;
+}
+
+// The loader's side of the line. With wire time, each reply leaves when the
+// host's bytes would have fully arrived and the reply itself been sent at the
+// line's speed (8 data bits, 1 stop bit, no parity), measured from absolute
+// times so that sleeping late does not add up.
+void SimServer::serveLoader(const uint8_t* bytes, size_t n) {
+    using namespace std::chrono;
+    const int baud = hostBaud();
+    std::vector<Bytes> out;
+    bool left = false;
+    {
+        std::lock_guard lock(mutex_);
+        loader_.feed(bytes, n, baud);
+        out = loader_.takeOutput();
+        left = loader_.left();
+    }
+    const int64_t byteUs = 10'000'000 / baud;
+    const int64_t now = duration_cast<microseconds>(steady_clock::now() - epoch_).count();
+    loaderRxDoneUs_ = std::max(now, loaderRxDoneUs_) + static_cast<int64_t>(n) * byteUs;
+    int64_t txDone = loaderRxDoneUs_;
+    for (const Bytes& b : out) {
+        if (wireTime_) {
+            txDone += static_cast<int64_t>(b.size()) * byteUs;
+            std::this_thread::sleep_until(epoch_ + microseconds(txDone));
+        }
+        writeOut(b, false);
+    }
+    if (left) {
+        std::lock_guard lock(mutex_);
+        if (loader_.finished()) model_.loadProgram(loader_.loaded());
+        model_.execute("power-cycle", nowMs());
+        loader_.reset();
+        inLoader_ = false;
+        if (log_) log_("left the loader: running the program");
     }
 }
 
@@ -207,8 +281,10 @@ void SimServer::loop() {
             std::lock_guard lock(mutex_);
             const int64_t now = nowMs();
             if (!pending_.empty() && now - pendingSince_ > kStaleFrameMs) pending_.clear();
-            maybeInsertBill(now);
-            model_.advance(now);
+            if (!inLoader_) {
+                maybeInsertBill(now);
+                model_.advance(now);
+            }
             out = model_.takeOutput();
             int64_t next = model_.nextEventMs();
             if (auto_) next = next < 0 ? nextAutoBill_ : std::min(next, nextAutoBill_);
@@ -226,7 +302,9 @@ void SimServer::loop() {
         }
         if (fds[0].revents & POLLIN) {
             const ssize_t r = ::read(master_, buf, sizeof buf);
-            if (r > 0) {
+            if (r > 0 && inLoader_) {
+                serveLoader(buf, static_cast<size_t>(r));
+            } else if (r > 0) {
                 std::lock_guard lock(mutex_);
                 feed(buf, static_cast<size_t>(r), nowMs());
             }

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "sim/loader/download_loader.h"
 #include "validator_model.h"
 
 namespace halvek::sim {
@@ -38,6 +39,16 @@ class SimServer {
     void setWireTime(bool on) { wireTime_ = on; }
     void setLog(std::function<void(const std::string&)> sink);
 
+    // Puts the unit into its download loader (as powered up with the download
+    // switches set), or back to its program.
+    void setLoader(bool on);
+    bool inLoader() const { return inLoader_.load(); }
+    template <class F>
+    auto withLoader(F f) {
+        std::lock_guard lock(mutex_);
+        return f(loader_);
+    }
+
     // Runs f on the model under the server's lock (tests look inside with it).
     template <class F>
     auto withModel(F f) {
@@ -51,13 +62,19 @@ class SimServer {
     void flush();
     void maybeInsertBill(int64_t now);
     int64_t nowMs() const;
-    void writeOut(const Bytes& bytes);
+    void writeOut(const Bytes& bytes, bool pace = true);
+    void serveLoader(const uint8_t* bytes, size_t n);
+    int hostBaud() const;
 
     std::mutex mutex_;  // guards model_, pending_ and the log sink
     ValidatorModel model_;
     Bytes pending_;  // host bytes not yet a whole frame
     int64_t pendingSince_ = 0;
     std::function<void(const std::string&)> log_;
+    DownloadLoader loader_;
+    std::atomic<bool> inLoader_{false};
+    bool loaderOnDownload_ = false;
+    int64_t loaderRxDoneUs_ = 0;  // when the host's last bytes have fully arrived (wire time)
 
     int master_ = -1;
     int slave_ = -1;  // kept open so the master never sees a hang-up between host sessions

@@ -6,6 +6,7 @@
 
 #include "cassette_memory.h"
 #include "crc_engine.h"
+#include "firmware/firmware_file.h"
 #include "sim_data.h"
 #include "unit_bits.h"
 
@@ -48,6 +49,7 @@ struct ValidatorMemory {
     CassetteMemory cassette;
 
     // Program image and the results of the CRC runs over it.
+    FirmwareFile program;
     CrcEngine crc;
 
     bool anyEnabled() const;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <type_traits>
 
+#include "sim/loader/program_image.h"
 #include "protocol/catalogue.h"
 #include "protocol/frame.h"
 #include "responders.h"
@@ -97,6 +98,8 @@ int maxEventBurst() { return static_cast<int>(std::size(kBurst)); }
 
 ValidatorModel::ValidatorModel(SimOptions options, int64_t nowMs) : options_(options) {
     memory_.crc.setBusyMs(options.crcBusyMs);
+    memory_.program = program::standard(options.variant == Variant::L8V ? "L8VQA034" : "L8-QA034");
+    memory_.crc.setProgramImage(memory_.program.toBytes());
     lastReported_ = statusBytes();
     lastPollRequest_ = nowMs;
 }
@@ -400,5 +403,12 @@ void ValidatorModel::startVla(int64_t now) {
 std::string ValidatorModel::execute(const std::string& line, int64_t nowMs) { return runScenario(*this, line, nowMs); }
 
 const std::string& ValidatorModel::scenarioHelp() { return sim::scenarioHelp(); }
+
+void ValidatorModel::loadProgram(const FirmwareFile& program) {
+    memory_.program = program;
+    memory_.crc.setProgramImage(program.toBytes());
+    say("program loaded: revision " + program::revisionOf(program.header) + ", " +
+        std::to_string(program.records.size()) + " blocks");
+}
 
 }  // namespace halvek::sim

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "firmware/firmware_file.h"
 #include "line_faults.h"
 #include "sim_data.h"
 #include "validator_memory.h"
@@ -44,6 +45,7 @@ struct ReplyQuirks {
         uint8_t code;
         size_t length;  // bytes of the whole (long layout) frame
     };
+    uint32_t corruptPacket = 0;     // the upload packet (1 = first) sent damaged, once
     int stackedRepeats = 1;         // status replies that report the next stacked bill
     int eventBurst = 0;             // events the next status reply adds at once
     bool unaskedInterrupt = false;  // the next "read setup" claims interrupt mode
@@ -91,6 +93,10 @@ class ValidatorModel {
     bool extendedLast() const { return extendedLast_; }
     bool interruptMode() const { return memory_.setup & setupbit::Interrupt; }
     const std::vector<Note>& notes() const { return memory_.notes; }
+    // The program the unit runs: reported by its revision, checksummed by "Run CRC",
+    // sent by "Upload Firmware", replaced by what its loader received.
+    const FirmwareFile& program() const { return memory_.program; }
+    void loadProgram(const FirmwareFile& program);
 
     // What the responders and the scenario commands work with.
     ValidatorMemory& memory() { return memory_; }

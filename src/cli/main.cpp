@@ -6,12 +6,14 @@
 #include "cli/capture.h"
 #include "cli/cassette.h"
 #include "cli/crc.h"
+#include "cli/download.h"
 #include "cli/doctor.h"
 #include "cli/monitor.h"
 #include "cli/ports.h"
 #include "cli/read.h"
 #include "cli/report.h"
 #include "cli/set.h"
+#include "cli/upload.h"
 
 namespace {
 
@@ -31,6 +33,8 @@ const Command kCommands[] = {
     {"report", "read a validator and write its diagnostics report file", halvek::cli::runReport},
     {"capture", "poll a validator and write every frame to a capture file", halvek::cli::runCapture},
     {"crc", "a firmware file's checksum, the validator's, or both compared", halvek::cli::runCrc},
+    {"download", "check a firmware file and load it into the validator", halvek::cli::runDownload},
+    {"upload", "read the validator's firmware into a file", halvek::cli::runUpload},
     {"cassette", "read, write the ID of, or clear the attached cassette", halvek::cli::runCassette},
     {"ticket", "print one bar-code ticket", halvek::cli::runTicket},
     {"ports", "list the serial devices of this machine", halvek::cli::runPorts},

@@ -350,6 +350,9 @@ void LinkController::requestBillTable() {
 }
 
 void LinkController::onTick() {
+    // The firmware download has taken the line over (the controller's port is
+    // closed): nothing of the controller's may go out on it.
+    if (lineLent_ && !(linkFlags_ & linkflag::PortOpen)) return;
     checkLostPort();
     const int64_t now = nowMs();
     requestTimedReads(kStartupReadTable, startupCountdown_);

@@ -95,6 +95,7 @@ class LinkController {
 
     // Asking for commands.
     void request(uint8_t code);
+    void clearRequest(uint8_t code) { requests_[code] = RequestState::Idle; }
     void requestSensorData();
     void requestStats();
     RequestState requestState(uint8_t code) const { return requests_[code]; }

@@ -110,6 +110,9 @@ void UploadFramer::feed(const uint8_t* chunk, size_t n, NotificationSink& sink) 
     for (size_t i = 0; i < n; ++i) {
         if (!up.firstFrameDone.load()) {
             const size_t want = up.firstFrameLength.load();
+            // Bytes before the upload command has gone out (the end of a poll's
+            // reply) are no part of the upload.
+            if (want == 0) continue;
             if (received_ < up.firstFrame.size()) up.firstFrame[received_] = chunk[i];
             ++received_;
             if (received_ >= want) {
@@ -120,6 +123,7 @@ void UploadFramer::feed(const uint8_t* chunk, size_t n, NotificationSink& sink) 
             continue;
         }
         const bool toB = up.blockToggle.load();
+        if (received_ >= UploadBuffers::kBlockSize) received_ = 0;  // a count left by another mode
         (toB ? up.blockB : up.blockA)[received_++] = chunk[i];
         if (received_ == UploadBuffers::kBlockSize) {
             up.blockToggle.store(!toB);

@@ -54,7 +54,12 @@ DeviceOpenResult openSerialDevice(const std::string& path, int baud, Parity pari
     if (fd < 0) return failure(-1, path, "cannot open", errno);
     // The port is not shared: TIOCEXCL refuses later openers (except the
     // superuser), the lock refuses every other Halvek, superuser or not.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) return failure(fd, path, "cannot lock", errno);
+    // A port closed a moment ago stays locked until the reader thread's poll()
+    // on it has returned: give that a moment before calling the port busy.
+    for (int tries = 0; flock(fd, LOCK_EX | LOCK_NB) != 0; ++tries) {
+        if (errno != EWOULDBLOCK || tries == 20) return failure(fd, path, "cannot lock", errno);
+        ::usleep(10000);
+    }
     ioctl(fd, TIOCEXCL);
     termios current{};
     if (tcgetattr(fd, &current) != 0) return failure(fd, path, "not a serial line:", errno);
@@ -72,11 +77,11 @@ DeviceOpenResult openSerialDevice(const std::string& path, int baud, Parity pari
     return r;
 }
 
-void closeSerialDevice(int fd) {
+void closeSerialDevice(int fd, bool discardOutput) {
     if (fd < 0) return;
     const int dtr = TIOCM_DTR;
     ioctl(fd, TIOCMBIC, &dtr);
-    tcflush(fd, TCIOFLUSH);
+    tcflush(fd, discardOutput ? TCIOFLUSH : TCIFLUSH);
     ioctl(fd, TIOCNXCL);
     ::close(fd);
 }

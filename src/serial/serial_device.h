@@ -17,7 +17,8 @@ struct DeviceOpenResult {
 };
 
 DeviceOpenResult openSerialDevice(const std::string& path, int baud, Parity parity, bool nonBlocking);
-// Lowers DTR, discards both queues and releases the device.
-void closeSerialDevice(int fd);
+// Lowers DTR, discards both queues (the output queue only when asked: after a
+// drain it holds nothing that may be thrown away) and releases the device.
+void closeSerialDevice(int fd, bool discardOutput = true);
 
 }  // namespace halvek

@@ -32,12 +32,30 @@ bool SerialPort::open(const std::string& path, Parity parity, int baud) {
     return true;
 }
 
-void SerialPort::close() {
+bool SerialPort::drain(int limitMs) {
+    std::lock_guard lock(mutex_);
+    if (fd_ < 0) return false;
+    // tcdrain() has no time limit: wait for the driver's queue with one, then
+    // let tcdrain() see the last bytes out of the UART.
+    for (int waited = 0;; ++waited) {
+        int queued = 0;
+        if (ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued == 0) break;
+        if (waited >= limitMs) return false;
+        ::usleep(1000);
+    }
+    return tcdrain(fd_) == 0;
+}
+
+void SerialPort::close() { closeWith(true); }
+
+void SerialPort::closeDrained(int limitMs) { closeWith(!drain(limitMs)); }
+
+void SerialPort::closeWith(bool discardOutput) {
     {
         std::lock_guard lock(mutex_);
         if (fd_ < 0) return;
         open_.store(false, std::memory_order_release);
-        closeSerialDevice(fd_);
+        closeSerialDevice(fd_, discardOutput);
         fd_ = -1;
         ++generation_;
     }

@@ -31,6 +31,11 @@ class SerialPort {
     // keeps the reason (lastError) when it cannot be opened or configured.
     bool open(const std::string& path, Parity parity, int baud);
     void close();
+    // Waits, at most limitMs, until what was written has left the line: closing
+    // or changing the speed throws away whatever is still queued.
+    bool drain(int limitMs = 1000);
+    // Closes once the output has left (a rate change must reach the unit whole).
+    void closeDrained(int limitMs = 1000);
     bool isOpen() const { return open_.load(std::memory_order_acquire); }
 
     const std::string& path() const { return path_; }
@@ -53,6 +58,8 @@ class SerialPort {
     Io write(const Snapshot& s, const uint8_t* data, size_t n);
 
   private:
+    void closeWith(bool discardOutput);
+
     Waker& waker_;
     mutable std::mutex mutex_;
     int fd_ = -1;

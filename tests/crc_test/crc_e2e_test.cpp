@@ -1,6 +1,8 @@
 // The CRC test against the simulated unit: its program checksum against a
 // file's, through the real line.
 #include <gtest/gtest.h>
+
+#include "sim/loader/program_image.h"
 #include <unistd.h>
 
 #include <filesystem>
@@ -23,7 +25,8 @@ class CrcFiles : public ::testing::Test {
   protected:
     CrcFiles() : dir(fs::temp_directory_path() / ("halvek_crc_e2e_" + std::to_string(::getpid()))) {
         fs::create_directories(dir);
-        const sim::Bytes image = sim::defaultProgramImage();
+        // The simulated unit runs its standard program; its file is that program written out.
+        const sim::Bytes image = sim::program::standard("L8VQA034").toBytes();
         std::ofstream(same, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), image.size());
         sim::Bytes changed = image;
         changed[1000] ^= 0x01;

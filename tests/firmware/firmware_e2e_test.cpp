@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "cli/download.h"
+#include "sim/loader/program_image.h"
+#include "sim/sim_server.h"
+#include "cli/upload.h"
+
+namespace halvek {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Strings = std::vector<std::string>;
+
+// The console tools against the simulated unit on a pseudo-terminal.
+class FirmwareE2E : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char d[] = "/tmp/halvek-fwe2e-XXXXXX";
+        ASSERT_NE(mkdtemp(d), nullptr);
+        dir_ = d;
+        ASSERT_TRUE(sim.start());
+        if (std::getenv("SIMLOG")) sim.setLog([](const std::string& l) { fprintf(stderr, "sim: %s\n", l.c_str()); });
+    }
+    void TearDown() override {
+        sim.stop();
+        std::system(("rm -rf " + dir_).c_str());
+    }
+    std::string writeFile(const FirmwareFile& f, const std::string& name = "NEW.L8F") {
+        const std::string path = dir_ + "/" + name;
+        const Bytes b = f.toBytes();
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
+        return path;
+    }
+    static Bytes readBytes(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    int run(int (*tool)(const Strings&, std::ostream&, std::ostream&), Strings args) {
+        out.str("");
+        err.str("");
+        return tool(args, out, err);
+    }
+    std::string lastLine() const {
+        std::string s = out.str(), line;
+        std::istringstream in(s);
+        for (std::string l; std::getline(in, l);) line = l;
+        return line;
+    }
+
+    sim::SimServer sim;
+    std::string dir_;
+    std::ostringstream out, err;
+};
+
+TEST_F(FirmwareE2E, StandaloneDownloadAtTheRealBaudSwitchLoadsTheFileExactly) {
+    const FirmwareFile f = sim::program::generate({0, 1, 2, 3, 4}, "L8VQA077");
+    const std::string path = writeFile(f);
+    sim.setLoader(true);
+    EXPECT_EQ(run(cli::runDownload, {path, "--port", sim.devicePath()}), 0) << out.str();
+    EXPECT_NE(lastLine().find("download done: " + path + ", 160 blocks"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("progress: 160/160 blocks"), std::string::npos);  // plain lines off a terminal
+    sim.withLoader([&](sim::DownloadLoader& l) {
+        EXPECT_TRUE(l.finished());
+        EXPECT_EQ(l.baud(), 9600);  // back from 38400
+        EXPECT_EQ(l.loaded().toBytes(), f.toBytes());
+    });
+}
+
+TEST_F(FirmwareE2E, HandoverFromAPollingControllerLoadsRunsAndVerifiesTheProgram) {
+    const FirmwareFile f = sim::program::generate({0, 1}, "L8VQA078");
+    const std::string path = writeFile(f);
+    sim.execute("loader-on-download");
+    EXPECT_EQ(run(cli::runDownload, {path, "--port", sim.devicePath()}), 0) << out.str();
+    EXPECT_NE(out.str().find("unit answers"), std::string::npos);
+    EXPECT_NE(lastLine().find("program CRC_32 " + cli::hex8(f.crc32()) + " verified"), std::string::npos) << out.str();
+    EXPECT_FALSE(sim.inLoader());
+    sim.withModel([&](sim::ValidatorModel& m) { EXPECT_EQ(m.program().toBytes(), f.toBytes()); });
+}
+
+TEST_F(FirmwareE2E, UploadInBothFrameLayoutsIsTheUnitsProgram) {
+    for (const char* layout : {"--q7", "--q7e"}) {
+        const std::string path = dir_ + "/FW" + layout + ".L8F";
+        EXPECT_EQ(run(cli::runUpload, {path, "--port", sim.devicePath(), layout}), 0) << out.str();
+        const Bytes expected = sim.withModel([](sim::ValidatorModel& m) { return m.program().toBytes(); });
+        EXPECT_EQ(readBytes(path), expected) << layout;
+        FirmwareFile f;
+        parseFirmwareFile(expected, path, f);
+        EXPECT_NE(lastLine().find("file CRC_32 " + cli::hex8(f.crc32())), std::string::npos) << lastLine();
+    }
+}
+
+TEST_F(FirmwareE2E, ACorruptPacketFailsTheUploadAndLeavesNoFile) {
+    const std::string path = dir_ + "/FW.L8F";
+    sim.execute("corrupt-packet 5");
+    EXPECT_EQ(run(cli::runUpload, {path, "--port", sim.devicePath()}), 1);
+    EXPECT_NE(lastLine().find("upload failed: Transmission or Checksum Error. packet 5 of 128"), std::string::npos)
+        << lastLine();
+    EXPECT_NE(lastLine().find("FW.L8F not created"), std::string::npos);
+    struct stat st {};
+    EXPECT_NE(::stat(path.c_str(), &st), 0);
+}
+
+TEST_F(FirmwareE2E, ExitCodesOfTheConsoleTools) {
+    FirmwareFile f = sim::program::generate({0}, "REV");
+    const std::string good = writeFile(f);
+    f.records[9].bytes[40] ^= 1;
+    const std::string bad = writeFile(f, "BAD.L8F");
+    sim.setLoader(true);
+    struct Case {
+        int (*tool)(const Strings&, std::ostream&, std::ostream&);
+        Strings args;
+        int code;
+        std::string words;
+    } cases[] = {
+        {cli::runDownload, {good}, 2, ""},
+        {cli::runDownload, {good, "--port", "/dev/x", "--simulate"}, 2, ""},
+        {cli::runDownload, {"--bogus"}, 2, ""},
+        {cli::runUpload, {good, "--dry-run", "--simulate"}, 2, ""},
+        {cli::runDownload, {good, "--dry-run"}, 0, "dry run: the file is sound; nothing was sent"},
+        {cli::runDownload,
+         {bad, "--port", sim.devicePath()},
+         1,
+         "download failed: " + bad + ": record 10: record check"},
+        {cli::runDownload,
+         {dir_ + "/none.L8F", "--dry-run"},
+         1,
+         "download failed: " + dir_ + "/none.L8F: cannot open the file: No such file or directory"},
+        {cli::runDownload, {good, "--port", dir_ + "/nodevice"}, 1, "download failed: cannot open " + dir_},
+        {cli::runDownload,
+         {good, "--simulate", "--dry-run", "--scenario", "refuse erase 100"},
+         1,
+         "download failed: erase all cmd failed"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(run(c.tool, c.args), c.code) << c.args[0] << out.str() << err.str();
+        if (!c.words.empty()) EXPECT_EQ(lastLine().rfind(c.words, 0), 0u) << lastLine();
+    }
+    // The bad file reached nothing: the loader never saw an erase.
+    sim.withLoader([](sim::DownloadLoader& l) { EXPECT_FALSE(l.erased()); });
+}
+
+}  // namespace
+}  // namespace halvek

@@ -1,0 +1,118 @@
+#include "firmware/firmware_file.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "sim/loader/program_image.h"
+
+namespace halvek {
+namespace {
+
+FirmwareHeader sectorMap(std::initializer_list<uint8_t> entries, bool endMark = true) {
+    FirmwareHeader h;
+    h.bytes.fill(0x11);
+    h.bytes[FirmwareHeader::kFormatLetter] = 'S';
+    size_t i = 0;
+    for (uint8_t e : entries) h.bytes[FirmwareHeader::kSectorMap + i++] = e;
+    if (endMark && i < FirmwareHeader::kSectorMapSize) h.bytes[FirmwareHeader::kSectorMap + i] = 0xFF;
+    return h;
+}
+
+TEST(FirmwareHeader, BlockAndPacketCountsOfBothLayouts) {
+    FirmwareHeader counted;
+    counted.bytes[FirmwareHeader::kFormatLetter] = 'M';
+    counted.bytes[28] = 0x34;
+    counted.bytes[29] = 0x12;
+    FirmwareHeader countedZero;
+    countedZero.bytes[FirmwareHeader::kFormatLetter] = 'M';
+    FirmwareHeader noEnd;  // 90 entries, none of them 0xFF
+    noEnd.bytes[FirmwareHeader::kFormatLetter] = 'S';
+    struct Case {
+        const char* name;
+        FirmwareHeader header;
+        uint32_t blocks;
+        uint32_t packets;
+    } cases[] = {
+        {"counted", counted, 0x1234, 0},  // the upload ignores the letter: the map (all 0) has no end
+        {"counted 0", countedZero, 0, 0},
+        {"map starting with 0xFF", sectorMap({0xFF}), 0, 0},
+        {"3 sectors from 0", sectorMap({0, 1, 2}), 96, 96},
+        {"3 sectors from 5", sectorMap({5, 6, 7}), 96, 95},
+        {"no 0xFF at all", noEnd, 2880, 85 * 32},
+    };
+    cases[0].packets = 85 * 32;
+    cases[1].packets = 85 * 32;
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.header.blockCount(), c.blocks) << c.name;
+        EXPECT_EQ(c.header.uploadPacketCount(), c.packets) << c.name;
+    }
+}
+
+class FileFixture : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char dir[] = "/tmp/halvek-fw-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        dir_ = dir;
+    }
+    void TearDown() override { std::system(("rm -rf " + dir_).c_str()); }
+    std::string write(const std::vector<uint8_t>& bytes, const std::string& name = "unit.L8F") {
+        const std::string path = dir_ + "/" + name;
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        return path;
+    }
+    std::string dir_;
+};
+
+TEST_F(FileFixture, SoundFilesOfBothLayoutsReadWhole) {
+    for (bool counted : {false, true}) {
+        const FirmwareFile made = sim::program::generate({0, 1}, "REV", counted);
+        FirmwareFile read;
+        const FirmwareFileFault f = readFirmwareFile(write(made.toBytes()), read);
+        ASSERT_TRUE(f.ok) << f.message();
+        EXPECT_EQ(read.blockCount(), 64u);
+        EXPECT_EQ(read.toBytes(), made.toBytes());
+    }
+}
+
+TEST_F(FileFixture, FaultsNameTheFileTheRecordAndWhatIsWrong) {
+    const std::vector<uint8_t> good = sim::program::generate({0, 1}, "REV").toBytes();
+    auto badCheck = good;
+    badCheck[128 + 4 * 133 + 132] ^= 1;  // record 5
+    auto badData = good;
+    badData[128 + 9 * 133 + 50] ^= 0x40;  // record 10
+    const std::vector<uint8_t> cut(good.begin(), good.end() - 100);
+    const std::vector<uint8_t> short_(good.begin(), good.end() - 133);
+    const std::vector<uint8_t> headerOnly(good.begin(), good.begin() + 60);
+    struct Case {
+        std::vector<uint8_t> bytes;
+        uint32_t record;
+        const char* words;
+    } cases[] = {
+        {badCheck, 5, "record check"},
+        {badData, 10, "record check"},
+        {cut, 64, "incomplete (33 of 133 bytes)"},
+        {short_, 64, "the file ends after record 63"},
+        {headerOnly, 0, "header is incomplete (60 of 128"},
+    };
+    for (const Case& c : cases) {
+        FirmwareFile out;
+        const std::string path = write(c.bytes, "bad.L8F");
+        const FirmwareFileFault f = readFirmwareFile(path, out);
+        ASSERT_FALSE(f.ok) << c.words;
+        EXPECT_EQ(f.record, c.record) << c.words;
+        EXPECT_NE(f.message().find(path), std::string::npos) << f.message();
+        EXPECT_NE(f.message().find(c.words), std::string::npos) << f.message();
+        if (c.record) EXPECT_NE(f.message().find("record " + std::to_string(c.record) + ":"), std::string::npos);
+    }
+    FirmwareFile out;
+    const FirmwareFileFault missing = readFirmwareFile(dir_ + "/none.L8F", out);
+    EXPECT_FALSE(missing.ok);
+    EXPECT_NE(missing.message().find("none.L8F: cannot open the file: No such file"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace halvek
