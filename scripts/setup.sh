@@ -53,16 +53,17 @@ halvek_install() {
 # Configures the build dir once (build, or build-tsan / build-asan) and sets HALVEK_BUILD_DIR.
 halvek_configure() {
     local sanitize="${HALVEK_SANITIZE:-}"
-    local dir=build type=Release
+    local dir=build type=Release extra=()
+    # The sanitizer builds run the suite only: the benchmarks are left out of them.
     case "$sanitize" in
         "") ;;
-        thread) dir=build-tsan; type=RelWithDebInfo ;;
-        address) dir=build-asan; type=RelWithDebInfo ;;
+        thread) dir=build-tsan; type=RelWithDebInfo; extra=(-DHALVEK_BUILD_BENCH=OFF) ;;
+        address) dir=build-asan; type=RelWithDebInfo; extra=(-DHALVEK_BUILD_BENCH=OFF) ;;
         *) echo "halvek: HALVEK_SANITIZE must be thread or address, not '$sanitize'" >&2; exit 2 ;;
     esac
     HALVEK_BUILD_DIR="$dir"
     if [ ! -f "$dir/build.ninja" ]; then
-        cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DHALVEK_SANITIZE="$sanitize"
+        cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DHALVEK_SANITIZE="$sanitize" "${extra[@]}"
     fi
 }
 
