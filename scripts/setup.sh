@@ -1,6 +1,6 @@
-# Shared by scripts/run and scripts/test: installs what is missing and builds.
-# Sourced, not run. Set HALVEK_SANITIZE=thread or =address to build with sanitizers
-# (into build-tsan or build-asan instead of build).
+# Shared by scripts/run, scripts/test and scripts/fuzz: installs what is missing
+# and builds. Sourced, not run. Set HALVEK_SANITIZE=thread or =address to build
+# with sanitizers (into build-tsan or build-asan instead of build).
 
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -8,9 +8,17 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 HALVEK_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
                  qt6-base-dev libgl-dev zlib1g-dev)
 
+# The fuzz targets need clang and its sanitizer and libFuzzer runtimes (the
+# runtimes are only recommended by clang-14, so they are named), and llvm for
+# the symbolizer that turns a finding's stack into file names and lines.
+HALVEK_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev llvm)
+
+# halvek_missing_packages [PACKAGE...]: of the packages named (the build's, without any).
 halvek_missing_packages() {
     local missing=()
-    for p in "${HALVEK_PACKAGES[@]}"; do
+    local wanted=("$@")
+    [ ${#wanted[@]} -eq 0 ] && wanted=("${HALVEK_PACKAGES[@]}")
+    for p in "${wanted[@]}"; do
         if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
             missing+=("$p")
         fi
@@ -18,9 +26,11 @@ halvek_missing_packages() {
     echo "${missing[@]:-}"
 }
 
+# halvek_install [PACKAGE...]: installs what is missing of the packages named
+# (the build's, without any).
 halvek_install() {
     local missing
-    missing=$(halvek_missing_packages)
+    missing=$(halvek_missing_packages "$@")
     [ -z "$missing" ] && return 0
     echo "halvek: installing Debian packages: $missing"
     local sudo=""
@@ -43,16 +53,17 @@ halvek_install() {
 # Configures the build dir once (build, or build-tsan / build-asan) and sets HALVEK_BUILD_DIR.
 halvek_configure() {
     local sanitize="${HALVEK_SANITIZE:-}"
-    local dir=build type=Release
+    local dir=build type=Release extra=()
+    # The sanitizer builds run the suite only: the benchmarks are left out of them.
     case "$sanitize" in
         "") ;;
-        thread) dir=build-tsan; type=RelWithDebInfo ;;
-        address) dir=build-asan; type=RelWithDebInfo ;;
+        thread) dir=build-tsan; type=RelWithDebInfo; extra=(-DHALVEK_BUILD_BENCH=OFF) ;;
+        address) dir=build-asan; type=RelWithDebInfo; extra=(-DHALVEK_BUILD_BENCH=OFF) ;;
         *) echo "halvek: HALVEK_SANITIZE must be thread or address, not '$sanitize'" >&2; exit 2 ;;
     esac
     HALVEK_BUILD_DIR="$dir"
     if [ ! -f "$dir/build.ninja" ]; then
-        cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DHALVEK_SANITIZE="$sanitize"
+        cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DHALVEK_SANITIZE="$sanitize" "${extra[@]}"
     fi
 }
 

@@ -62,11 +62,20 @@ class ReportText {
     std::string text_;
 };
 
+// A text from the validator or the user, kept on its one line: a control
+// character (a stray CR or LF would split the line for the tools that read
+// these files) shows as '?'.
+std::string oneLine(std::string s) {
+    for (char& c : s)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return s;
+}
+
 // The revision text as received: eight characters at most, ending at a zero.
 std::string revisionText(const IdentityStore& identity) {
     std::string s;
     for (size_t i = 0; i < 8 && identity.revision[i] != '\0'; ++i) s += identity.revision[i];
-    return s;
+    return oneLine(s);
 }
 
 void writeHeader(ReportText& out, const Stores& s, const ReportOptions& options, const ReportTime& when) {
@@ -74,7 +83,7 @@ void writeHeader(ReportText& out, const Stores& s, const ReportOptions& options,
     out.put(s.sensors.l8v ? "************************* L8V diagnostics file ******************************\r\n"
                           : "************************* L8  diagnostics file ******************************\r\n");
     out.stars();
-    out.print("\r\n          Unit Ser. Num.: %s\r\n", options.serialNumber.c_str());
+    out.print("\r\n          Unit Ser. Num.: %s\r\n", oneLine(options.serialNumber).c_str());
     out.print("          Program Rev...: %s\r\n", revisionText(s.identity).c_str());
     out.print("          Date..........: %d-%d-%d.\r\n", when.month, when.day, when.year);
     out.print("          Time..........: %d:%d:%d.\r\n\r\n", when.hour, when.minute, when.second);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "protocol/frame.h"
 #include "serial/reader_thread.h"
@@ -76,6 +77,11 @@ class CaptureFixture : public ::testing::Test {
         const int before = replies.load();
         ASSERT_TRUE(block.placeFrame(command.data(), command.size()));
         ASSERT_EQ(pty.receive(command.size()).size(), command.size());
+        // The reader captures the command after writing it: the far end may see its
+        // bytes first. The transmit buffer is handed back once the capture has it.
+        const auto written = std::chrono::steady_clock::now() + 3s;
+        while (!block.transmitFree() && std::chrono::steady_clock::now() < written) std::this_thread::sleep_for(1ms);
+        ASSERT_TRUE(block.transmitFree());
         now = repliedAt;
         pty.send(reply);
         const auto deadline = std::chrono::steady_clock::now() + 3s;

@@ -90,5 +90,17 @@ TEST(ReportWriter, ProposedFileName) {
     EXPECT_EQ(limitSerialNumber("1234567890ABCDEF"), "1234567890AB");
 }
 
+// A line end or other control character in the revision the validator sent, or
+// in the serial number typed, must not split the header's lines.
+TEST(ReportWriter, ControlCharactersInTheHeaderTextsStayOnTheirLine) {
+    Stores s = test::reportFixture(true);
+    s.identity.revision = {'V', '1', '\n', '2', '\r', 'X', 0, 0, 0};
+    ReportOptions o = parts(true, false, false, false);
+    o.serialNumber = std::string("12\n3\0", 5);
+    const std::string report = writeReport(s, o, test::kFixtureTime);
+    EXPECT_NE(report.find("          Unit Ser. Num.: 12?3?\r\n"), std::string::npos);
+    EXPECT_NE(report.find("          Program Rev...: V1?2?X\r\n"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace halvek

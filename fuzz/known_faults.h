@@ -1,0 +1,25 @@
+#pragma once
+
+namespace halvek::fuzz {
+
+// Faults of the link that are known and being mended on another branch. Each is
+// probed once with a small fixed exchange: while the probe still shows the
+// fault, the property it breaks is not asserted (a line on stderr says so), so
+// the fuzzer can look past it; once the mend lands the property is asserted
+// with no change here. HALVEK_FUZZ_STRICT=1 asserts them all regardless, and
+// UBSAN_OPTIONS=suppressions= stops at the undefined behaviour named in
+// known_open.supp too (`scripts/fuzz --strict` sets both): that is how the
+// inputs in fuzz/crashes-known show the faults.
+enum class KnownFault {
+    // A status reply with a wrong checksum is decoded (and can say "stacked").
+    BadChecksumDecoded,
+    // An escrow accept decided for one bill credits the value of a later one,
+    // past the credit limit.
+    CreditPassesLimit,
+};
+
+bool knownFaultOpen(KnownFault fault);
+// HALVEK_FUZZ_STRICT=1: every known fault is asserted.
+bool strictMode();
+
+}  // namespace halvek::fuzz

@@ -1,0 +1,238 @@
+// The faults a line to a validator shows in the field, one row each, against
+// the simulated validator (or a small hostile peer) on a pseudo-terminal. For
+// every row the host comes back to a working link (a bill then goes through
+// escrow to stacked), says what happened where it has words for it, and
+// reports no bill stacked that the validator did not stack.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <future>
+#include <memory>
+#include <thread>
+
+#include "link/controller_bench.h"
+#include "link/controller_host.h"
+#include "link/texts.h"
+#include "protocol/catalogue.h"
+#include "protocol/frame.h"
+#include "sim/sim_server.h"
+#include "support/pty_pair.h"
+#include "support/recording_ui.h"
+
+namespace halvek {
+namespace {
+
+using namespace std::chrono_literals;
+
+bool isMoneyEvent(const std::string& line) {
+    return line.rfind("bill stacked", 0) == 0 || line.rfind("(cr) bill stacked", 0) == 0 ||
+           line.rfind("coupon: ", 0) == 0;
+}
+
+// While the link decodes a status reply whose checksum is wrong, a flipped
+// "stacked" bit is a bill the validator never stacked. That is being mended
+// in the link; until then the row that shows it is skipped with this reason
+// (HALVEK_FUZZ_STRICT=1 runs it anyway, as the fuzz targets' strict mode does).
+bool linkDecodesBadChecksums() {
+    test::ControllerBench b;
+    b.stores.bills.table[0] = {1, 'E', 'U', 'R', 5, 0};
+    b.stores.bills.recomputeValues(true);
+    b.stores.bills.tableLoaded = true;
+    auto frame = encodeFrame(true, cmd::Status, {0x81, 0x08, 0x00, 0x01, 0x00, 0x00});
+    frame.back() ^= 0x01;
+    b.replyFrame(frame);
+    return b.stores.events.counter() != 0;
+}
+
+// The host against a simulated validator it reaches through a symbolic link,
+// so the validator can go away and come back at the same path.
+class FaultRig {
+  public:
+    FaultRig() : link_(::testing::TempDir() + "/halvek-fault-" + std::to_string(getpid())) {
+        startSim();
+        host.ports.set(1, link_);
+    }
+    ~FaultRig() {
+        if (frozen_.joinable()) thawSim();
+        host.close();
+    }
+
+    void startSim() {
+        sim = std::make_unique<sim::SimServer>();
+        ASSERT_TRUE(sim->start());
+        ASSERT_TRUE(sim->linkTo(link_));
+    }
+    void stopSim() { sim.reset(); }
+    // The simulator stops reading the line: its serving thread waits for the model
+    // (after at most one more read) while this holds it.
+    void freezeSim() {
+        frozen_ = std::thread([this, thaw = thaw_.get_future()]() mutable {
+            sim->withModel([&](sim::ValidatorModel&) { thaw.wait(); });
+        });
+    }
+    void thawSim() {
+        thaw_.set_value();
+        frozen_.join();
+    }
+    const std::string& path() const { return link_; }
+
+    // One poll-timer tick, then the line is served until it is quiet.
+    void tick(std::chrono::milliseconds settle = 400ms) {
+        host.controller.onTick();
+        const auto deadline = std::chrono::steady_clock::now() + settle;
+        while (std::chrono::steady_clock::now() < deadline) {
+            host.mailbox.serveUntil(std::chrono::steady_clock::now() + 5ms);
+            if (host.block.transmitFree() && !host.block.awaitingReply.load()) break;
+        }
+        noteEvents();
+    }
+    void ticks(int n) {
+        for (int i = 0; i < n; ++i) tick();
+    }
+    bool tickUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 8s) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            tick();
+            std::this_thread::sleep_for(20ms);
+        }
+        return true;
+    }
+    std::string execute(const std::string& command) { return sim->execute(command); }
+    uint32_t stackedBySim() {
+        return sim->withModel([](sim::ValidatorModel& m) { return m.lifeCount(); });
+    }
+    bool answering() const { return host.controller.linkConnected() && host.controller.missedPollCount() <= 1; }
+    // Whether the title said it since the fault began (CONNECT itself says
+    // "disconnected" until the unit first answers).
+    bool titleSaid(const std::string& word) const {
+        for (size_t i = titlesBeforeFault; i < ui.titles.size(); ++i)
+            if (ui.titles[i] == text::windowTitle() + " " + word) return true;
+        return false;
+    }
+    size_t titlesBeforeFault = 0;
+
+    test::RecordingUi ui;
+    ControllerHost host{ui};
+    std::unique_ptr<sim::SimServer> sim;
+    int moneyEvents = 0;
+    std::vector<std::string> events;
+
+  private:
+    // Every event as it is added (a tick adds fewer than the list shows).
+    void noteEvents() {
+        const auto& lines = host.stores.events.lines();
+        size_t filled = 0;
+        while (filled < lines.size() && !lines[filled].empty()) ++filled;
+        const size_t added = std::min<size_t>(host.stores.events.counter() - seen_, filled);
+        for (size_t i = filled - added; i < filled; ++i) {
+            events.push_back(lines[i]);
+            if (isMoneyEvent(lines[i])) ++moneyEvents;
+        }
+        seen_ = host.stores.events.counter();
+    }
+
+    std::string link_;
+    uint32_t seen_ = 0;
+    std::promise<void> thaw_;
+    std::thread frozen_;
+};
+
+// What the host is expected to have said about the fault.
+enum class Said {
+    Nothing,       // it stayed connected and asked nobody anything
+    Disconnected,  // the title said "disconnected" while the fault lasted
+    WentAway,      // "No Connection": the device went away (unplugged or closed)
+};
+
+struct FaultRow {
+    const char* name;
+    std::function<void(FaultRig&)> fault;  // done after the start-up reads
+    int ticksDuring;                       // ticks while the fault lasts
+    std::function<void(FaultRig&)> end;    // what ends it (nothing for one-shot faults)
+    Said said;
+    bool needsChecksums = false;  // shows a fault of the link that is being mended
+};
+
+void run(FaultRig& r, const char* command) { ASSERT_EQ(r.execute(command), "") << command; }
+
+const FaultRow kRows[] = {
+    {"Silent", [](FaultRig& r) { run(r, "silent"); }, 12, [](FaultRig& r) { run(r, "speak"); }, Said::Disconnected},
+    {"Garbage", [](FaultRig& r) { run(r, "garbage 600"); }, 4, nullptr, Said::Nothing},
+    {"TruncatedReply", [](FaultRig& r) { run(r, "truncate-next"); }, 4, nullptr, Said::Nothing},
+    {"CorruptedChecksum", [](FaultRig& r) { run(r, "corrupt-next"); }, 4, nullptr, Said::Nothing},
+    // Byte 5 of an extended status reply is S0; bit 7 there says "stacked".
+    {"FlippedStackedBit", [](FaultRig& r) { run(r, "flip 47"); }, 4, nullptr, Said::Nothing, true},
+    {"AnnouncesOversize", [](FaultRig& r) { run(r, "announce 0xFFFF"); }, 4, nullptr, Said::Nothing},
+    {"AnnouncesUndersize", [](FaultRig& r) { run(r, "announce 2"); }, 4, nullptr, Said::Nothing},
+    {"FloodsPollNow", [](FaultRig& r) { run(r, "flood-poll 200"); }, 6, nullptr, Said::Nothing},
+    {"StrayByte", [](FaultRig& r) { run(r, "stray"); }, 4, nullptr, Said::Nothing},
+    {"HangsUpAndComesBack", [](FaultRig& r) { r.stopSim(); }, 4, [](FaultRig& r) { r.startSim(); }, Said::WentAway},
+    {"DevicePathRemoved",
+     [](FaultRig& r) {
+         // The open line goes on; once the device also goes, it cannot be opened again until it is back.
+         ASSERT_EQ(::unlink(r.path().c_str()), 0);
+         r.ticks(3);
+         ASSERT_TRUE(r.answering());
+         r.stopSim();
+     },
+     6, [](FaultRig& r) { r.startSim(); }, Said::WentAway},
+    // The host's polls pile up unread in the pseudo-terminal, and are read all at once later.
+    {"StopsReading", [](FaultRig& r) { r.freezeSim(); }, 12, [](FaultRig& r) { r.thawSim(); }, Said::Disconnected},
+};
+
+void PrintTo(const FaultRow& row, std::ostream* os) { *os << row.name; }
+
+class FaultTable : public ::testing::TestWithParam<FaultRow> {};
+
+TEST_P(FaultTable, TheHostRecoversSaysWhatHappenedAndInventsNoMoney) {
+    const FaultRow& row = GetParam();
+    if (row.needsChecksums && linkDecodesBadChecksums() && !std::getenv("HALVEK_FUZZ_STRICT"))
+        GTEST_SKIP() << "known open fault: the link decodes status replies with a wrong checksum";
+    FaultRig r;
+    ASSERT_TRUE(r.host.controller.connect());
+    r.ticks(12);
+    ASSERT_TRUE(r.host.stores.bills.tableLoaded);
+    ASSERT_TRUE(r.answering());
+
+    r.titlesBeforeFault = r.ui.titles.size();
+    row.fault(r);
+    if (::testing::Test::HasFatalFailure()) return;
+    r.ticks(row.ticksDuring);
+    if (row.end) row.end(r);
+    if (::testing::Test::HasFatalFailure()) return;
+
+    // Back to a working link, with the start-up reads done again where it was lost.
+    ASSERT_TRUE(r.tickUntil([&] { return r.answering() && r.host.block.port.isOpen(); }))
+        << "missed polls " << r.host.controller.missedPollCount();
+    r.ticks(12);
+    switch (row.said) {
+        case Said::Nothing:
+            EXPECT_FALSE(r.titleSaid("disconnected"));
+            EXPECT_TRUE(r.ui.messages.empty()) << r.ui.messages[0].text << ": " << r.ui.messages[0].detail;
+            break;
+        case Said::Disconnected:
+            EXPECT_TRUE(r.titleSaid("disconnected"));
+            EXPECT_EQ(r.ui.titles.back(), text::windowTitle() + " connected");
+            break;
+        case Said::WentAway:
+            ASSERT_EQ(r.ui.messages.size(), 1u);
+            EXPECT_EQ(r.ui.messages[0].text, "No Connection");
+            EXPECT_EQ(r.ui.messages[0].detail, "the device " + r.path() + " went away (unplugged or closed)");
+            break;
+    }
+
+    // A bill goes through, and the host reports exactly the bills the validator stacked.
+    ASSERT_EQ(r.execute("insert 2"), "");
+    ASSERT_TRUE(r.tickUntil([&] { return r.stackedBySim() >= 1 && r.moneyEvents >= 1; }));
+    r.ticks(3);
+    EXPECT_EQ(r.moneyEvents, static_cast<int>(r.stackedBySim()));
+    EXPECT_EQ(r.events.back(), "bill stacked : EUR  10");
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FaultTable, ::testing::ValuesIn(kRows),
+                         [](const ::testing::TestParamInfo<FaultRow>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace halvek
