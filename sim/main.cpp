@@ -96,6 +96,9 @@ int main(int argc, char** argv) {
         } else if (a == "--help" || a == "-h") {
             usage(std::cout);
             return 0;
+        } else if (a == "--version") {
+            std::cout << "halvek-sim 1.2\n";
+            return 0;
         } else {
             std::cerr << "halvek-sim: unknown option " << a << "\n";
             usage(std::cerr);

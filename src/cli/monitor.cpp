@@ -1,13 +1,18 @@
 #include "cli/monitor.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
 #include "cli/cli_link.h"
+#include "cli/read_targets.h"
 #include "link/controller_host.h"
+#include "link/money_journal.h"
 #include "link/texts.h"
+#include "link/time_text.h"
 #include "sim/sim_server.h"
 
 namespace halvek::cli {
@@ -16,54 +21,102 @@ namespace {
 volatile std::sig_atomic_t stopRequested = 0;
 void onStopSignal(int) { stopRequested = 1; }
 
-// Control characters in a text are written as escapes so that one happening stays one line.
-std::string oneLine(const std::string& s) {
+}  // namespace
+
+// A byte the unit sent reaches the terminal only as plain printable ASCII:
+// everything else is written as an escape, so a coupon code holding escape
+// sequences cannot drive the terminal, and one happening stays one line.
+std::string escapeForTerminal(const std::string& s) {
     std::string out;
-    for (char c : s) {
-        if (c == '\t')
+    for (unsigned char c : s) {
+        if (c == '\t') {
             out += "\\t";
-        else if (c == '\r')
+        } else if (c == '\r') {
             out += "\\r";
-        else if (c == '\n')
+        } else if (c == '\n') {
             out += "\\n";
-        else
-            out += c;
+        } else if (c == '\\') {
+            out += "\\\\";
+        } else if (c < 0x20 || c >= 0x7F) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
     }
     return out;
 }
 
-class MonitorUi : public UserInterface {
+namespace {
+
+// One line per happening: "kind: text", with the time in front when asked
+// for, or one JSON object per line for scripts.
+class MonitorOutput {
   public:
-    explicit MonitorUi(std::ostream& out) : out_(out) {}
+    MonitorOutput(std::ostream& out, bool timestamps, bool json) : out_(out), timestamps_(timestamps), json_(json) {}
+    void print(const char* kind, const std::string& text) {
+        if (json_) {
+            out_ << "{\"time\":" << jsonString(isoTimestamp()) << ",\"kind\":" << jsonString(kind)
+                 << ",\"text\":" << jsonString(text) << "}" << std::endl;
+            return;
+        }
+        if (timestamps_) out_ << isoTimestamp() << " ";
+        out_ << kind << ": " << escapeForTerminal(text) << std::endl;
+    }
+
+  private:
+    std::ostream& out_;
+    bool timestamps_, json_;
+};
+
+class MonitorUi : public NullUserInterface, public StatusListener {
+  public:
+    explicit MonitorUi(MonitorOutput& out) : out_(out) {}
 
     void attach(ControllerHost* host, HeadlessLoop* loop) {
         host_ = host;
         loop_ = loop;
+        host->controller.addStatusListener(this);
     }
 
-    // Prints what was recorded since the last call, oldest first.
+    // Prints the commands sent and the state since the last call, oldest first.
     void catchUp() {
         if (!host_) return;
         const Stores& s = host_->stores;
-        printNew("command", s.history.slots(), s.history.counter(), commands_);
-        printNew("event", s.events.lines(), s.events.counter(), events_);
+        const auto& lines = s.history.slots();
+        const uint32_t fresh = std::min<uint32_t>(s.history.counter() - commands_, static_cast<uint32_t>(lines.size()));
+        size_t filled = 0;
+        while (filled < lines.size() && !lines[filled].empty()) ++filled;
+        for (size_t i = filled - std::min<size_t>(fresh, filled); i < filled; ++i) out_.print("command", lines[i]);
+        commands_ = s.history.counter();
         const int state = host_->controller.currentState();
         if (state != state_) {
             state_ = state;
-            out_ << "state: " << (state == 0 ? "none" : text::stateName(state)) << std::endl;
+            out_.print("state", state == 0 ? "none" : text::stateName(state));
         }
+    }
+
+    // Every event as it is added, however many one reply adds.
+    void eventAdded(const std::string& text) override {
+        catchUp();
+        out_.print("event", text);
+    }
+    void linkNotice(const std::string& text) override {
+        catchUp();
+        out_.print("link", text);
     }
 
     Answer showMessage(const Message& m) override {
         catchUp();
-        out_ << "message: " << oneLine(m.title) << ": " << oneLine(m.text);
-        if (!m.detail.empty()) out_ << " (" << oneLine(m.detail) << ")";
-        out_ << std::endl;
+        std::string text = m.title + ": " + m.text;
+        if (!m.detail.empty()) text += " (" + m.detail + ")";
+        out_.print("message", text);
         return m.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;  // the default button
     }
     void setWindowTitle(const std::string& title) override {
         catchUp();
-        out_ << "title: " << oneLine(title) << std::endl;
+        out_.print("title", title);
     }
     void startPollTimer(int ms) override {
         if (loop_) loop_->startTimer(ms);
@@ -71,41 +124,32 @@ class MonitorUi : public UserInterface {
     void stopPollTimer() override {
         if (loop_) loop_->stopTimer();
     }
-    void showPage(TabRow, int, bool) override {}
-    void repaintDrawingArea(bool) override {}
-    void setModeCaption(const std::string&) override {}
-    void setConnectionControlsEnabled(bool) override {}
-    void refreshView(View) override {}
 
   private:
-    template <class Lines>
-    void printNew(const char* kind, const Lines& lines, uint32_t counter, uint32_t& seen) {
-        const uint32_t fresh = std::min<uint32_t>(counter - seen, static_cast<uint32_t>(lines.size()));
-        if (fresh == 0) return;
-        // The newest entries are the last filled lines.
-        size_t filled = 0;
-        while (filled < lines.size() && !lines[filled].empty()) ++filled;
-        for (size_t i = filled - fresh; i < filled; ++i) out_ << kind << ": " << oneLine(lines[i]) << std::endl;
-        seen = counter;
-    }
-
-    std::ostream& out_;
+    MonitorOutput& out_;
     ControllerHost* host_ = nullptr;
     HeadlessLoop* loop_ = nullptr;
-    uint32_t commands_ = 0, events_ = 0;
+    uint32_t commands_ = 0;
     int state_ = 0;
 };
 
-const std::string kUsage = std::string(
-                               "usage: halvek-cli monitor (--port PATH | --com N | --simulate) [--q7 | --q7e] "
-                               "[--interval MS] [--seconds S]\n") +
-                           kLinkOptionsUsage + "  --seconds S   how long to run (default: until interrupted)\n";
+const std::string kUsage =
+    std::string(
+        "usage: halvek-cli monitor (--port PATH | --com N | --simulate) [--q7 | --q7e] [--interval MS]\n"
+        "                          [--seconds S] [--timestamps] [--json] [--journal FILE]\n") +
+    kLinkOptionsUsage +
+    "  --seconds S   how long to run (default: until interrupted)\n"
+    "  --timestamps  each line starts with its time (ISO 8601, milliseconds)\n"
+    "  --json        one JSON object a line: {\"time\", \"kind\", \"text\"}\n"
+    "  --journal FILE  appends every money event (escrow, decision, frame sent, stacked, returned, credit)\n";
 
 }  // namespace
 
 int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     LinkOptions link;
     long seconds = -1;
+    bool timestamps = false, json = false;
+    std::string journalPath;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         std::string error;
@@ -116,6 +160,12 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
         }
         if (a == "--seconds" && i + 1 < args.size() && parseInt(args[i + 1], 0, 100000000, seconds)) {
             ++i;
+        } else if (a == "--timestamps") {
+            timestamps = true;
+        } else if (a == "--json") {
+            json = true;
+        } else if (a == "--journal" && i + 1 < args.size() && !args[i + 1].empty()) {
+            journalPath = args[++i];
         } else if (a == "--help" || a == "-h") {
             out << kUsage;
             return 0;
@@ -142,10 +192,17 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
         err << "halvek-cli: simulated validator on " << port << "\n";
     }
 
-    MonitorUi ui(out);
+    MoneyJournal journal;
+    if (!journalPath.empty() && !journal.open(journalPath)) {
+        err << "halvek-cli monitor: " << journal.lastError() << "\n";
+        return 1;
+    }
+    MonitorOutput output(out, timestamps, json);
+    MonitorUi ui(output);
     ControllerHost host(ui);
     HeadlessLoop loop(host);
     ui.attach(&host, &loop);
+    if (journal.isOpen()) host.controller.addStatusListener(&journal);
     if (!port.empty()) host.ports.set(1, port);
     host.controller.setComPortIndex(port.empty() ? static_cast<int>(link.com) - 1 : 0);
     host.controller.setExtendedMode(link.extended);

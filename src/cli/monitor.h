@@ -9,6 +9,10 @@ namespace halvek::cli {
 // halvek-cli monitor: connects as CONNECT does and prints one line per happening:
 //   title: <window title>      command: <history name>     event: <event line>
 //   message: <title>: <text>   state: <state name>
+// Plain printable ASCII stays; every other byte is written as \xNN (tab, CR and
+// LF as \t, \r, \n, the backslash doubled).
+std::string escapeForTerminal(const std::string& text);
+
 int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace halvek::cli

@@ -79,7 +79,7 @@ constexpr CommandRow kTable[] = {
     {cmd::ReadBurnCycles, plain, into<&Stores::identity, storeBurnCycles>, {V::Factory}},
     {cmd::ReadProgRev, plain, programRevision, {V::RevId}},
     {cmd::ReadLastFive, plain, into<&Stores::counters, storeLastFive>, {V::Counters}},
-    {cmd::ReadBillCounter, plain, into<&Stores::counters, storeLifeCount>, {V::Counters}},
+    {cmd::ReadBillCounter, plain, lifeCount, {V::Counters}},
     {cmd::ReadCassFaultBuf, plain, into<&Stores::cassette, storeCassetteFaults>, {V::CassetteData}},
     {cmd::ReadCassBillBuf, plain, cassetteBills, {}},
     {cmd::ReadStats, plain, into<&Stores::statistics, storeStatistics>, {V::Statistics, V::ViewData}},

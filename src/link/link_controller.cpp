@@ -301,6 +301,8 @@ void LinkController::showLinkState() {
 }
 
 void LinkController::forgetUnit() {
+    lifeCountKnown_ = false;
+    lifeCountAsked_ = false;
     stores_.bills = BillStore{};
     stores_.identity.revision = {};
     stores_.identity.revisionNumber = 0;
@@ -338,6 +340,18 @@ void LinkController::giveUp(uint8_t code) {
     tellLink(std::string("no reply to \"") + (info ? info->name : "?") + "\"; given up");
     // The bill table is asked for until it comes: without it no bill can be decided on.
     if (billTableRead(code) && !stores_.bills.tableLoaded) requestBillTable();
+    // Likewise the count that settles an accepted bill without a stacked report.
+    // A unit that does not give its count leaves them as returned: nothing is credited unseen.
+    if (code == cmd::ReadBillCounter && !unsettled_.empty()) {
+        if (++settleAttempts_ <= kMaxRetries) {
+            request(code);
+        } else {
+            settleAttempts_ = 0;
+            for (int type : unsettled_) tellMoney({MoneyKind::Returned, type, -1});
+            unsettled_.clear();
+            tellLink("the unit did not give its count: an accepted bill without a stacked report is not credited");
+        }
+    }
 }
 
 bool LinkController::billTableRead(uint8_t code) const {

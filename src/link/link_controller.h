@@ -50,6 +50,7 @@ struct EscrowEpisode {
     uint8_t decision = 0;  // 0 none yet, else the command decided on
     int repliesSinceSent = 0;
     int resends = 0;
+    bool returnSeen = false;  // the unit showed the bill returned or rejected
 };
 
 // The host controller: on every tick it sends the one command a page asked
@@ -177,6 +178,10 @@ class LinkController {
     void setVlaRunning(bool on) { vlaRunning_ = on; }
     bool vlaRunning() const { return vlaRunning_; }
 
+    // The unit's life count was read: a bill it stacked whose report the line
+    // lost shows here, and is reported and credited then.
+    void lifeCountRead();
+
     // Sessions that act on the status decoding.
     void addStatusListener(StatusListener* listener);
     void removeStatusListener(StatusListener* listener);
@@ -269,6 +274,14 @@ class LinkController {
     EscrowEpisode episode_;
     // Bills stacked before the bill table was known, reported once it is.
     std::vector<int> deferredStacked_;
+    // The unit's life count as the host expects it from the bills reported
+    // stacked, and accepted bills whose episode ended without a stacked report:
+    // the unit's count decides whether they were stacked.
+    bool lifeCountKnown_ = false;
+    bool lifeCountAsked_ = false;
+    int settleAttempts_ = 0;
+    uint32_t expectedLifeCount_ = 0;
+    std::vector<int> unsettled_;
 };
 
 }  // namespace halvek

@@ -5,6 +5,7 @@
 #include "link/texts.h"
 #include "pages/bills/bills_replies.h"
 #include "pages/cassette/cassette_replies.h"
+#include "pages/counters/counters_replies.h"
 #include "pages/identity/identity_replies.h"
 #include "pages/optics/optics_replies.h"
 #include "pages/sensors/sensors_replies.h"
@@ -42,6 +43,11 @@ void diagnostics0(LinkController& link, const Reply& r) {
         storeSensors(s.sensors, r);
         link.refresh({View::Sensors});
     }
+}
+
+void lifeCount(LinkController& link, const Reply& r) {
+    storeLifeCount(link.stores().counters, r);
+    link.lifeCountRead();
 }
 
 void diagnostics1(LinkController& link, const Reply& r) {

@@ -13,6 +13,7 @@ void unitOptions(LinkController& link, const Reply& r);
 void cassetteBills(LinkController& link, const Reply& r);
 void diagnostics0(LinkController& link, const Reply& r);
 void diagnostics1(LinkController& link, const Reply& r);
+void lifeCount(LinkController& link, const Reply& r);
 void videoSamples(LinkController& link, const Reply& r);
 
 }  // namespace halvek::handlers

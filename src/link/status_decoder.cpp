@@ -69,6 +69,13 @@ void LinkController::decodeStatus(const Reply& r) {
             if (!episode_.open || episode_.type != type) {
                 episode_ = EscrowEpisode{true, type};
                 tellMoney({MoneyKind::Escrow, type, valueKnown(type) ? value : -1});
+                // The unit's count before this bill can be stacked, once per line:
+                // it settles later whether an accepted bill whose report the line
+                // lost went in.
+                if (!lifeCountKnown_ && !lifeCountAsked_) {
+                    lifeCountAsked_ = true;
+                    request(cmd::ReadBillCounter);
+                }
             }
             if (episode_.decision == 0)
                 decideEscrow(type, value);
@@ -97,6 +104,7 @@ void LinkController::decodeStatus(const Reply& r) {
             if (ext && lowerPage_ == page::VideoTest && diagnosticsAvailable_) requestDiagnostics(kVideoSelector);
             S[0] &= static_cast<uint8_t>(~kStacked);
         }
+        if (episode_.open && (S[1] & (kReturning | kRejected))) episode_.returnSeen = true;
         // A bill in escrow leaves it without a stack when the unit returns or
         // rejects it, restarts, or shows the escrow empty while idle.
         if (episode_.open && !(S[0] & kEscrow) && (S[1] & (kReturning | kRejected | kPowerUp | kIdle)) &&
@@ -185,11 +193,36 @@ void LinkController::resendDecision() {
 }
 
 void LinkController::endEpisode(bool stacked) {
-    if (!stacked) {
-        const int type = episode_.type;
+    const int type = episode_.type;
+    if (!stacked && episode_.decision == cmd::EscrowAccept && !episode_.returnSeen) {
+        // Accepted, and gone from escrow without a stacked report: the report may
+        // have been lost on the line. The unit's own count decides.
+        unsettled_.push_back(type);
+    } else if (!stacked) {
         tellMoney({MoneyKind::Returned, type, valueKnown(type) ? stores_.bills.value(type) : -1});
     }
     episode_ = EscrowEpisode{};
+    if (!unsettled_.empty()) request(cmd::ReadBillCounter);
+}
+
+void LinkController::lifeCountRead() {
+    // With a bill on its way through the unit the count may hold it already or
+    // not yet: the count is taken only while none is.
+    if (episode_.open) return;
+    const uint32_t count = stores_.counters.lifeCount;
+    std::vector<int> unsettled;
+    unsettled.swap(unsettled_);
+    for (int type : unsettled) {
+        if (lifeCountKnown_ && count > expectedLifeCount_) {
+            tellLink("the unit counted a stacked bill whose report the line lost");
+            billStacked(type);
+        } else {
+            tellMoney({MoneyKind::Returned, type, valueKnown(type) ? stores_.bills.value(type) : -1});
+        }
+    }
+    lifeCountKnown_ = true;
+    settleAttempts_ = 0;
+    expectedLifeCount_ = count;
 }
 
 // One event and one credit per bill the unit stacked; a bill stacked before the
@@ -205,11 +238,13 @@ void LinkController::billStacked(int type) {
         return;
     }
     ++counters_.unnamedStacked;
+    ++expectedLifeCount_;
     addEvent("bill stacked : type " + std::to_string(type) + " (not named: too many waiting)");
     tellMoney({MoneyKind::Stacked, type, -1});
 }
 
 void LinkController::credit(int type) {
+    ++expectedLifeCount_;
     const bool known = valueKnown(type);
     const int64_t value = known ? stores_.bills.value(type) : -1;
     tellMoney({MoneyKind::Stacked, type, value});

@@ -86,8 +86,7 @@ TEST(LinkE2E, ACommandNeverAnsweredDoesNotSilenceTheLink) {
     ASSERT_EQ(rig.sim.execute("ignore D1"), "");
     rig.host.controller.request(cmd::ReadRtc);
     rig.tick();
-    ASSERT_TRUE(rig.tickUntil(
-        [&] { return rig.host.controller.requestState(cmd::ReadRtc) == RequestState::Idle; }));
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.host.controller.requestState(cmd::ReadRtc) == RequestState::Idle; }));
     EXPECT_EQ(rig.host.controller.linkCounters().givenUp, 1u);
     rig.tick();
     EXPECT_EQ(rig.host.controller.missedPollCount(), 0);  // polled and answered again
@@ -148,6 +147,33 @@ TEST(Monitor, PrintsWhatHappensAndFailsWithTheReason) {
         << err2.str();
     EXPECT_NE(out2.str().find("message: Info: No Connection"), std::string::npos);
     EXPECT_EQ(cli::runMonitor({"--seconds", "1"}, out2, err2), 2);
+}
+
+// The unit's bytes reach the terminal only as printable ASCII; every event a
+// reply adds is printed, in order; scripts get one JSON object a line.
+TEST(Monitor, EscapesTheUnitsBytesAndPrintsEveryEvent) {
+    EXPECT_EQ(cli::escapeForTerminal("ab\x1B]0;x\x07\xC3\t\\"), "ab\\x1B]0;x\\x07\\xC3\\t\\\\");
+
+    sim::SimServer sim;
+    ASSERT_TRUE(sim.start());
+    ASSERT_EQ(sim.execute("coupon-hex 1B5D303B6F776E65640731"), "");  // ESC ] 0 ; owned BEL 1
+    std::ostringstream out, err;
+    ASSERT_EQ(cli::runMonitor({"--port", sim.devicePath(), "--interval", "100", "--seconds", "3"}, out, err), 0);
+    EXPECT_NE(out.str().find("event: coupon: \\x1B]0;owned\\x071\n"), std::string::npos) << out.str();
+    EXPECT_EQ(out.str().find('\x1B'), std::string::npos);
+
+    ASSERT_EQ(sim.execute("events 11"), "");
+    std::ostringstream json;
+    ASSERT_EQ(cli::runMonitor({"--port", sim.devicePath(), "--interval", "100", "--seconds", "2", "--json"}, json, err),
+              0);
+    std::istringstream lines(json.str());
+    std::string line;
+    int events = 0;
+    while (std::getline(lines, line)) {
+        EXPECT_EQ(line.rfind("{\"time\":\"", 0), 0u) << line;
+        if (line.find("\"kind\":\"event\"") != std::string::npos) ++events;
+    }
+    EXPECT_GE(events, 11) << json.str();
 }
 
 }  // namespace

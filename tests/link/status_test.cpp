@@ -92,6 +92,9 @@ TEST(Status, NoDecisionOnABillOfUnknownValue) {
     b.status({0x20, 0x00, 0x00, 0x07, 0x00, 0x00});
     EXPECT_EQ(b.events(), (Strings{"bill in escrow :   0"}));
     EXPECT_EQ(b.controller.requestState(cmd::EscrowAccept), RequestState::Idle);
+    // The table is asked for again; the unit's count goes out first (lower code).
+    EXPECT_EQ(b.controller.requestState(cmd::ReadCreditTable), RequestState::Requested);
+    b.reply(cmd::ReadBillCounter, {0, 0, 0});
     loadBills(b);
     b.status({0x20, 0x00, 0x00, 0x07, 0x00, 0x00});
     EXPECT_EQ(b.controller.requestState(cmd::EscrowReturn), RequestState::Requested);  // 90 + 500 > 100
