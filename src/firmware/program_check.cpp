@@ -1,0 +1,57 @@
+#include "firmware/program_check.h"
+
+#include "protocol/catalogue.h"
+
+namespace halvek {
+
+void ProgramCrcCheck::start() {
+    ticks_ = 0;
+    attempts_ = 0;
+    state_ = controller_.connect() ? State::Connecting : State::Failed;
+}
+
+void ProgramCrcCheck::read() {
+    repliesBefore_ = controller_.repliesTaken(cmd::ReadCrc32);
+    controller_.request(cmd::ReadCrc32);
+    ++attempts_;
+    ticks_ = 0;
+    state_ = State::Reading;
+}
+
+void ProgramCrcCheck::onTick() {
+    ++ticks_;
+    switch (state_) {
+        case State::Connecting: {
+            // Every poll counts as missed until its reply comes: once the first
+            // poll has gone out, a count of 0 means the unit answered.
+            const int firstPoll = (controller_.pollInterval() + 50 + 99) / 100;
+            if (ticks_ > firstPoll && controller_.missedPollCount() == 0) {
+                controller_.stores().crc.seed32 = 0;
+                controller_.request(cmd::RunCrc32);
+                ticks_ = 0;
+                state_ = State::Computing;
+            } else if (ticks_ >= kAnswerTicks) {
+                state_ = State::Failed;
+            }
+            break;
+        }
+        case State::Computing:
+            if (ticks_ >= kComputeTicks) read();
+            break;
+        case State::Reading:
+            if (controller_.repliesTaken(cmd::ReadCrc32) != repliesBefore_) {
+                crc_ = controller_.stores().crc.result32;
+                state_ = State::Done;
+            } else if (ticks_ >= kReplyTicks) {
+                if (attempts_ >= kReadAttempts)
+                    state_ = State::Failed;
+                else
+                    state_ = State::Computing, ticks_ = 0;
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace halvek
