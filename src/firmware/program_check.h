@@ -13,9 +13,9 @@ namespace halvek {
 class ProgramCrcCheck {
   public:
     enum class State { Idle, Connecting, Computing, Reading, Done, Failed };
-    static constexpr int kAnswerTicks = 30;   // the unit has this long to answer after connecting
-    static constexpr int kComputeTicks = 8;   // before each "Read CRC 32"
-    static constexpr int kReplyTicks = 15;    // for the reply of one "Read CRC 32"
+    static constexpr int kAnswerTicks = 30;  // the unit has this long to answer after connecting
+    static constexpr int kComputeTicks = 8;  // before each "Read CRC 32"
+    static constexpr int kReplyTicks = 15;   // for the reply of one "Read CRC 32"
     static constexpr int kReadAttempts = 4;
 
     explicit ProgramCrcCheck(LinkController& controller) : controller_(controller) {}
