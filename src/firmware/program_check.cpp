@@ -21,11 +21,9 @@ void ProgramCrcCheck::read() {
 void ProgramCrcCheck::onTick() {
     ++ticks_;
     switch (state_) {
-        case State::Connecting: {
-            // Every poll counts as missed until its reply comes: once the first
-            // poll has gone out, a count of 0 means the unit answered.
-            const int firstPoll = (controller_.pollInterval() + 50 + 99) / 100;
-            if (ticks_ > firstPoll && controller_.missedPollCount() == 0) {
+        case State::Connecting:
+            // The port was opened afresh: any frame from the unit says it runs its program.
+            if (controller_.unitAnswered()) {
                 controller_.stores().crc.seed32 = 0;
                 controller_.request(cmd::RunCrc32);
                 ticks_ = 0;
@@ -34,7 +32,6 @@ void ProgramCrcCheck::onTick() {
                 state_ = State::Failed;
             }
             break;
-        }
         case State::Computing:
             if (ticks_ >= kComputeTicks) read();
             break;

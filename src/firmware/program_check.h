@@ -20,7 +20,9 @@ class ProgramCrcCheck {
 
     explicit ProgramCrcCheck(LinkController& controller) : controller_(controller) {}
 
-    // Connects; Failed at once when the port does not open.
+    // Connects (the download gives the line back closed, so the port opens
+    // afresh and the first frame heard is the new program's); Failed at once
+    // when the port does not open.
     void start();
     void onTick();
 

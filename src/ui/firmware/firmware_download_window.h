@@ -20,7 +20,6 @@ namespace halvek::ui {
 // download loader. The window has the validator line while it exists; closing
 // it gives the line back, closed (the user connects again).
 class FirmwareDownloadWindow : public ToolWindow, public DownloadListener {
-    Q_OBJECT
   public:
     FirmwareDownloadWindow(QWidget* parent, LinkController& controller, UserInterface& ui);
     ~FirmwareDownloadWindow() override;

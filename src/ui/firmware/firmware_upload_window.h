@@ -19,7 +19,6 @@ namespace halvek::ui {
 // "QRV Firmware Upload": reads the unit's program into a firmware file. The
 // packets are handled as they come; nothing on their path waits for the user.
 class FirmwareUploadWindow : public ToolWindow, public UploadListener {
-    Q_OBJECT
   public:
     FirmwareUploadWindow(QWidget* parent, LinkController& controller, UserInterface& ui);
     ~FirmwareUploadWindow() override;
