@@ -10,7 +10,7 @@
 #include "firmware/download_session.h"
 #include "firmware/firmware_file.h"
 #include "firmware/link_access.h"
-#include "protocol/catalogue.h"
+#include "firmware/program_check.h"
 
 namespace halvek::cli {
 
@@ -210,19 +210,13 @@ bool runLoop(HeadlessLoop& loop, Tick tick, Done done, std::chrono::milliseconds
 }
 
 // Reads the unit's program checksum back ("Run CRC 32", then "Read CRC 32").
-bool readProgramCrc(ControllerHost& host, HeadlessLoop& loop, ConsoleUi& ui, uint32_t& crc) {
-    if (!probeUnit(host, loop, std::chrono::seconds(3))) return false;
-    host.stores.crc.seed32 = 0;
-    host.controller.request(cmd::RunCrc32);
-    const int before = ui.crcReplies;
-    for (int attempt = 0; attempt < 4 && ui.crcReplies == before; ++attempt) {
-        loop.runUntil(Clock::now() + std::chrono::milliseconds(800));
-        host.controller.request(cmd::ReadCrc32);
-        runLoop(
-            loop, [] {}, [&] { return ui.crcReplies != before; }, std::chrono::milliseconds(1500));
-    }
-    crc = host.stores.crc.result32;
-    return ui.crcReplies != before;
+bool readProgramCrc(ControllerHost& host, HeadlessLoop& loop, uint32_t& crc) {
+    ProgramCrcCheck check(host.controller);
+    check.start();
+    runLoop(
+        loop, [&] { check.onTick(); }, [&] { return check.finished(); }, std::chrono::seconds(20));
+    crc = check.crc32();
+    return check.state() == ProgramCrcCheck::State::Done;
 }
 
 }  // namespace
@@ -320,7 +314,7 @@ int runDownload(const std::vector<std::string>& args, std::ostream& out, std::os
     uint32_t unitCrc = 0;
     if (!session.unitWasAnswering()) {
         verdict = "not verified: the unit stays in its loader until it is powered up again";
-    } else if (readProgramCrc(host, loop, ui, unitCrc)) {
+    } else if (readProgramCrc(host, loop, unitCrc)) {
         session.showVerification(unitCrc);
         verdict = unitCrc == file.crc32()
                       ? "program CRC_32 " + hex8(unitCrc) + " verified"

@@ -44,15 +44,12 @@ class ConsoleUi : public UserInterface {
     void stopPollTimer() override {
         if (loop_) loop_->stopTimer();
     }
-    void refreshView(View v) override {
-        if (v == View::Crc) ++crcReplies;
-    }
+    void refreshView(View) override {}
     void showPage(TabRow, int, bool) override {}
     void repaintDrawingArea(bool) override {}
     void setWindowTitle(const std::string&) override {}
     void setModeCaption(const std::string&) override {}
     void setConnectionControlsEnabled(bool) override {}
-    int crcReplies = 0;
 
   private:
     std::ostream& out_;

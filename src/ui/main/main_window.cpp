@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "capture/capture_texts.h"
+#include "firmware/firmware_texts.h"
 #include "link/texts.h"
 #include "serial/port_choices.h"
 #include "serial/port_discovery.h"
@@ -21,6 +22,8 @@
 #include "ui/accessories/cassette_data_window.h"
 #include "ui/accessories/ticket_printer_window.h"
 #include "ui/capture/capture_option_window.h"
+#include "ui/firmware/firmware_download_window.h"
+#include "ui/firmware/firmware_upload_window.h"
 #include "ui/main/about_box.h"
 #include "ui/main/bill_list_view.h"
 #include "ui/main/command_status_painter.h"
@@ -140,6 +143,9 @@ MainWindow::MainWindow(const WindowOptions& options, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    // The firmware windows give the line back to the controller: before it goes.
+    delete downloadWindow_;
+    delete uploadWindow_;
     pollTimer_.stop();
     host_.close();
     capture_.close();
@@ -155,6 +161,8 @@ QWidget* MainWindow::printerWindow() const { return printerWindow_; }
 QWidget* MainWindow::cassetteDataWindow() const { return cassetteDataWindow_; }
 QWidget* MainWindow::cassetteControlsWindow() const { return cassetteControlsWindow_; }
 QWidget* MainWindow::acceptAllWindow() const { return acceptAllWindow_; }
+FirmwareDownloadWindow* MainWindow::downloadWindow() const { return downloadWindow_; }
+FirmwareUploadWindow* MainWindow::uploadWindow() const { return uploadWindow_; }
 
 void MainWindow::buildMenu() {
     QMenuBar* bar = menuBar();
@@ -170,10 +178,9 @@ void MainWindow::buildMenu() {
     QMenu* download = bar->addMenu("&Download");
     download->addAction("Upgrade &Firmware", this, [this] {
         if (!controller().linkConnected() &&
-            showMessage({text::kInfo, "Power up validator with switches set for download mode", Buttons::OkCancel}) ==
-                Answer::Cancel)
+            showMessage({text::kInfo, fwtext::kPowerUpQuestion, Buttons::OkCancel}) == Answer::Cancel)
             return;
-        notImplemented();
+        openOnce(downloadWindow_, this, controller(), *this);
     });
     QMenu* upload = bar->addMenu("&Upload");
     upload->addAction("Upload &Firmware", this, [this] {
@@ -181,7 +188,7 @@ void MainWindow::buildMenu() {
             showMessage({text::kInfo, text::kNoConnectionLower});
             return;
         }
-        notImplemented();
+        openOnce(uploadWindow_, this, controller(), *this);
     });
     QMenu* help = bar->addMenu("&Help");
     help->addAction("&Serial Port Check...", this, &MainWindow::openPortCheck);

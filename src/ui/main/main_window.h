@@ -29,6 +29,8 @@ namespace halvek::ui {
 
 class AcceptAllTicker;
 class AcceptAllWindow;
+class FirmwareDownloadWindow;
+class FirmwareUploadWindow;
 class BillListView;
 class CassetteControlsWindow;
 class CassetteDataWindow;
@@ -96,6 +98,8 @@ class MainWindow : public QMainWindow, public UserInterface, public CaptureListe
     QWidget* cassetteDataWindow() const;
     QWidget* cassetteControlsWindow() const;
     QWidget* acceptAllWindow() const;
+    FirmwareDownloadWindow* downloadWindow() const;
+    FirmwareUploadWindow* uploadWindow() const;
 
   public Q_SLOTS:
     void pressConnect();
@@ -151,6 +155,8 @@ class MainWindow : public QMainWindow, public UserInterface, public CaptureListe
     QPointer<CassetteDataWindow> cassetteDataWindow_;
     QPointer<CassetteControlsWindow> cassetteControlsWindow_;
     QPointer<AcceptAllWindow> acceptAllWindow_;
+    QPointer<FirmwareDownloadWindow> downloadWindow_;
+    QPointer<FirmwareUploadWindow> uploadWindow_;
 
     BillListView* billList_ = nullptr;
     QTabBar* upperTabs_ = nullptr;
