@@ -72,6 +72,7 @@ bool LinkController::connect() {
         block_.portLost.store(false);
         lostReported_ = false;
         linkFlags_ |= linkflag::PortOpen;
+        unit_ = identifyPort(path);
         // Nothing is known of whoever is on this line until it answers.
         answered_ = false;
         missedPollCount_ = 0;
@@ -223,8 +224,11 @@ void LinkController::checkLostPort() {
                              "the device " + path + " went away (unplugged or closed)"});
         }
     }
-    if (lostReported_ && !(linkFlags_ & linkflag::PortOpen) && linkOpen_ &&
-        block_.port.open(portPath(), Parity::Even, 9600)) {
+    if (!lostReported_ || (linkFlags_ & linkflag::PortOpen) || !linkOpen_) return;
+    // The same adapter again, wherever the replug put it (not another adapter
+    // that took over its old name); the path as chosen when nothing more is known.
+    const std::string again = resolvePort(unit_);
+    if (!again.empty() && block_.port.open(again, Parity::Even, 9600)) {
         block_.portLost.store(false);
         lostReported_ = false;
         linkFlags_ |= linkflag::PortOpen;

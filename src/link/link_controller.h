@@ -13,6 +13,7 @@
 #include "protocol/reply.h"
 #include "serial/comm_block.h"
 #include "serial/notification.h"
+#include "serial/port_discovery.h"
 #include "serial/port_map.h"
 
 namespace halvek {
@@ -266,6 +267,9 @@ class LinkController {
     std::string shownTitle_;
     uint8_t lastSentCode_ = 0;
     bool lostReported_ = false;
+    // Who the open line leads to (by-id name, USB serial number), so that a
+    // replugged adapter is found again under a new /dev/ttyUSBn.
+    PortIdentity unit_;
     bool answered_ = false;
     bool hadUnit_ = false;
     int64_t lastPollNowMs_ = -kPollNowSpacingMs;

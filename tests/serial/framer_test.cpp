@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "protocol/frame.h"
+#include "serial/framers.h"
+#include "serial/line_unescaper.h"
+
+namespace halvek {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Takes what the framer hands over, as the owner would during the notification.
+struct Taken : NotificationSink {
+    explicit Taken(CommBlock& b) : block(b) {}
+    bool deliver(Notification) override {
+        const size_t n = frameLength(block.receiveBuffer.data(), block.extendedMode.load());
+        frames.emplace_back(block.receiveBuffer.begin(), block.receiveBuffer.begin() + static_cast<long>(n));
+        damaged.push_back(block.receiveDamaged.load());
+        return true;
+    }
+    void cancel() override {}
+    CommBlock& block;
+    std::vector<Bytes> frames;
+    std::vector<bool> damaged;
+};
+
+void feed(ProtocolFramer& f, Taken& t, const Bytes& bytes, const std::vector<size_t>& damagedAt = {}) {
+    std::unique_ptr<bool[]> damaged(new bool[bytes.size() + 1]());
+    for (size_t i : damagedAt) damaged[i] = true;
+    f.feed(bytes.data(), damaged.get(), bytes.size(), t, 0);
+}
+
+Bytes cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+// The framer finds its way back by itself after any damage, in interrupt mode
+// too, where no command written resets it.
+TEST(ProtocolFramer, ResynchronisesAfterNoiseBadHeadersAndGaps) {
+    const Bytes status = encodeFrame(true, 0xCC, {0, 1, 0, 0, 0, 0});
+    const Bytes rtc = encodeFrame(true, 0xD1, {1, 2, 3});
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        bool gapAfterFirst;
+        Bytes more;
+        std::vector<Bytes> frames;
+    };
+    const Case cases[] = {
+        {"noise before the start byte", cat({{0x55, 0xA5, 0x00}, status}), false, {}, {status}},
+        {"a long header without its 0x00", cat({{0x02, 0x07, 0x00, 0x07}, status}), false, {}, {status}},
+        {"a length the buffer cannot hold", cat({{0x02, 0x00, 0x09, 0x00}, rtc}), false, {}, {rtc}},
+        {"a length shorter than any frame", cat({{0x02, 0x00, 0x00, 0x03}, status}), false, {}, {status}},
+        {"a frame cut short, then silence", Bytes(status.begin(), status.begin() + 6), true, rtc, {rtc}},
+        {"two frames in one read", cat({status, rtc}), false, {}, {status, rtc}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CommBlock block;
+        block.interruptMode = true;
+        ProtocolFramer framer(block);
+        Taken taken(block);
+        feed(framer, taken, c.bytes);
+        if (c.gapAfterFirst) framer.onGap();
+        if (!c.more.empty()) feed(framer, taken, c.more);
+        EXPECT_EQ(taken.frames, c.frames);
+        EXPECT_FALSE(framer.midFrame());
+    }
+}
+
+TEST(ProtocolFramer, MarksAFrameHoldingADamagedByteAndCountsWhatItDropped) {
+    CommBlock block;
+    block.interruptMode = true;
+    ProtocolFramer framer(block);
+    Taken taken(block);
+    const Bytes status = encodeFrame(true, 0xCC, {0, 1, 0, 0, 0, 0});
+    feed(framer, taken, status, {6});
+    feed(framer, taken, status);
+    EXPECT_EQ(taken.damaged, (std::vector<bool>{true, false}));
+    feed(framer, taken, Bytes(status.begin(), status.begin() + 5));
+    framer.onGap();
+    EXPECT_EQ(block.truncatedFrames.load(), 1u);
+}
+
+TEST(LineUnescaper, UndoesTheDriversMarksAcrossReads) {
+    struct Case {
+        std::vector<Bytes> reads;
+        Bytes bytes;
+        std::vector<bool> damaged;
+    };
+    const Case cases[] = {
+        {{{0x02, 0xFF, 0xFF, 0x03}}, {0x02, 0xFF, 0x03}, {false, false, false}},       // a real 0xFF
+        {{{0x02, 0xFF, 0x00, 0x41, 0x03}}, {0x02, 0x41, 0x03}, {false, true, false}},  // 0x41 with a parity error
+        {{{0x02, 0xFF}, {0x00}, {0x41}}, {0x02, 0x41}, {false, true}},                 // the mark split over reads
+        {{{0xFF}, {0xFF, 0x07}}, {0xFF, 0x07}, {false, false}},
+    };
+    for (const Case& c : cases) {
+        LineUnescaper u;
+        Bytes got;
+        std::vector<bool> damaged;
+        for (const Bytes& r : c.reads) {
+            uint8_t out[16];
+            bool d[16];
+            const size_t n = u.unescape(r.data(), r.size(), out, d);
+            got.insert(got.end(), out, out + n);
+            damaged.insert(damaged.end(), d, d + n);
+        }
+        EXPECT_EQ(got, c.bytes);
+        EXPECT_EQ(damaged, c.damaged);
+    }
+}
+
+}  // namespace
+}  // namespace halvek
