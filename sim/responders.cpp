@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "firmware/crc.h"
-#include "sim/loader/program_image.h"
 #include "protocol/catalogue.h"
+#include "sim/loader/program_image.h"
 #include "unit_bits.h"
 #include "validator_model.h"
 

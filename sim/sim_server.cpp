@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "protocol/frame.h"
+#include "pty_endpoint.h"
 #include "serial/comm_block.h"
 #include "serial/line_settings.h"
 
@@ -52,20 +53,12 @@ void SimServer::setLog(std::function<void(const std::string&)> sink) {
 
 bool SimServer::start(std::string* error) {
     if (running_) return true;
-    char name[128] = {};
-    termios raw{};
-    cfmakeraw(&raw);
-    cfsetispeed(&raw, B9600);
-    cfsetospeed(&raw, B9600);
-    if (openpty(&master_, &slave_, name, &raw, nullptr) != 0) {
-        if (error) *error = std::string("cannot create a pseudo-terminal: ") + std::strerror(errno);
-        return false;
-    }
-    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-    fcntl(master_, F_SETFD, FD_CLOEXEC);
-    fcntl(slave_, F_SETFD, FD_CLOEXEC);
-    wake_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    devicePath_ = name;
+    PtyEndpoint pty;
+    if (!openPtyEndpoint(pty, error)) return false;
+    master_ = pty.master;
+    slave_ = pty.slave;
+    wake_ = pty.wake;
+    devicePath_ = pty.devicePath;
     running_ = true;
     thread_ = std::thread([this] { loop(); });
     return true;

@@ -12,8 +12,7 @@ uint8_t toBcd(int v) { return static_cast<uint8_t>(((v / 10) % 10) << 4 | v % 10
 
 }  // namespace
 
-ValidatorMemory::ValidatorMemory(std::vector<Note> billTable)
-    : notes(std::move(billTable)) {
+ValidatorMemory::ValidatorMemory(std::vector<Note> billTable) : notes(std::move(billTable)) {
     for (const Note& n : notes) enabled[n.type - 1] = true;
 }
 

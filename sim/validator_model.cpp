@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <type_traits>
 
-#include "sim/loader/program_image.h"
 #include "protocol/catalogue.h"
 #include "protocol/frame.h"
 #include "responders.h"
 #include "scenario.h"
+#include "sim/loader/program_image.h"
 #include "unit_bits.h"
 
 namespace halvek::sim {
