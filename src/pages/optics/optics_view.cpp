@@ -15,7 +15,7 @@ constexpr int kMaxChannels = 7;
 constexpr int kLabelX = 55, kHeadingY = 206, kHeadingShift = 6;
 constexpr int kLeft = 45, kRight = 585, kTop = 204, kBottom = 361;
 
-struct RowSpec {
+struct RowLayout {
     int y;
     const char* label;
     bool transmissive;
@@ -23,7 +23,7 @@ struct RowSpec {
     const ChannelTable<uint8_t> OpticsStore::*bytes;
     const ChannelTable<uint16_t> OpticsStore::*gains;
 };
-constexpr RowSpec kRows[] = {
+constexpr RowLayout kRows[] = {
     {226, "Transm. white levels", true, false, &OpticsStore::transWhite, nullptr},
     {241, "Transm. black levels", true, false, &OpticsStore::transBlack, nullptr},
     {256, "Transm. emitters", true, false, &OpticsStore::transEmitter, nullptr},
@@ -58,16 +58,16 @@ OpticsView opticsView(const OpticsStore& s, bool l8v, int colour) {
         d.text(opticsColumnX(ch) - kHeadingShift, kHeadingY, "ch " + std::to_string(ch), kLabel);
     }
     for (size_t i = 0; i < std::size(kRows); ++i) {
-        const RowSpec& spec = kRows[i];
+        const RowLayout& layout = kRows[i];
         OpticsView::Row& row = v.rows[i];
-        row.label = spec.label;
-        row.y = spec.y;
+        row.label = layout.label;
+        row.y = layout.y;
         d.text(kLabelX, row.y, row.label, kLabel);
-        const int channels = spec.transmissive ? transmissiveChannels(l8v) : reflectiveChannels(l8v);
+        const int channels = layout.transmissive ? transmissiveChannels(l8v) : reflectiveChannels(l8v);
         for (int ch = 0; ch < channels; ++ch) {
             const auto c = static_cast<size_t>(ch);
-            const unsigned value = spec.bytes ? (s.*spec.bytes)[c][col] : (s.*spec.gains)[c][col];
-            row.values.push_back({ch, opticsColumnX(ch), number(value, spec.hex)});
+            const unsigned value = layout.bytes ? (s.*layout.bytes)[c][col] : (s.*layout.gains)[c][col];
+            row.values.push_back({ch, opticsColumnX(ch), number(value, layout.hex)});
             d.text(opticsColumnX(ch), row.y, row.values.back().text, v.valueColour);
         }
     }
