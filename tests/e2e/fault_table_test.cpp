@@ -158,7 +158,9 @@ struct FaultRow {
 void run(FaultRig& r, const char* command) { ASSERT_EQ(r.execute(command), "") << command; }
 
 const FaultRow kRows[] = {
-    {"Silent", [](FaultRig& r) { run(r, "silent"); }, 12, [](FaultRig& r) { run(r, "speak"); }, Said::Disconnected},
+    // Silence must outlast the 11 ticks after which the link reads "disconnected",
+    // with room for a reply still on its way when the fault began.
+    {"Silent", [](FaultRig& r) { run(r, "silent"); }, 14, [](FaultRig& r) { run(r, "speak"); }, Said::Disconnected},
     {"Garbage", [](FaultRig& r) { run(r, "garbage 600"); }, 4, nullptr, Said::Nothing},
     {"TruncatedReply", [](FaultRig& r) { run(r, "truncate-next"); }, 4, nullptr, Said::Nothing},
     {"CorruptedChecksum", [](FaultRig& r) { run(r, "corrupt-next"); }, 4, nullptr, Said::Nothing},
@@ -179,7 +181,7 @@ const FaultRow kRows[] = {
      },
      6, [](FaultRig& r) { r.startSim(); }, Said::WentAway},
     // The host's polls pile up unread in the pseudo-terminal, and are read all at once later.
-    {"StopsReading", [](FaultRig& r) { r.freezeSim(); }, 12, [](FaultRig& r) { r.thawSim(); }, Said::Disconnected},
+    {"StopsReading", [](FaultRig& r) { r.freezeSim(); }, 14, [](FaultRig& r) { r.thawSim(); }, Said::Disconnected},
 };
 
 void PrintTo(const FaultRow& row, std::ostream* os) { *os << row.name; }
