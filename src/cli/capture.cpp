@@ -28,7 +28,7 @@ const char* kUsage =
     "  --limit BYTES the file closes at the first frame after this many bytes (default 51200000)\n";
 
 // The controller's messages go to standard error; its poll timer is the loop's.
-class CaptureUi : public UserInterface, public CaptureListener {
+class CaptureUi : public NullUserInterface, public CaptureListener {
   public:
     explicit CaptureUi(std::ostream& err) : err_(err) {}
     void attach(HeadlessLoop* loop) { loop_ = loop; }
@@ -45,12 +45,6 @@ class CaptureUi : public UserInterface, public CaptureListener {
     void stopPollTimer() override {
         if (loop_) loop_->stopTimer();
     }
-    void showPage(TabRow, int, bool) override {}
-    void repaintDrawingArea(bool) override {}
-    void setWindowTitle(const std::string&) override {}
-    void setModeCaption(const std::string&) override {}
-    void setConnectionControlsEnabled(bool) override {}
-    void refreshView(View) override {}
 
     void captureEnded(CaptureEnd end, const std::string& path, const std::string& reason) override {
         ended = true;

@@ -26,7 +26,7 @@ const char* kUsage =
     "  --simulate    runs the simulated validator inside and connects to it\n";
 
 // Messages are printed; the command line itself was the user's OK.
-class CassetteUi : public UserInterface {
+class CassetteUi : public NullUserInterface {
   public:
     explicit CassetteUi(std::ostream& err) : err_(err) {}
     void attach(HeadlessLoop* loop) { loop_ = loop; }
@@ -48,11 +48,6 @@ class CassetteUi : public UserInterface {
     void stopPollTimer() override {
         if (loop_) loop_->stopTimer();
     }
-    void showPage(TabRow, int, bool) override {}
-    void repaintDrawingArea(bool) override {}
-    void setWindowTitle(const std::string&) override {}
-    void setModeCaption(const std::string&) override {}
-    void setConnectionControlsEnabled(bool) override {}
 
     int refusals = 0;
     int dataRefreshes = 0;

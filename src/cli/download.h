@@ -33,7 +33,7 @@ struct LineOptions {
     bool complete(std::string& complaint) const;
 };
 
-class ConsoleUi : public UserInterface {
+class ConsoleUi : public NullUserInterface {
   public:
     explicit ConsoleUi(std::ostream& out) : out_(out) {}
     void attach(HeadlessLoop* loop) { loop_ = loop; }
@@ -44,12 +44,6 @@ class ConsoleUi : public UserInterface {
     void stopPollTimer() override {
         if (loop_) loop_->stopTimer();
     }
-    void refreshView(View) override {}
-    void showPage(TabRow, int, bool) override {}
-    void repaintDrawingArea(bool) override {}
-    void setWindowTitle(const std::string&) override {}
-    void setModeCaption(const std::string&) override {}
-    void setConnectionControlsEnabled(bool) override {}
 
   private:
     std::ostream& out_;

@@ -34,8 +34,9 @@ void printIdentity(const LinkController& link, std::ostream& out, bool json) {
     if (json) {
         out << "{\"revision\":" << jsonString(revisionText(id)) << ",\"revisionNumber\":" << id.revisionNumber
             << ",\"unitType\":" << jsonString(type) << ",\"systemId\":" << jsonString(systemIdText(id))
-            << ",\"assetNumber\":" << jsonString(assetNumberText(id)) << ",\"serialNumber\":"
-            << jsonString(serialText(id)) << ",\"factoryNumber\":" << jsonString(factoryNumberText(id))
+            << ",\"assetNumber\":" << jsonString(assetNumberText(id))
+            << ",\"serialNumber\":" << jsonString(serialText(id))
+            << ",\"factoryNumber\":" << jsonString(factoryNumberText(id))
             << ",\"productionDate\":{\"week\":" << jsonString(fields[7].second.substr(3, 2))
             << ",\"year\":" << jsonString(fields[7].second.substr(9, 2))
             << "},\"burnCycles\":" << (burn ? burnCyclesText(id) : "null") << "}\n";

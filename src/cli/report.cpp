@@ -32,7 +32,7 @@ const char* kUsage =
     "  --interval MS poll interval, 100 to 3000 (default 350)\n";
 
 // The console has no window: messages are printed, the poll timer is this loop's.
-class ReportUi : public UserInterface {
+class ReportUi : public NullUserInterface {
   public:
     explicit ReportUi(std::ostream& err) : err_(err) {}
     Answer showMessage(const Message& m) override {
@@ -46,12 +46,6 @@ class ReportUi : public UserInterface {
         timerRunning = true;
     }
     void stopPollTimer() override { timerRunning = false; }
-    void showPage(TabRow, int, bool) override {}
-    void repaintDrawingArea(bool) override {}
-    void setWindowTitle(const std::string&) override {}
-    void setModeCaption(const std::string&) override {}
-    void setConnectionControlsEnabled(bool) override {}
-    void refreshView(View) override {}
 
     int intervalMs = 350;
     bool timerRunning = false;

@@ -20,9 +20,12 @@ struct SwitchWords {
     const char* on;
 };
 constexpr SwitchWords kWords[] = {
-    {SetupSwitch::Stacker, "required", "optional"}, {SetupSwitch::Plate, "open", "closed"},
-    {SetupSwitch::Sides, "2", "1"},                 {SetupSwitch::Ways, "2", "1"},
-    {SetupSwitch::Inhibit, "off", "on"},            {SetupSwitch::SystemMode, "polling", "interrupt"},
+    {SetupSwitch::Stacker, "required", "optional"},
+    {SetupSwitch::Plate, "open", "closed"},
+    {SetupSwitch::Sides, "2", "1"},
+    {SetupSwitch::Ways, "2", "1"},
+    {SetupSwitch::Inhibit, "off", "on"},
+    {SetupSwitch::SystemMode, "polling", "interrupt"},
     {SetupSwitch::Escrow, "off", "on"},
 };
 
@@ -128,8 +131,7 @@ int runSet(const std::vector<std::string>& args, std::ostream& out, std::ostream
     for (const Wanted& w : wanted) {
         if (switchState(cli.stores().setup, c.interruptMode(), w.which) == w.on) continue;
         const SetupSwitchRow& row = setupSwitchRow(w.which);
-        err << "halvek-cli set: the unit kept " << row.key << " "
-            << (w.on ? row.shownOff : row.shownOn) << "\n";
+        err << "halvek-cli set: the unit kept " << row.key << " " << (w.on ? row.shownOff : row.shownOn) << "\n";
         status = 1;
     }
     return status;

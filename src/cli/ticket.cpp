@@ -11,7 +11,7 @@ const char* kTicketUsage =
     "  DIGITS          1 to 24 digits: the bar code and the number line of the ticket\n"
     "  --printer PATH  the ticket printer's device, e.g. /dev/ttyUSB1 (9600 baud, 8N1)\n";
 
-class TicketUi : public UserInterface {
+class TicketUi : public NullUserInterface {
   public:
     explicit TicketUi(std::ostream& err) : err_(err) {}
     Answer showMessage(const Message& m) override {
@@ -20,14 +20,6 @@ class TicketUi : public UserInterface {
         err_ << "\n";
         return Answer::Ok;
     }
-    void showPage(TabRow, int, bool) override {}
-    void repaintDrawingArea(bool) override {}
-    void setWindowTitle(const std::string&) override {}
-    void setModeCaption(const std::string&) override {}
-    void setConnectionControlsEnabled(bool) override {}
-    void refreshView(View) override {}
-    void startPollTimer(int) override {}
-    void stopPollTimer() override {}
 
   private:
     std::ostream& err_;
