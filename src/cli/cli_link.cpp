@@ -137,8 +137,8 @@ bool CliLink::readAll(const std::vector<uint8_t>& codes, std::chrono::millisecon
 bool CliLink::readAll(const std::vector<uint8_t>& codes, uint8_t selector, std::chrono::milliseconds timeout) {
     LinkController& c = host_->controller;
     std::vector<uint32_t> before;
-    for (uint8_t code : codes) {
-        before.push_back(c.repliesTaken(code));
+    for (uint8_t code : codes) before.push_back(c.repliesTaken(code));
+    auto ask = [&](uint8_t code) {
         if (code != cmd::ReadDiagn0) {
             c.request(code);
         } else if (selector == kSensorSelector) {
@@ -150,17 +150,33 @@ bool CliLink::readAll(const std::vector<uint8_t>& codes, uint8_t selector, std::
             c.setDiagnosticsSelector(selector);
             c.request(code);
         }
-    }
+        return true;
+    };
+    for (uint8_t code : codes)
+        if (!ask(code)) return false;
+    // A read the link gave up on (its reply lost or late on a busy machine) is
+    // asked again while the time lasts: the console waits for the data, not for one frame.
+    // A refusal ("not supported") ends the wait: asking again brings no data.
+    const uint32_t refusedBefore = c.linkCounters().refused;
+    auto refused = [&] { return c.linkCounters().refused != refusedBefore; };
     auto answered = [&] {
         for (size_t i = 0; i < codes.size(); ++i)
             if (c.repliesTaken(codes[i]) == before[i]) return false;
         return true;
     };
-    if (runUntil(answered, timeout)) return true;
+    auto done = [&] {
+        if (answered() || refused()) return true;
+        for (size_t i = 0; i < codes.size(); ++i)
+            if (c.repliesTaken(codes[i]) == before[i] && c.requestState(codes[i]) == RequestState::Idle) ask(codes[i]);
+        return false;
+    };
+    runUntil(done, timeout);
+    if (answered()) return true;
     for (size_t i = 0; i < codes.size(); ++i)
         if (c.repliesTaken(codes[i]) == before[i]) {
             const CommandInfo* info = findCommand(codes[i]);
-            err_ << name_ << ": the validator did not answer \"" << (info ? info->name : "?") << "\"\n";
+            err_ << name_ << ": the validator " << (refused() ? "refused" : "did not answer") << " \""
+                 << (info ? info->name : "?") << "\"\n";
         }
     return false;
 }

@@ -523,6 +523,7 @@ void LinkController::dispatch(const Reply& r) {
             return;
         case cmd::Unsupported:
             // The refusal answers the last command sent: it will bring no data.
+            ++counters_.refused;
             if (requests_[lastSentCode_] == RequestState::AwaitingReply) requests_[lastSentCode_] = RequestState::Idle;
             upperPage_ = page::Setup;
             ui_.showPage(TabRow::Upper, page::Setup, false);

@@ -34,6 +34,7 @@ struct LinkCounters {
     uint32_t unasked = 0;         // data replies no command was waiting for
     uint32_t givenUp = 0;         // commands whose reply never came
     uint32_t retried = 0;         // commands sent again after a damaged reply
+    uint32_t refused = 0;         // commands the unit answered with "not supported"
     uint32_t unnamedStacked = 0;  // stacked bills the waiting list could not hold
     // From the reader's framing.
     uint32_t noiseBytes = 0;

@@ -21,7 +21,7 @@ struct MoneyEvent {
     int type = 0;       // bill type (0: not known)
     int64_t value = 0;  // in whole currency units (-1: not known)
     int64_t creditTotal = 0;
-    std::string action;  // "accept" or "return", for decisions and frames sent
+    std::string action{};  // "accept" or "return", for decisions and frames sent
 };
 
 const char* moneyKindName(MoneyKind kind);

@@ -98,7 +98,9 @@ TEST(Money, EachScenarioCreditsExactlyWhatTheUnitStacked) {
             ASSERT_EQ(r.run(c.fault), "");
         }
         r.ticks(30);  // the unit answers; the start-up reads run
-        if (std::string(c.name) != "bill table reply lost" && c.fault[0]) ASSERT_EQ(r.run(c.fault), "");
+        if (std::string(c.name) != "bill table reply lost" && c.fault[0]) {
+            ASSERT_EQ(r.run(c.fault), "");
+        }
         ASSERT_EQ(r.run("insert 3"), "");
         r.ticks(150);
         EXPECT_EQ(r.unit.lifeCount(), static_cast<uint32_t>(c.stackedBills));

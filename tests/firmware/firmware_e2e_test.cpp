@@ -139,7 +139,9 @@ TEST_F(FirmwareE2E, ExitCodesOfTheConsoleTools) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(run(c.tool, c.args), c.code) << c.args[0] << out.str() << err.str();
-        if (!c.words.empty()) EXPECT_EQ(lastLine().rfind(c.words, 0), 0u) << lastLine();
+        if (!c.words.empty()) {
+            EXPECT_EQ(lastLine().rfind(c.words, 0), 0u) << lastLine();
+        }
     }
     // The bad file reached nothing: the loader never saw an erase.
     sim.withLoader([](sim::DownloadLoader& l) { EXPECT_FALSE(l.erased()); });

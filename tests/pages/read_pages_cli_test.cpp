@@ -112,5 +112,20 @@ TEST(ReadPagesCli, OpticsInLongFramesOnly) {
     EXPECT_EQ(r.err, "halvek-cli read: Available only in Q7E mode\n");
 }
 
+TEST(ReadPagesCli, ALostReadIsAskedAgainAndARefusedOneEndsTheWait) {
+    sim::SimServer sim;
+    ASSERT_TRUE(sim.start());
+    // Two "read stats" frames lost on the way in: the link gives each up, the console asks again.
+    ASSERT_EQ(sim.execute("drop DD 2"), "");
+    Result r = read({"stats", "--port", sim.devicePath()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(line(r.out, 0).rfind(" accepted bills total:", 0), 0u) << r.out;
+
+    ASSERT_EQ(sim.execute("unsupported DD"), "");
+    r = read({"stats", "--port", sim.devicePath()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("halvek-cli read: the validator refused \"read stats\"\n"), std::string::npos) << r.err;
+}
+
 }  // namespace
 }  // namespace halvek
