@@ -319,8 +319,6 @@ bool MainWindow::requireConnection() {
     return false;
 }
 
-void MainWindow::notImplemented() { showMessage({text::kInfo, "Not implemented"}); }
-
 void MainWindow::openPollInterval() {
     PollIntervalWindow window(this, [this](const Message& m) { showMessage(m); });
     prepareWindow(&window);

@@ -125,7 +125,6 @@ class MainWindow : public QMainWindow, public UserInterface, public CaptureListe
     void buildControls();
     void paintDrawingArea(QPainter& p);
     void onBillClicked(int row);
-    void notImplemented();
     bool requireConnection();
     void fillComPorts();
     void onComPicked(int index);
