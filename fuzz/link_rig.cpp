@@ -1,11 +1,10 @@
 #include "link_rig.h"
 
-#include <memory>
-
 #include <sanitizer/asan_interface.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "fuzz_input.h"
@@ -66,7 +65,7 @@ void LinkRig::userRequest(uint8_t code) {
 void LinkRig::tick() {
     const EscrowSettings& e = stores.escrow;
     const bool limited = e.creditLimitOn && e.creditTotal <= e.creditLimit && !userAskedAccept_;
-    const int32_t limit = e.creditLimit;
+    const int64_t limit = e.creditLimit;
     const bool wasFree = block.transmitFree();
     controller.onTick();
     const bool ext = block.extendedMode.load();
