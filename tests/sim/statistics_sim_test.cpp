@@ -19,7 +19,7 @@ TEST(SimulatedStatistics, CountRejectionsByReasonAndClear) {
     ASSERT_TRUE(sim.start());
     test::HostLine host(sim.devicePath(), true);
     // Reason, and the event it is counted as.
-    const std::pair<const char*, int> rejections[] = {{"07", 2}, {"08", 3}, {"0B", 6}, {"12", 18}, {"00", 1}};
+    const std::pair<const char*, size_t> rejections[] = {{"07", 2}, {"08", 3}, {"0B", 6}, {"12", 18}, {"00", 1}};
     for (auto [reason, event] : rejections) {
         ASSERT_TRUE(test::eventually([&] {
             host.exchange(cmd::Status);  // the unit moves on while it is polled
