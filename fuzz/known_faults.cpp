@@ -1,9 +1,8 @@
 #include "known_faults.h"
 
-#include <memory>
-
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "link_rig.h"
@@ -41,9 +40,9 @@ void loadTwoNotes(LinkRig& rig) {
 void receive(LinkRig& rig, const std::vector<uint8_t>& frame) {
     Direct direct(rig.controller);
     rig.block.awaitingReply.store(true);
-    rig.protocol.onCommandWritten();
+    rig.framers.onCommandWritten(direct);
     std::unique_ptr<bool[]> damaged(new bool[frame.size() + 1]());
-    rig.protocol.feed(frame.data(), damaged.get(), frame.size(), direct, 0);
+    rig.framers.feed(frame.data(), damaged.get(), frame.size(), direct, 0);
 }
 
 bool probeBadChecksumDecoded() {

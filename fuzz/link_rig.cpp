@@ -84,44 +84,21 @@ void LinkRig::writeWaiting() {
     trace("written:", block.transmitBuffer.data(), length);
     block.transmitLength.store(0);
     block.awaitingReply.store(true);
-    switch (block.receiveMode.load()) {
-        case ReceiveMode::Protocol:
-            protocol.onCommandWritten();
-            break;
-        case ReceiveMode::Download:
-            download.onCommandWritten(*this);
-            break;
-        case ReceiveMode::Upload:
-            upload.onCommandWritten();
-            break;
-    }
+    framers.onCommandWritten(*this);
 }
 
 void LinkRig::receive(std::span<const uint8_t> chunk) {
-    switch (block.receiveMode.load()) {
-        case ReceiveMode::Protocol: {
-            // A byte whose value is 0xFF also stands for one the line damaged, so
-            // the damaged-byte path is driven by the input too.
-            std::unique_ptr<bool[]> damaged(new bool[chunk.size() + 1]());
-            for (size_t i = 0; i < chunk.size(); ++i) damaged[i] = chunk[i] == 0xFF && (i & 1);
-            protocol.feed(chunk.data(), damaged.get(), chunk.size(), *this, 0);
-            break;
-        }
-        case ReceiveMode::Download:
-            download.feed(chunk.data(), chunk.size(), *this);
-            break;
-        case ReceiveMode::Upload:
-            upload.feed(chunk.data(), chunk.size(), *this);
-            break;
-    }
+    // A byte whose value is 0xFF also stands for one the line damaged, so
+    // the damaged-byte path is driven by the input too.
+    std::unique_ptr<bool[]> damaged(new bool[chunk.size() + 1]());
+    for (size_t i = 0; i < chunk.size(); ++i) damaged[i] = chunk[i] == 0xFF && (i & 1);
+    framers.feed(chunk.data(), damaged.get(), chunk.size(), *this, 0);
 }
 
 void LinkRig::resetFramers() {
     block.awaitingReply.store(false);
     block.transmitLength.store(0);
-    protocol.reset();
-    download.reset();
-    upload.reset();
+    framers.reset();
 }
 
 void LinkRig::deliverFrame(std::span<const uint8_t> frame) {
@@ -133,6 +110,7 @@ void LinkRig::deliverFrame(std::span<const uint8_t> frame) {
     if (announced < smallestFrameSize(ext) || announced > kReceiveBufferSize) return;
     const size_t n = frame.size() < kReceiveBufferSize ? frame.size() : kReceiveBufferSize;
     std::copy(frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(n), block.receiveBuffer.begin());
+    block.receiveExtended.store(ext);
     deliver(Notification::ReplyReady);
 }
 
@@ -145,11 +123,12 @@ bool LinkRig::deliver(Notification n) {
         return true;
     }
     ++replies;
-    const bool ext = block.extendedMode.load();
+    const bool ext = block.receiveExtended.load();
     uint8_t* buf = block.receiveBuffer.data();
     size_t length = announcedLength(buf, ext);
     if (length > kReceiveBufferSize) length = kReceiveBufferSize;
     // Everything after the frame is out of bounds for the controller.
+    trace(ext ? "delivering (long):" : "delivering (short):", buf, length < 8 ? 8 : length);
     ASAN_POISON_MEMORY_REGION(buf + length, kReceiveBufferSize - length);
     controller.onNotification(n);
     ASAN_UNPOISON_MEMORY_REGION(buf + length, kReceiveBufferSize - length);
@@ -159,7 +138,7 @@ bool LinkRig::deliver(Notification n) {
 }
 
 void LinkRig::checkReply(std::span<const uint8_t> frame, uint32_t eventsBefore, int couponsBefore) {
-    const bool ext = block.extendedMode.load();
+    const bool ext = block.receiveExtended.load();
     const bool whole = frame.size() >= smallestFrameSize(ext);
     const bool status = whole && frame[codeOffset(ext)] == cmd::Status;
     const bool trusted =

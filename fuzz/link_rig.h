@@ -69,9 +69,7 @@ class LinkRig : public NotificationSink, private StatusListener {
     Stores stores;
     PortMap ports;
     LinkController controller{block, stores, ui, ports};
-    ProtocolFramer protocol{block};
-    DownloadFramer download{block};
-    UploadFramer upload{block};
+    ReceiveFramers framers{block};
 
     int replies = 0;          // ReplyReady deliveries
     int stackedStatuses = 0;  // status replies that said "stacked"

@@ -191,3 +191,75 @@ for index in range(24):
     report_cases["reply-%02d-video" % index] = report(1, 15, b"", [(index, 1, bytes([0x80 | index] * 200))])
 for name, data in report_cases.items():
     write("fuzz_report", name, data)
+
+
+# fuzz_firmware_file: the file itself. A header of 128 bytes (format letter at
+# 7, record count at 28 low byte first, sector map at 34 ended by 0xFF), then
+# 133-byte records: lead byte, 3-byte address, 128 data bytes, check.
+def firmware_record(address, fill):
+    data = [(fill + i) & 0xFF for i in range(128)]
+    return [0x01, address >> 16 & 0xFF, address >> 8 & 0xFF, address & 0xFF] + data + [~sum(data) & 0xFF]
+
+
+def firmware_header(counted, count, sectors):
+    h = [0] * 128
+    h[0:7] = list(b"L8VQA09")
+    h[7] = ord("M") if counted else ord("S")
+    h[28], h[29] = count & 0xFF, count >> 8
+    h[34:34 + 90] = [0xFF] * 90
+    h[34:34 + len(sectors)] = sectors
+    return h
+
+
+def firmware_file(counted, count, sectors, records):
+    out = firmware_header(counted, count, sectors)
+    for r in range(records):
+        out += firmware_record(r * 128, r)
+    return out
+
+
+for name, data in [
+    ("counted-two-records", firmware_file(True, 2, [], 2)),
+    ("counted-with-trailing-bytes", firmware_file(True, 1, [], 1) + [0x1A, 0x1A]),
+    ("sector-map-one-sector", firmware_file(False, 0, [0], 32)),
+    ("record-check-wrong", firmware_file(True, 1, [], 1)[:-1] + [0x00]),
+    ("count-past-the-end", firmware_file(True, 3, [], 2)),
+    ("header-cut-short", firmware_header(True, 0, [])[:100]),
+]:
+    write("fuzz_firmware_file", name, data)
+
+
+# fuzz_upload_stream: frame layout flag, then operations: a byte below 0xF0 is
+# a chunk of that many bytes the unit sends, 0xF0 to 0xFE that many - 0xEF
+# ticks, 0xFF "Exit". The first frame is 132 bytes (135 in long frames) ending
+# with the 128-byte header; then one 133-byte packet per block.
+def upload_stream(ext, sectors, packets, corrupt=None):
+    first = [0x02] * (7 if ext else 4) + firmware_header(False, 0, sectors)
+    stream = first
+    for p in range(packets):
+        rec = firmware_record(p * 128, p)
+        if corrupt == p:
+            rec[50] ^= 0x40
+        stream += rec
+    return stream
+
+
+def chunks(stream, size, ticks_between=0):
+    out = []
+    for at in range(0, len(stream), size):
+        part = stream[at:at + size]
+        out += [len(part)] + part
+        if ticks_between:
+            out += [0xEF + ticks_between]
+    return out
+
+
+for name, data in [
+    ("short-frames-one-sector", [0] + chunks(upload_stream(False, [0], 32), 200)),
+    ("long-frames-one-sector-small-chunks", [1] + chunks(upload_stream(True, [0], 32), 7, 1)),
+    ("map-not-from-sector-zero", [0] + chunks(upload_stream(False, [3], 31), 133)),
+    ("corrupt-packet", [1] + chunks(upload_stream(True, [0], 32, corrupt=5), 150)),
+    ("unit-stops-sending", [0] + chunks(upload_stream(False, [0], 10), 180) + [0xFE] * 8),
+    ("exit-midway", [1] + chunks(upload_stream(True, [0], 4), 200) + [0xFF]),
+]:
+    write("fuzz_upload_stream", name, data)

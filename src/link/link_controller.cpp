@@ -305,6 +305,8 @@ void LinkController::showLinkState() {
 }
 
 void LinkController::forgetUnit() {
+    if (episode_.open) episode_.stale = true;
+    lifeCountCarried_ = lifeCountKnown_ || lifeCountCarried_;
     lifeCountKnown_ = false;
     lifeCountAsked_ = false;
     stores_.bills = BillStore{};
@@ -312,7 +314,8 @@ void LinkController::forgetUnit() {
     stores_.identity.revisionNumber = 0;
     stores_.sensors.l8v = false;
     diagnosticsAvailable_ = true;
-    deferredStacked_.clear();
+    // Bills seen stacked but not yet named stay: they are money, and are named
+    // with the table the unit on the line gives.
     ui_.refreshView(View::BillList);
 }
 
@@ -325,15 +328,28 @@ void LinkController::countTick(int64_t now) {
 }
 
 // A command waits for its reply as long as the reply's bytes take at the line
-// speed, plus a margin; then it is given up.
+// speed, plus a margin; then it is asked again, and at last given up.
 void LinkController::checkReplyWaits(int64_t now) {
     for (int code = 1; code < 256; ++code) {
         const auto c = static_cast<uint8_t>(code);
         if (requests_[c] != RequestState::AwaitingReply) continue;
         const uint32_t announced = c == lastSentCode_ ? block_.replyAnnounced.load() : 0;
         const int64_t wait = kReplyMarginMs + static_cast<int64_t>(announced) * kByteTimeUs / 1000;
-        if (now - awaitSince_[c] >= wait) giveUp(c);
+        if (now - awaitSince_[c] >= wait) replyMissing(c);
     }
+}
+
+// A reply that does not come is asked for again, a few times, like a damaged one.
+void LinkController::replyMissing(uint8_t code) {
+    if (retries_[code] < kMaxRetries) {
+        ++retries_[code];
+        ++counters_.retried;
+        requests_[code] = RequestState::Requested;
+        const CommandInfo* info = findCommand(code);
+        tellLink(std::string("no reply to \"") + (info ? info->name : "?") + "\"; asked again");
+        return;
+    }
+    giveUp(code);
 }
 
 void LinkController::giveUp(uint8_t code) {
@@ -346,6 +362,7 @@ void LinkController::giveUp(uint8_t code) {
     if (billTableRead(code) && !stores_.bills.tableLoaded) requestBillTable();
     // Likewise the count that settles an accepted bill without a stacked report.
     // A unit that does not give its count leaves them as returned: nothing is credited unseen.
+    if (code == cmd::ReadBillCounter) lifeCountAsked_ = false;  // asked again with the next bill
     if (code == cmd::ReadBillCounter && !unsettled_.empty()) {
         if (++settleAttempts_ <= kMaxRetries) {
             request(code);
@@ -430,6 +447,8 @@ void LinkController::markAwaiting(uint8_t code, bool awaits) {
 
 void LinkController::afterBuild(uint8_t code) {
     lastSentCode_ = code;
+    if (code == cmd::EscrowAccept && episode_.open) episode_.acceptPlaced = true;
+    if (code == cmd::ReadBillCounter) countAskedBeforeAccept_ = !episode_.open || !episode_.acceptPlaced;
     if (lowerPage_ == page::CommandStatus) {
         stores_.panes.commandDirty = true;
         ui_.repaintDrawingArea(false);
@@ -471,12 +490,13 @@ void LinkController::onNotification(Notification n) {
 }
 
 void LinkController::onReplyReady() {
-    const Reply r(block_.receiveBuffer.data(), block_.receiveBuffer.size(), extendedMode());
+    const bool extended = block_.receiveExtended.load();
+    const Reply r(block_.receiveBuffer.data(), block_.receiveBuffer.size(), extended);
     // A frame the line damaged is never used: its request is sent again.
     if (block_.receiveDamaged.load()) {
         ++counters_.damagedFrames;
         rejectFrame("a frame with a damaged byte (parity) was dropped");
-    } else if (!checksumValid(block_.receiveBuffer.data(), r.length(), extendedMode())) {
+    } else if (!checksumValid(block_.receiveBuffer.data(), r.length(), extended)) {
         ++counters_.badChecksums;
         rejectFrame("a frame with a wrong checksum was dropped");
     } else if (r.byte(0) == kStx) {

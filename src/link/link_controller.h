@@ -52,7 +52,9 @@ struct EscrowEpisode {
     uint8_t decision = 0;  // 0 none yet, else the command decided on
     int repliesSinceSent = 0;
     int resends = 0;
-    bool returnSeen = false;  // the unit showed the bill returned or rejected
+    bool returnSeen = false;    // the unit showed the bill returned or rejected
+    bool acceptPlaced = false;  // an "escrow accept" frame has gone to the line
+    bool stale = false;         // the link was lost while it was open: what followed was not seen
 };
 
 // The host controller: on every tick it sends the one command a page asked
@@ -66,10 +68,12 @@ class LinkController {
     // Ticks without a frame from the unit after which the link reads "disconnected".
     static constexpr int kLostAfterMissedPolls = 10;
     // How long a command waits for its reply: this margin plus the time the
-    // bytes the reply announces take at the line speed.
-    static constexpr int64_t kReplyMarginMs = 1500;
+    // bytes the reply announces take at the line speed. A unit answers within
+    // a few milliseconds; the margin stays well inside the ticks after which
+    // the link reads "disconnected", so one lost reply never reads as a lost unit.
+    static constexpr int64_t kReplyMarginMs = 250;
     static constexpr int64_t kByteTimeUs = 1146;  // 11 bits at 9600 baud
-    // A command whose reply came damaged is sent again this often at most.
+    // A command whose reply came damaged, or did not come, is sent again this often at most.
     static constexpr int kMaxRetries = 3;
     // In interrupt mode the unit speaks when it has something to say; after this
     // many quiet ticks a poll asks whether it is still there.
@@ -205,6 +209,7 @@ class LinkController {
     void showLinkState();
     void countTick(int64_t now);
     void checkReplyWaits(int64_t now);
+    void replyMissing(uint8_t code);
     void giveUp(uint8_t code);
     void forgetUnit();
     void requestBillTable();
@@ -286,6 +291,14 @@ class LinkController {
     // the unit's count decides whether they were stacked.
     bool lifeCountKnown_ = false;
     bool lifeCountAsked_ = false;
+    // The link was lost and found again: the expected count is the last unit's,
+    // taken on only if the next count read carries on from it.
+    bool lifeCountCarried_ = false;
+    // The count now asked for was asked before the open episode's bill could be
+    // stacked (none open, or its accept not yet sent): the count leaves that bill out.
+    bool countAskedBeforeAccept_ = false;
+    // A count came while it could hold the bill under way: asked again once that bill is settled.
+    bool countAgainAfterEpisode_ = false;
     int settleAttempts_ = 0;
     uint32_t expectedLifeCount_ = 0;
     std::vector<int> unsettled_;

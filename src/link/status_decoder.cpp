@@ -67,7 +67,10 @@ void LinkController::decodeStatus(const Reply& r) {
             st.escrow.billInEscrow = true;
             if (upperPage_ != page::Escrow) selectPage(TabRow::Upper, page::Escrow, true);
             st.escrow.escrowValue = value;
-            if (!episode_.open || episode_.type != type) {
+            if (!episode_.open || episode_.type != type || episode_.stale) {
+                // A bill in escrow that is not the one of the open episode: that
+                // one left unseen, and the unit's count settles it.
+                if (episode_.open) endEpisode(false);
                 episode_ = EscrowEpisode{true, type};
                 tellMoney({MoneyKind::Escrow, type, valueKnown(type) ? value : -1});
                 // The unit's count before this bill can be stacked, once per line:
@@ -95,6 +98,7 @@ void LinkController::decodeStatus(const Reply& r) {
                     for (size_t i = 0; i < count && r.byte(from + i) != 0; ++i)
                         coupon += static_cast<char>(r.byte(from + i));
                     addEvent("coupon: " + coupon);
+                    ++expectedLifeCount_;
                     credit(type);
                     for (StatusListener* l : listeners_) l->couponStacked(coupon);
                 } else {
@@ -167,6 +171,9 @@ void LinkController::decideEscrow(int type, int64_t value) {
         requestBillTable();
         return;
     }
+    // The unit's count is read before its first accepted bill can add to it:
+    // the bill waits in escrow for that one reply (a count given up does not hold it).
+    if (!lifeCountKnown_ && requests_[cmd::ReadBillCounter] != RequestState::Idle) return;
     const EscrowSettings& e = stores_.escrow;
     const bool known = valueKnown(type);
     const bool over = !known || e.creditTotal + value > e.creditLimit;
@@ -203,18 +210,37 @@ void LinkController::endEpisode(bool stacked) {
         tellMoney({MoneyKind::Returned, type, valueKnown(type) ? stores_.bills.value(type) : -1});
     }
     episode_ = EscrowEpisode{};
-    if (!unsettled_.empty()) request(cmd::ReadBillCounter);
+    if (!unsettled_.empty() || countAgainAfterEpisode_) {
+        countAgainAfterEpisode_ = false;
+        request(cmd::ReadBillCounter);
+    }
 }
 
 void LinkController::lifeCountRead() {
-    // With a bill on its way through the unit the count may hold it already or
-    // not yet: the count is taken only while none is.
-    if (episode_.open) return;
+    // With an accepted bill on its way through the unit the count may hold it
+    // already or not yet: that count is not taken, and asked again once the bill is settled.
+    if (!countAskedBeforeAccept_) {
+        countAgainAfterEpisode_ = true;
+        return;
+    }
     const uint32_t count = stores_.counters.lifeCount;
     std::vector<int> unsettled;
     unsettled.swap(unsettled_);
+    // After the link was lost the unit on the line may be another one. It is
+    // the same one if its count carries on from the last one's, by no more
+    // than the bills still open: another unit's count lands there only by a
+    // coincidence no one could arrange, and anything else is a new count.
+    bool counting = lifeCountKnown_;
+    if (!lifeCountKnown_ && lifeCountCarried_) {
+        counting = count >= expectedLifeCount_ && count - expectedLifeCount_ <= unsettled.size();
+        if (!counting)
+            tellLink(
+                "the unit's count does not carry on from the one before the link was lost: "
+                "bills not yet settled are taken as returned");
+    }
+    lifeCountCarried_ = false;
     for (int type : unsettled) {
-        if (lifeCountKnown_ && count > expectedLifeCount_) {
+        if (counting && count > expectedLifeCount_) {
             tellLink("the unit counted a stacked bill whose report the line lost");
             billStacked(type);
         } else {
@@ -229,6 +255,9 @@ void LinkController::lifeCountRead() {
 // One event and one credit per bill the unit stacked; a bill stacked before the
 // table is known waits in a short list to be named.
 void LinkController::billStacked(int type) {
+    // Counted when the stack is known, not when it is named: a count read in
+    // between already holds a bill that waits for its name.
+    ++expectedLifeCount_;
     if (stores_.bills.tableLoaded) {
         addEvent(format("bill stacked : %s  %lld", billName(type), stores_.bills.value(type)));
         credit(type);
@@ -239,13 +268,11 @@ void LinkController::billStacked(int type) {
         return;
     }
     ++counters_.unnamedStacked;
-    ++expectedLifeCount_;
     addEvent("bill stacked : type " + std::to_string(type) + " (not named: too many waiting)");
     tellMoney({MoneyKind::Stacked, type, -1});
 }
 
 void LinkController::credit(int type) {
-    ++expectedLifeCount_;
     const bool known = valueKnown(type);
     const int64_t value = known ? stores_.bills.value(type) : -1;
     tellMoney({MoneyKind::Stacked, type, value});

@@ -100,6 +100,10 @@ struct CommBlock {
     // Of the frame in the receive buffer (read during its notification): a byte
     // of it arrived damaged (parity or framing error).
     std::atomic<bool> receiveDamaged{false};
+    // The layout the frame in the receive buffer was collected in: the mode can
+    // change while a frame arrives (a reply that switches it, a user's choice),
+    // and a frame is read in the layout its header had.
+    std::atomic<bool> receiveExtended{true};
     // The length the frame now arriving announced (0: none under way), and when
     // its last byte came (steady milliseconds): the controller waits for a long
     // reply as long as its bytes take at the line speed.

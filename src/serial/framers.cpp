@@ -23,7 +23,7 @@ void ProtocolFramer::onGap() {
 // frame, or a long frame without its 0x00, is no frame. Its STX was noise; the
 // search goes on from the next byte.
 void ProtocolFramer::takeHeader() {
-    const bool extended = block_.extendedMode.load();
+    const bool extended = extended_;
     ReceiveBuffer& buf = block_.receiveBuffer;
     for (;;) {
         const size_t length = announcedLength(buf.data(), extended);
@@ -45,10 +45,10 @@ void ProtocolFramer::takeHeader() {
 }
 
 void ProtocolFramer::feed(const uint8_t* bytes, const bool* damaged, size_t n, NotificationSink& sink, int64_t nowMs) {
-    const bool interrupt = block_.interruptMode.load();
-    const bool extended = block_.extendedMode.load();
     ReceiveBuffer& buf = block_.receiveBuffer;
     for (size_t i = 0; i < n; ++i) {
+        // Read afresh for every byte: a frame delivered earlier in this chunk may have switched it.
+        const bool interrupt = block_.interruptMode.load();
         // Polling: only the reply to the frame just written is collected.
         if (!interrupt && !block_.awaitingReply.load()) return;
         block_.captureList.append(bytes[i]);
@@ -57,15 +57,19 @@ void ProtocolFramer::feed(const uint8_t* bytes, const bool* damaged, size_t n, N
             block_.noiseBytes.fetch_add(1);
             continue;
         }
+        // A frame is collected in the layout the link was in at its STX; a
+        // frame delivered before it may have changed the mode.
+        if (received_ == 0) extended_ = block_.extendedMode.load();
         damaged_ = damaged_ || damaged[i];
         buf[received_++] = bytes[i];
         if (expected_ == 0) {
-            if (received_ >= lengthFieldEnd(extended)) takeHeader();
+            if (received_ >= lengthFieldEnd(extended_)) takeHeader();
             continue;
         }
         if (received_ < expected_) continue;
         if (FrameTap* tap = block_.frameTap.load()) tap->captureFrame(buf.data(), expected_, false);
         block_.receiveDamaged.store(damaged_);
+        block_.receiveExtended.store(extended_);
         if (!interrupt) block_.awaitingReply.store(false);
         received_ = 0;
         expected_ = 0;
@@ -131,6 +135,57 @@ void UploadFramer::feed(const uint8_t* chunk, size_t n, NotificationSink& sink) 
             sink.deliver(Notification::BlockReady);
         }
     }
+}
+
+ReceiveMode ReceiveFramers::follow() {
+    const ReceiveMode now = block_.receiveMode.load();
+    if (now != mode_) {
+        reset();
+        mode_ = now;
+    }
+    return now;
+}
+
+void ReceiveFramers::reset() {
+    protocol_.reset();
+    download_.reset();
+    upload_.reset();
+}
+
+void ReceiveFramers::onCommandWritten(NotificationSink& sink) {
+    switch (follow()) {
+        case ReceiveMode::Protocol:
+            protocol_.onCommandWritten();
+            break;
+        case ReceiveMode::Download:
+            download_.onCommandWritten(sink);
+            break;
+        case ReceiveMode::Upload:
+            upload_.onCommandWritten();
+            break;
+    }
+}
+
+void ReceiveFramers::feed(const uint8_t* bytes, const bool* damaged, size_t n, NotificationSink& sink, int64_t nowMs) {
+    switch (follow()) {
+        case ReceiveMode::Protocol:
+            protocol_.feed(bytes, damaged, n, sink, nowMs);
+            break;
+        case ReceiveMode::Download:
+            download_.feed(bytes, n, sink);
+            break;
+        case ReceiveMode::Upload:
+            upload_.feed(bytes, n, sink);
+            break;
+    }
+}
+
+void ReceiveFramers::onGap() {
+    if (follow() == ReceiveMode::Protocol) protocol_.onGap();
+}
+
+bool ReceiveFramers::protocolMidFrame() const {
+    return block_.receiveMode.load() == ReceiveMode::Protocol && mode_ == ReceiveMode::Protocol && protocol_.midFrame();
 }
 
 }  // namespace halvek

@@ -39,6 +39,7 @@ class ProtocolFramer {
     size_t received_ = 0;
     size_t expected_ = 0;
     bool damaged_ = false;
+    bool extended_ = true;  // the layout of the frame under way, fixed at its STX
 };
 
 // Download loader replies: as long as the download session said it would be.
@@ -74,6 +75,32 @@ class UploadFramer {
   private:
     CommBlock& block_;
     size_t received_ = 0;
+};
+
+// The three framers, each used while the link is in its receive mode. They
+// share the receive buffer, so when the mode changes every framer starts
+// afresh: the bytes of a frame begun in the old mode are gone, and a framer
+// that kept counting them would hand over whatever the other one left there.
+class ReceiveFramers {
+  public:
+    explicit ReceiveFramers(CommBlock& block) : block_(block), protocol_(block), download_(block), upload_(block) {}
+    // A frame was written in the current mode: its reply starts afresh.
+    void onCommandWritten(NotificationSink& sink);
+    // Bytes that arrived, framed by the current mode.
+    void feed(const uint8_t* bytes, const bool* damaged, size_t n, NotificationSink& sink, int64_t nowMs);
+    // The line went quiet: a protocol frame half in is not coming.
+    void onGap();
+    bool protocolMidFrame() const;
+    void reset();
+
+  private:
+    ReceiveMode follow();
+
+    CommBlock& block_;
+    ReceiveMode mode_ = ReceiveMode::Protocol;
+    ProtocolFramer protocol_;
+    DownloadFramer download_;
+    UploadFramer upload_;
 };
 
 }  // namespace halvek

@@ -56,7 +56,7 @@ void ReaderThread::loop() {
         const int r = ::poll(fds, 2, gapTimeoutMs());
         if (r < 0) continue;  // EINTR: look again
         if (r == 0) {
-            protocol_.onGap();
+            framers_.onGap();
             continue;
         }
         if (fds[1].revents & POLLIN) block_.waker.drain();
@@ -68,36 +68,21 @@ void ReaderThread::loop() {
 void ReaderThread::writeStep(const SerialPort::Snapshot& s) {
     const size_t length = block_.transmitLength.load(std::memory_order_acquire);
     const ReceiveMode mode = block_.receiveMode.load();
-    if (mode == ReceiveMode::Protocol) {
-        block_.captureList.reset();
-        // A reply that never completed must not frame the next one with its length.
-        protocol_.onCommandWritten();
-    }
+    if (mode == ReceiveMode::Protocol) block_.captureList.reset();
     const SerialPort::Io io = block_.port.write(s, block_.transmitBuffer.data(), length);
     if (io == SerialPort::Io::Stale) return;  // port closed meanwhile: the frame waits
     if (io == SerialPort::Io::Lost) {
         markLost();
         return;
     }
-    switch (mode) {
-        case ReceiveMode::Protocol: {
-            if (FrameTap* tap = block_.frameTap.load()) tap->captureFrame(block_.transmitBuffer.data(), length, true);
-            for (size_t i = 0; i < length; ++i) block_.captureList.append(block_.transmitBuffer[i]);
-            block_.transmitLength.store(0, std::memory_order_release);
-            block_.awaitingReply.store(true);
-            break;
-        }
-        case ReceiveMode::Download:
-            block_.transmitLength.store(0, std::memory_order_release);
-            block_.awaitingReply.store(true);
-            download_.onCommandWritten(sink_);
-            break;
-        case ReceiveMode::Upload:
-            block_.transmitLength.store(0, std::memory_order_release);
-            block_.awaitingReply.store(true);
-            upload_.onCommandWritten();
-            break;
+    if (mode == ReceiveMode::Protocol) {
+        if (FrameTap* tap = block_.frameTap.load()) tap->captureFrame(block_.transmitBuffer.data(), length, true);
+        for (size_t i = 0; i < length; ++i) block_.captureList.append(block_.transmitBuffer[i]);
     }
+    block_.transmitLength.store(0, std::memory_order_release);
+    block_.awaitingReply.store(true);
+    // A reply that never completed must not frame the next one with its length.
+    framers_.onCommandWritten(sink_);
 }
 
 void ReaderThread::readBurst(const SerialPort::Snapshot& s, bool hungUp) {
@@ -123,17 +108,13 @@ void ReaderThread::readBurst(const SerialPort::Snapshot& s, bool hungUp) {
 }
 
 // Sleeps for good unless a protocol frame is half in: then only until the gap that ends it.
-int ReaderThread::gapTimeoutMs() const {
-    return block_.receiveMode.load() == ReceiveMode::Protocol && protocol_.midFrame() ? kFrameGapMs : -1;
-}
+int ReaderThread::gapTimeoutMs() const { return framers_.protocolMidFrame() ? kFrameGapMs : -1; }
 
 void ReaderThread::markLost() {
     block_.portLost.store(true);
     block_.awaitingReply.store(false);
     block_.transmitLength.store(0, std::memory_order_release);
-    protocol_.reset();
-    download_.reset();
-    upload_.reset();
+    framers_.reset();
 }
 
 void ReaderThread::receive(const SerialPort::Snapshot& s, const uint8_t* raw, size_t count) {
@@ -150,17 +131,7 @@ void ReaderThread::receive(const SerialPort::Snapshot& s, const uint8_t* raw, si
         n = unescaper_.unescape(raw, count, plain, damaged);
         chunk = plain;
     }
-    switch (block_.receiveMode.load()) {
-        case ReceiveMode::Protocol:
-            protocol_.feed(chunk, damaged, n, sink_, steadyMs());
-            break;
-        case ReceiveMode::Download:
-            download_.feed(chunk, n, sink_);
-            break;
-        case ReceiveMode::Upload:
-            upload_.feed(chunk, n, sink_);
-            break;
-    }
+    framers_.feed(chunk, damaged, n, sink_, steadyMs());
 }
 
 }  // namespace halvek

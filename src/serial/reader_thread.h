@@ -17,8 +17,7 @@ namespace halvek {
 // waker: an idle line costs no processor time.
 class ReaderThread {
   public:
-    ReaderThread(CommBlock& block, NotificationSink& sink)
-        : block_(block), sink_(sink), protocol_(block), download_(block), upload_(block) {}
+    ReaderThread(CommBlock& block, NotificationSink& sink) : block_(block), sink_(sink), framers_(block) {}
     ~ReaderThread() { stop(); }
     ReaderThread(const ReaderThread&) = delete;
     ReaderThread& operator=(const ReaderThread&) = delete;
@@ -43,9 +42,7 @@ class ReaderThread {
     // Owned by the reader thread alone.
     LineUnescaper unescaper_;
     uint64_t unescaperGeneration_ = 0;
-    ProtocolFramer protocol_;
-    DownloadFramer download_;
-    UploadFramer upload_;
+    ReceiveFramers framers_;
 };
 
 }  // namespace halvek

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -170,7 +171,9 @@ TEST(Replay, DISABLED_RecordSimulatorSession) {
     ASSERT_TRUE(rig.connect());
     for (int i = 0; i < 14; ++i) rig.tick();
     ASSERT_EQ(simulator.execute("insert 4"), "");
-    for (int i = 0; i < 40 && rig.host.stores.events.counter() < 2; ++i) {
+    const auto& events = rig.host.stores.events.lines();
+    auto stacked = [&] { return std::find(events.begin(), events.end(), "bill stacked : EUR  50") != events.end(); };
+    for (int i = 0; i < 40 && !stacked(); ++i) {
         rig.tick();
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
     }

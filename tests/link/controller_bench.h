@@ -37,6 +37,7 @@ struct ControllerBench {
     void replyFrame(const std::vector<uint8_t>& frame) {
         std::fill(block.receiveBuffer.begin(), block.receiveBuffer.end(), 0xEE);  // stale bytes
         std::copy(frame.begin(), frame.end(), block.receiveBuffer.begin());
+        block.receiveExtended = block.extendedMode.load();
         controller.onNotification(Notification::ReplyReady);
         // The first answer starts the start-up reads; left out unless asked for.
         if (!startupReads_) controller.setStartupCountdown(0);

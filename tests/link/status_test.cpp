@@ -75,6 +75,9 @@ TEST(Status, EscrowDecisionTable) {
         b.stores.escrow.creditLimitOn = c.creditLimit;
         b.stores.escrow.creditTotal = c.total;
         b.stores.escrow.creditLimit = c.limit;
+        // The unit's count comes first (the bill waits for it in escrow), then the decision.
+        b.status({0x20, 0x00, 0x00, static_cast<uint8_t>(c.value == 10 ? 2 : 3), 0x00, 0x00});
+        b.reply(cmd::ReadBillCounter, {0, 0, 0});
         b.status({0x20, 0x00, 0x00, static_cast<uint8_t>(c.value == 10 ? 2 : 3), 0x00, 0x00});
         const bool accept = b.controller.requestState(cmd::EscrowAccept) == RequestState::Requested;
         const bool ret = b.controller.requestState(cmd::EscrowReturn) == RequestState::Requested;

@@ -15,15 +15,19 @@ using Bytes = std::vector<uint8_t>;
 struct Taken : NotificationSink {
     explicit Taken(CommBlock& b) : block(b) {}
     bool deliver(Notification) override {
-        const size_t n = frameLength(block.receiveBuffer.data(), block.extendedMode.load());
+        const size_t n = frameLength(block.receiveBuffer.data(), block.receiveExtended.load());
         frames.emplace_back(block.receiveBuffer.begin(), block.receiveBuffer.begin() + static_cast<long>(n));
         damaged.push_back(block.receiveDamaged.load());
+        extended.push_back(block.receiveExtended.load());
+        if (switchLayoutAfterEach) block.extendedMode = !block.extendedMode.load();
         return true;
     }
     void cancel() override {}
     CommBlock& block;
     std::vector<Bytes> frames;
     std::vector<bool> damaged;
+    std::vector<bool> extended;
+    bool switchLayoutAfterEach = false;  // as a reply that changes the link's mode does
 };
 
 void feed(ProtocolFramer& f, Taken& t, const Bytes& bytes, const std::vector<size_t>& damagedAt = {}) {
@@ -84,6 +88,47 @@ TEST(ProtocolFramer, MarksAFrameHoldingADamagedByteAndCountsWhatItDropped) {
     feed(framer, taken, Bytes(status.begin(), status.begin() + 5));
     framer.onGap();
     EXPECT_EQ(block.truncatedFrames.load(), 1u);
+}
+
+// Each frame is read in the layout it was collected in, also when the frame
+// before it in the same read changed the link's mode.
+TEST(ProtocolFramer, AFrameKeepsTheLayoutItArrivedIn) {
+    CommBlock block;
+    block.interruptMode = true;
+    block.extendedMode = false;
+    ProtocolFramer framer(block);
+    Taken taken(block);
+    taken.switchLayoutAfterEach = true;
+    const Bytes shortSetup = encodeFrame(false, 0xCB, {0x08});
+    const Bytes longStatus = encodeFrame(true, 0xCC, {0, 1, 0, 0, 0, 0});
+    feed(framer, taken, cat({shortSetup, longStatus}));
+    EXPECT_EQ(taken.frames, (std::vector<Bytes>{shortSetup, longStatus}));
+    EXPECT_EQ(taken.extended, (std::vector<bool>{false, true}));
+}
+
+// The framers share the receive buffer: a frame half in when the link hands
+// the line to a firmware transfer is not finished from what the transfer left.
+TEST(ReceiveFramers, AModeChangeDropsTheFrameHalfIn) {
+    CommBlock block;
+    block.interruptMode = true;
+    ReceiveFramers framers(block);
+    Taken taken(block);
+    const Bytes status = encodeFrame(true, 0xCC, {0, 1, 0, 0, 0, 0});
+    const Bytes rtc = encodeFrame(true, 0xD1, {1, 2, 3});
+    const bool none[16] = {};
+    framers.feed(status.data(), none, 5, taken, 0);
+    EXPECT_TRUE(framers.protocolMidFrame());
+
+    block.receiveMode = ReceiveMode::Download;
+    EXPECT_FALSE(framers.protocolMidFrame());
+    block.downloadReplyLength = 0;
+    const Bytes loader = {0x06, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00};
+    framers.feed(loader.data(), none, loader.size(), taken, 0);
+
+    block.receiveMode = ReceiveMode::Protocol;
+    framers.feed(status.data() + 5, none, status.size() - 5, taken, 0);
+    framers.feed(rtc.data(), none, rtc.size(), taken, 0);
+    EXPECT_EQ(taken.frames, (std::vector<Bytes>{rtc}));
 }
 
 TEST(LineUnescaper, UndoesTheDriversMarksAcrossReads) {

@@ -55,11 +55,13 @@ int comNumber(const MainWindow& w) { return chosenPort(w.comPorts(), w.comPorts(
 
 // A window whose COM 1 is the simulated validator, with its message boxes recorded.
 struct WindowRig {
-    explicit WindowRig(bool simulated = true, std::string dir = tempDir()) : settings(dir + "/halvek.ini") {
+    explicit WindowRig(bool simulated = true, std::string dir = tempDir(), std::string journal = "")
+        : settings(dir + "/halvek.ini") {
         if (simulated) sim.start();
         WindowOptions o;
         o.comPaths = {{1, simulated ? sim.devicePath() : "/dev/halvek-none"}};
         o.settingsPath = settings;
+        o.journalPath = journal;
         window = std::make_unique<MainWindow>(o);
         window->setMessageHook([this](const Message& m) {
             messages.push_back(m);
@@ -204,6 +206,27 @@ TEST(MainWindow, AReadOnlyDirectoryDoesNotStopTheProgram) {
     EXPECT_EQ(rig.messages[0].title, "Warning");
     EXPECT_EQ(comNumber(*rig.window), 1);
     chmod(dir.c_str(), 0755);
+}
+
+// halvek --journal FILE: the window's money events go to the journal as the
+// console's do; a journal that cannot be opened is said at once, by its name.
+TEST(MainWindow, KeepsTheMoneyJournalNamedOnTheCommandLine) {
+    const std::string dir = tempDir();
+    const std::string journal = dir + "/money.journal";
+    {
+        WindowRig rig(true, dir, journal);
+        QTest::mouseClick(rig.window->connectButton(), Qt::LeftButton);
+        ASSERT_TRUE(pumpUntil([&] { return rig.billText(6) != " 07  ___"; }));
+        ASSERT_EQ(rig.sim.execute("insert 3"), "");
+        ASSERT_TRUE(pumpUntil([&] { return readFile(journal).find(" stacked type=3 value=20") != std::string::npos; }));
+        EXPECT_NE(readFile(journal).find(" decision type=3 value=20 credit=0 action=accept\n"), std::string::npos)
+            << readFile(journal);
+        EXPECT_TRUE(rig.messages.empty());
+    }
+    WindowRig bad(true, dir, dir + "/no-such-dir/money.journal");
+    ASSERT_TRUE(pumpUntil([&] { return !bad.messages.empty(); }));
+    EXPECT_EQ(bad.messages[0].text, "No money journal");
+    EXPECT_NE(bad.messages[0].detail.find(dir + "/no-such-dir/money.journal"), std::string::npos);
 }
 
 TEST(PollIntervalWindow, AcceptsTheRangeAndRefusesTheRest) {

@@ -229,6 +229,9 @@ TEST(CommandLine, TheProgramChecksItsOptionsAndItsDisplayFirst) {
     EXPECT_NE(bad.output.find("usage: halvek"), std::string::npos);
     const ProgramRun badCom = runHalvek("", "--com 1");
     EXPECT_EQ(badCom.code, 2);
+    const ProgramRun noJournal = runHalvek("", "--journal");
+    EXPECT_EQ(noJournal.code, 2);
+    EXPECT_NE(noJournal.output.find("--journal takes FILE"), std::string::npos);
     const ProgramRun version = runHalvek("", "--version");
     EXPECT_EQ(version.code, 0);
     EXPECT_EQ(version.output, "Halvek Version 1.2\n");

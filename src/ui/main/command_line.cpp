@@ -8,10 +8,12 @@
 namespace halvek::ui {
 
 const char* const kUsage =
-    "usage: halvek [--com N=PATH]... [--simulate] [--connect] [Qt options]\n"
+    "usage: halvek [--com N=PATH]... [--simulate] [--connect] [--journal FILE] [Qt options]\n"
     "  --com N=PATH   COM N opens PATH (e.g. --com 1=/dev/ttyUSB0); also HALVEK_COM<N>=PATH\n"
     "  --simulate     a simulated validator (demo mode) stands behind the selected COM entry\n"
     "  --connect      presses CONNECT once the window is shown\n"
+    "  --journal FILE appends every money event (escrow, decision, frame sent, stacked, returned,\n"
+    "                 credit) to FILE, one line each, written through before the next\n"
     "  --version      prints the version\n"
     "  --help         prints this text\n"
     "The console tool without a window is halvek-cli.\n";
@@ -52,6 +54,10 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
             line.simulate = true;
         } else if (a == "--connect") {
             line.connect = true;
+        } else if (a == "--journal" || a.rfind("--journal=", 0) == 0) {
+            if (a == "--journal" && (i + 1 >= argc || argv[i + 1][0] == '\0')) return fail("--journal takes FILE");
+            line.journalPath = a == "--journal" ? argv[++i] : a.substr(10);
+            if (line.journalPath.empty()) return fail("--journal takes FILE");
         } else if (a == "--com" || a.rfind("--com=", 0) == 0) {
             std::string v;
             if (a == "--com") {

@@ -15,6 +15,7 @@ struct CommandLine {
     std::vector<std::pair<int, std::string>> comPaths;
     bool simulate = false;
     bool connect = false;
+    std::string journalPath;    // --journal FILE: the money journal
     std::string platform;       // Qt's -platform option, if given
     bool displayGiven = false;  // Qt's -display option
 };

@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
     halvek::ui::WindowOptions options;
     options.comPaths = line.comPaths;
     options.connect = line.connect;
+    options.journalPath = line.journalPath;
     // The demo: a simulated validator that inserts bills now and then, behind the selected COM entry.
     halvek::sim::SimServer simulator;
     if (line.simulate && simulator.start(&options.simulatorError)) {

@@ -125,6 +125,17 @@ MainWindow::MainWindow(const WindowOptions& options, QWidget* parent)
     for (const auto& [n, path] : options.comPaths) host_.ports.set(n, path);
     if (!options.simulatorPath.empty()) host_.ports.set(index + 1, options.simulatorPath);
     fillComPorts();
+    if (!options.journalPath.empty()) {
+        if (journal_.open(options.journalPath)) {
+            controller().addStatusListener(&journal_);
+        } else {
+            // The window runs on; the technician learns at once that nothing is being journalled.
+            const std::string error = journal_.lastError();
+            QTimer::singleShot(0, this, [this, error] {
+                showMessage({text::kInfo, "No money journal", Buttons::Ok, Icon::Warning, error});
+            });
+        }
+    }
     if (!options.simulatorError.empty()) {
         const std::string error = options.simulatorError;
         QTimer::singleShot(0, this, [this, error] {
@@ -151,6 +162,7 @@ MainWindow::~MainWindow() {
     capture_.close();
     printer_.closePort();
     controller().removeStatusListener(&printer_);
+    controller().removeStatusListener(&journal_);
     host_.block.frameTap = nullptr;
 }
 

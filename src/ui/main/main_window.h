@@ -13,6 +13,7 @@
 #include "capture/protocol_capture.h"
 #include "capture/view_data_view.h"
 #include "link/controller_host.h"
+#include "link/money_journal.h"
 #include "link/settings_file.h"
 #include "link/user_interface.h"
 #include "ui/capture/capture_dialogs.h"
@@ -45,7 +46,8 @@ struct WindowOptions {
     // the simulator could not start (shown once the window is up).
     std::string simulatorPath;
     std::string simulatorError;
-    bool connect = false;  // press CONNECT once shown
+    bool connect = false;     // press CONNECT once shown
+    std::string journalPath;  // the money journal's file (none when empty)
     std::string settingsPath = SettingsFile::kDefaultName;
 };
 
@@ -148,6 +150,7 @@ class MainWindow : public QMainWindow, public UserInterface, public CaptureListe
     ReportMemory reportMemory_;
     AcceptAllSession acceptAll_;
     TicketPrinterSession printer_;
+    MoneyJournal journal_;
     CassetteDataSession cassetteData_;
     CassetteControlsSession cassetteControls_;
     AcceptAllTicker* acceptAllTicker_ = nullptr;

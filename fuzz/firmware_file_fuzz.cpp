@@ -1,0 +1,36 @@
+// The firmware file reader: whatever a file holds, it is either refused with
+// a fault that names the file, or every record the download would send is
+// whole and checked, and written back it is the same file up to its last
+// counted record.
+#include <string>
+#include <vector>
+
+#include "firmware/firmware_file.h"
+#include "fuzz_input.h"
+
+using namespace halvek;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string name = "FW_FUZZ.L8F";
+    FirmwareFile file;
+    const FirmwareFileFault fault = parseFirmwareFile({data, size}, name, file);
+    if (!fault.ok) {
+        FUZZ_CHECK(!fault.fault.empty(), "a refused file says nothing about why");
+        FUZZ_CHECK(fault.message().find(name) != std::string::npos, "a refused file's fault does not name it");
+        return 0;
+    }
+    FUZZ_CHECK(size >= kFirmwareHeaderSize, "a file shorter than its header was taken");
+    FUZZ_CHECK(file.records.size() == file.header.blockCount(), "the records taken are not the ones counted");
+    FUZZ_CHECK(kFirmwareHeaderSize + file.records.size() * kFirmwareRecordSize <= size,
+               "more records were taken than the file holds");
+    for (const FirmwareRecord& r : file.records) FUZZ_CHECK(r.checkRight(), "a record with a wrong check was taken");
+
+    const std::vector<uint8_t> written = file.toBytes();
+    FUZZ_CHECK(written.size() <= size && std::equal(written.begin(), written.end(), data),
+               "written back, the file is not what was read");
+    FirmwareFile again;
+    FUZZ_CHECK(parseFirmwareFile(written, name, again).ok, "the file written back is refused");
+    FUZZ_CHECK(again.toBytes() == written, "the file written back reads differently");
+    FUZZ_CHECK(again.crc32() == file.crc32(), "the file written back has another CRC");
+    return 0;
+}
