@@ -6,7 +6,19 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 HALVEK_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-                 qt6-base-dev libgl-dev zlib1g-dev)
+                 qt6-base-dev libgl-dev zlib1g-dev ccache)
+
+# The builds go through ccache: a clone elsewhere on the machine (CI's) finds
+# what an earlier build compiled, since paths below the clone are hashed as
+# relative ones and the working directory is left out.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
+
+# halvek_launcher: the CMake arguments that put ccache in front of the compilers, when it is there.
+halvek_launcher() {
+    if command -v ccache >/dev/null 2>&1; then
+        echo "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache"
+    fi
+}
 
 # The fuzz targets need clang and its sanitizer and libFuzzer runtimes (the
 # runtimes are only recommended by clang-14, so they are named), and llvm for
@@ -65,7 +77,9 @@ halvek_configure() {
     esac
     HALVEK_BUILD_DIR="$dir"
     if [ ! -f "$dir/build.ninja" ]; then
-        cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DHALVEK_SANITIZE="$sanitize" "${extra[@]}"
+        # shellcheck disable=SC2046
+        cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DHALVEK_SANITIZE="$sanitize" "${extra[@]}" \
+            $(halvek_launcher)
     fi
 }
 
