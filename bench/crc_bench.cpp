@@ -31,7 +31,7 @@ const std::vector<uint8_t>& firmwareFile() {
 void BM_Crc32(benchmark::State& state) {
     const auto& f = firmwareFile();
     for (auto _ : state) benchmark::DoNotOptimize(crc32(0xFFFFFFFF, f));
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * f.size()));
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(f.size()));
 }
 BENCHMARK(BM_Crc32);
 
@@ -43,7 +43,7 @@ void BM_Crc32Zlib(benchmark::State& state) {
         return;
     }
     for (auto _ : state) benchmark::DoNotOptimize(::crc32(0L, f.data(), static_cast<uInt>(f.size())));
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * f.size()));
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(f.size()));
 }
 BENCHMARK(BM_Crc32Zlib);
 
@@ -51,7 +51,7 @@ void BM_Crc16(benchmark::State& state) {
     const auto& f = firmwareFile();
     const auto poly = static_cast<uint16_t>(state.range(0));
     for (auto _ : state) benchmark::DoNotOptimize(crc16(poly, 0, f));
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * f.size()));
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(f.size()));
 }
 BENCHMARK(BM_Crc16)->Arg(kCrc16Poly)->Arg(kCcittPoly);
 
@@ -69,7 +69,7 @@ void BM_FileCrc32(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(result);
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * f.size()));
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(f.size()));
     std::filesystem::remove(path);
 }
 BENCHMARK(BM_FileCrc32);

@@ -11,8 +11,8 @@
 
 #include "firmware/download_session.h"
 #include "firmware/link_access.h"
-#include "sim/loader/program_image.h"
 #include "serial/reader_thread.h"
+#include "sim/loader/program_image.h"
 #include "sim/sim_server.h"
 
 namespace halvek {
@@ -108,7 +108,8 @@ std::string makeFile() {
     const FirmwareFile f = sim::program::generate(sectors, "BENCH000");
     const std::string path = "/tmp/halvek-bench-" + std::to_string(::getpid()) + ".L8F";
     const auto b = f.toBytes();
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
     return path;
 }
 

@@ -65,7 +65,7 @@ void LinkRig::userRequest(uint8_t code) {
 void LinkRig::tick() {
     const EscrowSettings& e = stores.escrow;
     const bool limited = e.creditLimitOn && e.creditTotal <= e.creditLimit && !userAskedAccept_;
-    const int32_t limit = e.creditLimit;
+    const int64_t limit = e.creditLimit;
     const bool wasFree = block.transmitFree();
     controller.onTick();
     const bool ext = block.extendedMode.load();

@@ -18,7 +18,7 @@ namespace {
 void arbitraryStores(LinkRig& rig, FuzzInput& in) {
     Stores& s = rig.stores;
     for (int k = in.byte() % 8; k > 0; --k) {
-        const int type = in.byte() % (kBillTypes + 1);
+        const size_t type = in.byte() % size_t{kBillTypes + 1};
         if (type == 0) continue;
         s.bills.table[type - 1] = {static_cast<uint8_t>(type), in.byte(), in.byte(), in.byte(), 0, 0};
         s.bills.values[type] = in.i32();

@@ -120,17 +120,17 @@ void setupAndFiller(Unit& u, const Req& r) { u.reply(r.code, {u.memory().setup, 
 void setBillEnable(Unit& u, const Req& r) {
     auto& enabled = u.memory().enabled;
     if (u.extendedLast()) {
-        for (int t = 0; t < 64; ++t) enabled[t] = r.at(t / 8) & (1 << (t % 8));
+        for (size_t t = 0; t < 64; ++t) enabled[t] = r.at(t / 8) & (1 << (t % 8));
     } else {
         // Short frames: a 16-bit mask, high byte (types 9 to 16) first.
-        for (int t = 0; t < 8; ++t) enabled[t] = r.at(1) & (1 << t);
-        for (int t = 8; t < 16; ++t) enabled[t] = r.at(0) & (1 << (t - 8));
+        for (size_t t = 0; t < 8; ++t) enabled[t] = r.at(1) & (1 << t);
+        for (size_t t = 8; t < 16; ++t) enabled[t] = r.at(0) & (1 << (t - 8));
     }
     ack(u, r);
 }
 void readFlags(Unit& u, const Req& r, const std::array<bool, 64>& flags, bool highByteFirst) {
     Bytes b(8, 0);
-    for (int t = 0; t < 64; ++t)
+    for (size_t t = 0; t < 64; ++t)
         if (flags[t]) b[t / 8] |= static_cast<uint8_t>(1 << (t % 8));
     if (!u.extendedLast()) b = highByteFirst ? Bytes{b[1], b[0]} : Bytes{b[0], b[1]};
     u.reply(r.code, b);
@@ -238,8 +238,8 @@ void readLastFive(Unit& u, const Req& r) { u.reply(r.code, bytesOf(u.memory().la
 void readBillCounter(Unit& u, const Req& r) { u.reply(r.code, lowFirst(u.memory().lifeCount, 3)); }
 void readStats(Unit& u, const Req& r) {
     Bytes b;
-    const int types = u.extendedLast() ? 64 : 16;
-    for (int t = 0; t < types; ++t) {
+    const size_t types = u.extendedLast() ? 64 : 16;
+    for (size_t t = 0; t < types; ++t) {
         const Bytes c = lowFirst(u.memory().billCounts[t], 2);
         b.insert(b.end(), c.begin(), c.end());
     }

@@ -73,7 +73,7 @@ Bytes sensorData(Variant v, bool fail) {
 
 Bytes opticsData(Variant v, bool fail) {
     Bytes d(392, 0);
-    for (int i = 0; i < 28; ++i) {
+    for (size_t i = 0; i < 28; ++i) {
         d[i] = static_cast<uint8_t>(200 + i % 7);       // reflective white
         d[28 + i] = static_cast<uint8_t>(190 + i % 5);  // transmissive white
         d[56 + i] = static_cast<uint8_t>(10 + i % 3);   // reflective black

@@ -27,14 +27,15 @@ void ValidatorMemory::restoreDefaults() {
 
 void ValidatorMemory::countEvent(int number) {
     if (number < 1 || number > 20) return;
-    ++eventCounts[number - 1];
+    ++eventCounts[static_cast<size_t>(number - 1)];
     cassette.countFault(number);
 }
 
 void ValidatorMemory::countStacked(int type) {
     if (type >= 1 && type <= 64) {
-        ++billCounts[type - 1];
-        ++qrvCounts[type - 1];
+        const auto slot = static_cast<size_t>(type - 1);
+        ++billCounts[slot];
+        ++qrvCounts[slot];
         cassette.countBill(type);
     }
     if (type == 16) acceptAll.stop();  // a coupon ends the accept-all period

@@ -68,7 +68,7 @@ int eventForReason(uint8_t code) {
 // The bits an event burst sets, in the order it takes them; each one is an
 // event line at the host when it is new. The rejection gives "unable to eject".
 struct BurstBit {
-    int byte;
+    size_t byte;
     uint8_t bit;
     bool everyTime;  // the host reports it on every changed reply, not only when new
 };
@@ -364,7 +364,7 @@ std::string ValidatorModel::insert(int type, const std::string& coupon, int64_t 
     coupon_ = coupon;
     if (memory_.setup & setupbit::Inhibit || !memory_.anyEnabled())
         rejectReason_ = reason::AllDisabled;
-    else if (!memory_.enabled[type - 1] && !memory_.acceptAll.active(now))  // accept-all takes disabled bills too
+    else if (!enabled(type) && !memory_.acceptAll.active(now))  // accept-all takes disabled bills too
         rejectReason_ = reason::DenominationDisabled;
     else
         rejectReason_ = kAccepted;

@@ -88,7 +88,7 @@ class ValidatorModel {
     Phase phase() const { return phase_; }
     std::array<uint8_t, 6> statusBytes() const;
     uint8_t setupByte() const { return memory_.setup; }
-    bool enabled(int type) const { return type >= 1 && type <= 64 && memory_.enabled[type - 1]; }
+    bool enabled(int type) const { return type >= 1 && type <= 64 && memory_.enabled[static_cast<size_t>(type - 1)]; }
     uint32_t lifeCount() const { return memory_.lifeCount; }
     bool extendedLast() const { return extendedLast_; }
     bool interruptMode() const { return memory_.setup & setupbit::Interrupt; }

@@ -21,7 +21,8 @@ FirmwareFile generate(const std::vector<uint8_t>& sectors, const std::string& re
     const char magic[] = "HALVSIM";
     std::copy(magic, magic + 7, h.begin());
     h[FirmwareHeader::kFormatLetter] = counted ? FirmwareHeader::kCountedLayout : 'S';
-    for (size_t i = 0; i < kRevision; ++i) h[kRevision + i] = i < revision.size() ? revision[i] : ' ';
+    for (size_t i = 0; i < kRevision; ++i)  // the revision text's characters, as bytes
+        h[kRevision + i] = static_cast<uint8_t>(i < revision.size() ? revision[i] : ' ');
     std::fill(h.begin() + FirmwareHeader::kSectorMap,
               h.begin() + FirmwareHeader::kSectorMap + FirmwareHeader::kSectorMapSize, FirmwareHeader::kMapEnd);
     std::copy(sectors.begin(), sectors.begin() + static_cast<long>(std::min<size_t>(sectors.size(), 90)),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cinttypes>
 #include <cstdint>
 #include <string>
 
@@ -9,10 +10,11 @@
 namespace halvek::capture {
 
 // The capture file's line formats. A command leaves its line open so that its
-// reply follows on the same line.
-constexpr const char* kCommandPrefix = "T( %08d ms)CMD[ ";
+// reply follows on the same line. The time is 64-bit milliseconds: a capture
+// left running for weeks passes 32 bits.
+constexpr const char* kCommandPrefix = "T( %08" PRId64 " ms)CMD[ ";
 constexpr const char* kCommandSuffix = "]  :  ";
-constexpr const char* kReplyPrefix = "T( %08d ms)MSG[ ";
+constexpr const char* kReplyPrefix = "T( %08" PRId64 " ms)MSG[ ";
 constexpr const char* kReplySuffix = "]\r\n";
 
 constexpr const char* kDefaultFileName = "q7_data_file.TXT";

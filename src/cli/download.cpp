@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -82,8 +83,8 @@ void Progress::show(uint32_t done, uint32_t total) {
     if (terminal_) {
         if (done != total && now - lastDraw_ < std::chrono::milliseconds(100)) return;
         lastDraw_ = now;
-        const int width = 30;
-        const int filled = static_cast<int>(static_cast<uint64_t>(done) * width / total);
+        const size_t width = 30;
+        const size_t filled = size_t{std::min(done, total)} * width / total;  // never past the bar's end
         out_ << "\r[" << std::string(filled, '#') << std::string(width - filled, '.') << "] " << tail << "   "
              << std::flush;
         drawn_ = true;

@@ -28,7 +28,8 @@ void onStopSignal(int) { stopRequested = 1; }
 // sequences cannot drive the terminal, and one happening stays one line.
 std::string escapeForTerminal(const std::string& s) {
     std::string out;
-    for (unsigned char c : s) {
+    for (const char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);  // the byte, whatever the sign of char
         if (c == '\t') {
             out += "\\t";
         } else if (c == '\r') {
@@ -42,7 +43,7 @@ std::string escapeForTerminal(const std::string& s) {
             std::snprintf(buf, sizeof buf, "\\x%02X", c);
             out += buf;
         } else {
-            out += static_cast<char>(c);
+            out += ch;
         }
     }
     return out;

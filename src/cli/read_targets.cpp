@@ -58,16 +58,17 @@ bool extendedOnly(uint8_t code) {
 
 std::string jsonString(const std::string& s) {
     std::string out = "\"";
-    for (unsigned char c : s) {
+    for (const char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);  // the byte, whatever the sign of char
         if (c == '"' || c == '\\') {
             out += '\\';
-            out += static_cast<char>(c);
+            out += ch;
         } else if (c < 0x20 || c >= 0x7F) {
             char buf[8];
             std::snprintf(buf, sizeof buf, "\\u%04x", c);
             out += buf;
         } else {
-            out += static_cast<char>(c);
+            out += ch;
         }
     }
     return out + "\"";

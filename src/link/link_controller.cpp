@@ -65,7 +65,7 @@ bool LinkController::connect() {
     if (!(linkFlags_ & linkflag::PortOpen)) {
         const std::string path = portPath();
         if (!block_.port.open(path, Parity::Even, 9600)) {
-            linkFlags_ &= ~linkflag::PortOpen;
+            clearFlag(linkflag::PortOpen);
             ui_.showMessage({text::kInfo, text::kNoConnection, Buttons::Ok, Icon::None, block_.port.lastError()});
             return false;
         }
@@ -92,7 +92,7 @@ void LinkController::shutdown() {
     linkOpen_ = false;
     stopTimer();
     block_.port.close();
-    linkFlags_ &= ~linkflag::PortOpen;
+    clearFlag(linkflag::PortOpen);
 }
 
 void LinkController::startTimer() {
@@ -103,7 +103,7 @@ void LinkController::startTimer() {
 void LinkController::stopTimer() {
     if (!timerRunning()) return;
     ui_.stopPollTimer();
-    linkFlags_ &= ~linkflag::TimerRunning;
+    clearFlag(linkflag::TimerRunning);
 }
 
 void LinkController::setPollInterval(int ms) {
@@ -119,7 +119,7 @@ void LinkController::setPollInterval(int ms) {
 
 void LinkController::closeValidatorPort() {
     if (!block_.port.isOpen()) return;
-    linkFlags_ &= ~linkflag::PortOpen;
+    clearFlag(linkflag::PortOpen);
     block_.port.close();
 }
 
@@ -145,7 +145,7 @@ bool LinkController::enableAllBills(bool enable) {
         ui_.showMessage({text::kInfo, text::kNoConnectionLower});
         return false;
     }
-    for (int type = 1; type <= kBillTypes; ++type)
+    for (size_t type = 1; type <= kBillTypes; ++type)
         if (stores_.bills.values[type] != 0) stores_.bills.enabled[type - 1] = enable ? 1 : 0;
     ui_.refreshView(View::BillList);
     request(cmd::SetBillEnable);
@@ -158,7 +158,7 @@ bool LinkController::toggleBill(int row) {
         return false;
     }
     if (row < 0 || row >= kBillTypes) return false;
-    stores_.bills.enabled[row] ^= 1;
+    stores_.bills.enabled[static_cast<size_t>(row)] ^= 1;
     ui_.refreshView(View::BillList);
     request(cmd::SetBillEnable);
     return true;
@@ -282,7 +282,7 @@ void LinkController::updateLinkState() {
     if (answered_ && missedPollCount_ <= kLostAfterMissedPolls)
         linkFlags_ |= linkflag::Connected;
     else
-        linkFlags_ &= ~linkflag::Connected;
+        clearFlag(linkflag::Connected);
     if (linkFlags_ == lastShownFlags_) return;
     const bool connected = linkFlags_ & linkflag::Connected;
     if (connected && !(lastShownFlags_ & linkflag::Connected)) {

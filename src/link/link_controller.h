@@ -253,6 +253,8 @@ class LinkController {
     std::array<int64_t, 256> awaitSince_{};
     std::array<uint8_t, 256> retries_{};
     LinkCounters counters_;
+    // Clears one linkflag bit and leaves the others.
+    void clearFlag(uint8_t flag) { linkFlags_ &= ~flag; }
     uint8_t linkFlags_ = 0;
     uint8_t lastShownFlags_ = 0;
     int missedPollCount_ = 0;

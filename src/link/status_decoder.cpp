@@ -32,7 +32,8 @@ std::string LinkController::billName(int type) const {
 
 // A value is known only for a type the bill table has a row for.
 bool LinkController::valueKnown(int type) const {
-    return stores_.bills.tableLoaded && BillStore::known(type) && stores_.bills.table[type - 1][0] != 0;
+    return stores_.bills.tableLoaded && BillStore::known(type) &&
+           stores_.bills.table[static_cast<size_t>(type - 1)][0] != 0;
 }
 
 void LinkController::decodeStatus(const Reply& r) {
@@ -62,7 +63,7 @@ void LinkController::decodeStatus(const Reply& r) {
         if ((S[0] & kEscrow) && !(ext && (S[4] & kNoEscrowEvent))) {
             const int64_t value = stores_.bills.value(type);
             addEvent(type == kCouponType ? "coupon in escrow "
-                                         : format("bill in escrow : %s  %d", billName(type), value));
+                                         : format("bill in escrow : %s  %lld", billName(type), value));
             st.escrow.billInEscrow = true;
             if (upperPage_ != page::Escrow) selectPage(TabRow::Upper, page::Escrow, true);
             st.escrow.escrowValue = value;
@@ -258,7 +259,7 @@ void LinkController::billStacked(int type) {
     // between already holds a bill that waits for its name.
     ++expectedLifeCount_;
     if (stores_.bills.tableLoaded) {
-        addEvent(format("bill stacked : %s  %d", billName(type), stores_.bills.value(type)));
+        addEvent(format("bill stacked : %s  %lld", billName(type), stores_.bills.value(type)));
         credit(type);
         return;
     }
@@ -286,7 +287,7 @@ void LinkController::credit(int type) {
 void LinkController::reportDeferred() {
     if (deferredStacked_.empty() || !stores_.bills.tableLoaded) return;
     for (int type : deferredStacked_) {
-        addEvent(format("(cr) bill stacked : %s  %d", billName(type), stores_.bills.value(type)));
+        addEvent(format("(cr) bill stacked : %s  %lld", billName(type), stores_.bills.value(type)));
         credit(type);
     }
     deferredStacked_.clear();

@@ -18,14 +18,14 @@ ReportTime ReportTime::now() {
 namespace {
 
 // Event numbers 19 and 20 are never reported.
-constexpr int kReportedEvents = 18;
+constexpr size_t kReportedEvents = 18;
 // Below this many accepted bills an acceptance rate says nothing.
 constexpr uint32_t kRateMinimum = 100;
 
 // Channels as the report's columns show them.
-constexpr int kColumns[] = {3, 1, 0, 2, 4};
+constexpr size_t kColumns[] = {3, 1, 0, 2, 4};
 constexpr const char* kColourRows[] = {" Red     ", " Green   ", " Blue    ", " I.Red   "};
-constexpr int kInfrared = 3;
+constexpr size_t kInfrared = 3;
 
 constexpr const char* kColumnLine = " Color   Ch3   Ch1   Ch0   Ch2   Ch4   ;    Ch3   Ch1   Ch0   Ch2   Ch4\r\n\r\n";
 constexpr const char* kHexRow = "%03X   %03X   %03X   %03X   %03X   ;    %03X   %03X   %03X   %03X   %03X\r\n";
@@ -94,19 +94,19 @@ void writeStatistics(ReportText& out, const Stores& s) {
     out.partHeading("  PART I - STATISTICAL DATA \r\n");
     out.put("Number  Event Description               Count\r\n");
     out.dashes();
-    for (int n = 1; n <= kReportedEvents; ++n) {
+    for (size_t n = 1; n <= kReportedEvents; ++n) {
         const std::string description(EventDescriptions[n - 1]);
-        out.print(" %02d     %s   %d\r\n", n, description.c_str(), st.eventCounts[n - 1]);
+        out.print(" %02zu     %s   %d\r\n", n, description.c_str(), st.eventCounts[n - 1]);
     }
     out.dashes();
     out.put(" Accepted Bills:\r\n");
     out.dashes();
     out.put(" Type Val   Count    Type Val   Count\r\n\r\n");
-    constexpr int kHalf = kBillTypes / 2;
+    constexpr size_t kHalf = kBillTypes / 2;
     uint32_t total = 0;
-    for (int k = 1; k <= kHalf; ++k)
-        out.print("[%02d   %05d   %05d] [%02d   %05d   %05d]\r\n", k, s.bills.value(k), st.billCounts[k - 1], k + kHalf,
-                  s.bills.value(k + kHalf), st.billCounts[k + kHalf - 1]);
+    for (size_t k = 1; k <= kHalf; ++k)
+        out.print("[%02zu   %05d   %05d] [%02zu   %05d   %05d]\r\n", k, s.bills.values[k], st.billCounts[k - 1],
+                  k + kHalf, s.bills.values[k + kHalf], st.billCounts[k + kHalf - 1]);
     for (uint16_t count : st.billCounts) total += count;
     out.print(" Total     : %d\r\n", static_cast<int>(total));
     out.dashes();
@@ -156,9 +156,9 @@ void writeSensors(ReportText& out, const SensorStore& s) {
 // One colour's row: the transmissive channels, then the reflective ones.
 template <class T>
 void writeColourRow(ReportText& out, const char* format, const ChannelTable<T>& trans, const ChannelTable<T>& refl,
-                    int colour) {
-    const auto t = [&](int i) { return static_cast<int>(trans[kColumns[i]][colour]); };
-    const auto r = [&](int i) { return static_cast<int>(refl[kColumns[i]][colour]); };
+                    size_t colour) {
+    const auto t = [&](size_t i) { return static_cast<int>(trans[kColumns[i]][colour]); };
+    const auto r = [&](size_t i) { return static_cast<int>(refl[kColumns[i]][colour]); };
     out.put(kColourRows[colour]);
     out.print(format, t(0), t(1), t(2), t(3), t(4), r(0), r(1), r(2), r(3), r(4));
 }
@@ -169,7 +169,7 @@ void writeChannelTable(ReportText& out, const char* heading, const char* format,
     out.put(heading);
     out.dashes();
     out.put(kColumnLine);
-    for (int colour = 0; colour <= kInfrared; ++colour) writeColourRow(out, format, trans, refl, colour);
+    for (size_t colour = 0; colour <= kInfrared; ++colour) writeColourRow(out, format, trans, refl, colour);
 }
 
 void writeOptics(ReportText& out, const OpticsStore& o) {
@@ -191,8 +191,8 @@ void writeOptics(ReportText& out, const OpticsStore& o) {
 void writeVideo(ReportText& out, const VideoStore& v) {
     out.partHeading("  PART IV - WHITE PAPER VIDEO TEST RESULTS\r\n");
     ChannelTable<uint8_t> trans{}, refl{};
-    for (int ch = 0; ch < 7; ++ch)
-        for (int col = 0; col <= kInfrared; ++col) {
+    for (size_t ch = 0; ch < 7; ++ch)
+        for (size_t col = 0; col <= kInfrared; ++col) {
             trans[ch][col] = v.transLevel(ch, col);
             refl[ch][col] = v.reflLevel(ch, col);
         }

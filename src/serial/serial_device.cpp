@@ -30,7 +30,7 @@ DeviceOpenResult failure(int fd, const std::string& path, const char* what, int 
 void requestLowLatency(int fd) {
     serial_struct ss{};
     if (ioctl(fd, TIOCGSERIAL, &ss) == 0) {
-        ss.flags |= ASYNC_LOW_LATENCY;
+        ss.flags |= static_cast<int>(ASYNC_LOW_LATENCY);  // bit 13 of the kernel's int field
         ioctl(fd, TIOCSSERIAL, &ss);
     }
 }

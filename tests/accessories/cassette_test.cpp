@@ -81,8 +81,8 @@ TEST(CassetteRecords, RepliesAreStoredAsTheCassetteSendsThem) {
 TEST(CassetteRecords, BillViewShowsSixteenRowsAndTotalsOverFifteen) {
     CassetteDataStore store;
     BillStore bills;
-    for (int t = 1; t <= 16; ++t) bills.values[t] = t == 16 ? 1 : t * 10;
-    for (int t = 1; t <= 15; ++t) store.billCounts[t] = static_cast<uint16_t>(t);
+    for (size_t t = 1; t <= 16; ++t) bills.values[t] = t == 16 ? 1 : static_cast<int32_t>(10 * t);
+    for (size_t t = 1; t <= 15; ++t) store.billCounts[t] = static_cast<uint16_t>(t);
     const CassetteBillView v = makeCassetteBillView(store, bills);
     EXPECT_EQ(v.rows[0].type, 1);
     EXPECT_EQ(v.rows[0].denomination, 10);
@@ -93,7 +93,7 @@ TEST(CassetteRecords, BillViewShowsSixteenRowsAndTotalsOverFifteen) {
     EXPECT_EQ(v.totalValue, 12400);  // sum of t * 10t
 
     // Full counts of large values pass 32 bits.
-    for (int t = 1; t <= 15; ++t) {
+    for (size_t t = 1; t <= 15; ++t) {
         store.billCounts[t] = 65535;
         bills.values[t] = 2147483647;
     }

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <thread>
 
+#include "capture/capture_line.h"
 #include "protocol/frame.h"
 #include "serial/reader_thread.h"
 #include "support/pty_pair.h"
@@ -132,6 +133,14 @@ TEST_F(CaptureFixture, EachExchangeIsOneLineWithEveryByteOfBothFrames) {
         EXPECT_EQ(capture.written(), expected.size()) << c.what;
     }
     EXPECT_EQ(encodeFrame(true, 0xEB, longData).size(), 502u);
+}
+
+// A capture left running for a month: its milliseconds have passed 32 bits.
+TEST(CaptureLine, TimesPast32BitsAreWrittenWhole) {
+    const uint8_t poll[] = {0x02, 0x04, 0xCC, 0x2E};
+    std::string line;
+    capture::appendCaptureLine(line, poll, sizeof poll, true, 2'592'000'000);
+    EXPECT_EQ(line, "T( 2592000000 ms)CMD[ 02 04 CC 2E ]  :  ");
 }
 
 TEST_F(CaptureFixture, OpeningEmptiesTheFileAndReopeningStartsAnew) {

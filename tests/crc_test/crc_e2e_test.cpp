@@ -1,12 +1,9 @@
 // The CRC test against the simulated unit: its program checksum against a
 // file's, through the real line.
 #include <gtest/gtest.h>
-
-#include "sim/loader/program_image.h"
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "cli/crc.h"
@@ -14,6 +11,8 @@
 #include "firmware/crc_test/crc_test_session.h"
 #include "firmware/crc_test/crc_texts.h"
 #include "protocol/catalogue.h"
+#include "sim/loader/program_image.h"
+#include "support/byte_file.h"
 
 namespace halvek {
 namespace {
@@ -27,10 +26,10 @@ class CrcFiles : public ::testing::Test {
         fs::create_directories(dir);
         // The simulated unit runs its standard program; its file is that program written out.
         const sim::Bytes image = sim::program::standard("L8VQA034").toBytes();
-        std::ofstream(same, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), image.size());
+        EXPECT_TRUE(test::writeByteFile(same, image));
         sim::Bytes changed = image;
         changed[1000] ^= 0x01;
-        std::ofstream(other, std::ios::binary).write(reinterpret_cast<const char*>(changed.data()), changed.size());
+        EXPECT_TRUE(test::writeByteFile(other, changed));
     }
     ~CrcFiles() override { fs::remove_all(dir); }
     fs::path dir;

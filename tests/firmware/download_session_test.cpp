@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <functional>
 #include <optional>
 
 #include "firmware/firmware_texts.h"
 #include "sim/loader/program_image.h"
+#include "support/byte_file.h"
 
 namespace halvek {
 namespace {
@@ -71,7 +71,7 @@ class DownloadRig : public ::testing::Test {
     }
     void TearDown() override { std::remove(path_.c_str()); }
     void useFile(const Bytes& bytes) {
-        std::ofstream(path_, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        EXPECT_TRUE(test::writeByteFile(path_, bytes));
         FirmwareFile f;
         parseFirmwareFile(bytes, path_, f);
         file_ = f;

@@ -7,9 +7,10 @@
 #include <sstream>
 
 #include "cli/download.h"
+#include "cli/upload.h"
 #include "sim/loader/program_image.h"
 #include "sim/sim_server.h"
-#include "cli/upload.h"
+#include "support/byte_file.h"
 
 namespace halvek {
 namespace {
@@ -34,7 +35,7 @@ class FirmwareE2E : public ::testing::Test {
     std::string writeFile(const FirmwareFile& f, const std::string& name = "NEW.L8F") {
         const std::string path = dir_ + "/" + name;
         const Bytes b = f.toBytes();
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
+        EXPECT_TRUE(test::writeByteFile(path, b));
         return path;
     }
     static Bytes readBytes(const std::string& path) {

@@ -4,9 +4,9 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
 
 #include "sim/loader/program_image.h"
+#include "support/byte_file.h"
 
 namespace halvek {
 namespace {
@@ -61,7 +61,7 @@ class FileFixture : public ::testing::Test {
     void TearDown() override { std::system(("rm -rf " + dir_).c_str()); }
     std::string write(const std::vector<uint8_t>& bytes, const std::string& name = "unit.L8F") {
         const std::string path = dir_ + "/" + name;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        EXPECT_TRUE(test::writeByteFile(path, bytes));
         return path;
     }
     std::string dir_;
@@ -106,7 +106,9 @@ TEST_F(FileFixture, FaultsNameTheFileTheRecordAndWhatIsWrong) {
         EXPECT_EQ(f.record, c.record) << c.words;
         EXPECT_NE(f.message().find(path), std::string::npos) << f.message();
         EXPECT_NE(f.message().find(c.words), std::string::npos) << f.message();
-        if (c.record) EXPECT_NE(f.message().find("record " + std::to_string(c.record) + ":"), std::string::npos);
+        if (c.record) {
+            EXPECT_NE(f.message().find("record " + std::to_string(c.record) + ":"), std::string::npos);
+        }
     }
     FirmwareFile out;
     const FirmwareFileFault missing = readFirmwareFile(dir_ + "/none.L8F", out);

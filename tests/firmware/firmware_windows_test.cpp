@@ -11,6 +11,7 @@
 #include "firmware/firmware_texts.h"
 #include "firmware/link_access.h"
 #include "sim/loader/program_image.h"
+#include "support/byte_file.h"
 #include "ui/firmware/firmware_download_window.h"
 #include "ui/firmware/firmware_upload_window.h"
 
@@ -103,7 +104,7 @@ TEST(FirmwareWindows, DownloadFromAPollingControllerLoadsAndVerifiesTheFile) {
     const FirmwareFile f = sim::program::generate({0, 1}, "L8VQA079");
     const std::string path = rig.dir + "/NEW.L8F";
     const Bytes bytes = f.toBytes();
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    ASSERT_TRUE(halvek::test::writeByteFile(path, bytes));
     rig.sim.execute("loader-on-download");
     ASSERT_TRUE(rig.connect());
 

@@ -9,8 +9,8 @@ TEST(CommandHistory, FillsFromTheTopThenScrolls) {
     CommandHistory h;
     for (int i = 1; i <= 5; ++i) h.recordCommand("cmd " + std::to_string(i));
     EXPECT_EQ(h.counter(), 5u);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(h.slots()[i], "cmd " + std::to_string(i + 1));
-    for (int i = 5; i < 8; ++i) EXPECT_TRUE(h.slots()[i].empty());
+    for (size_t i = 0; i < 5; ++i) EXPECT_EQ(h.slots()[i], "cmd " + std::to_string(i + 1));
+    for (size_t i = 5; i < 8; ++i) EXPECT_TRUE(h.slots()[i].empty());
 
     for (int i = 6; i <= 9; ++i) h.recordCommand("cmd " + std::to_string(i));
     EXPECT_EQ(h.counter(), 9u);

@@ -18,7 +18,7 @@ inline Stores reportFixture(bool l8v) {
     for (size_t i = 0; i < 8; ++i) s.identity.revision[i] = revision[i];
 
     const int values[] = {5, 10, 20, 50, 100, 200, 500};
-    for (int t = 1; t <= 7; ++t) s.bills.values[t] = values[t - 1];
+    for (size_t t = 1; t <= 7; ++t) s.bills.values[t] = values[t - 1];
     s.bills.values[16] = 1;
     s.bills.values[33] = 1000;
     auto& st = s.statistics;
@@ -40,9 +40,9 @@ inline Stores reportFixture(bool l8v) {
     s.sensors.frontStatus = 1, s.sensors.rearStatus = 2;
 
     auto& o = s.optics;
-    for (int ch = 0; ch < 5; ++ch)
-        for (int col = 0; col < 4; ++col) {
-            const int k = 10 * ch + col;
+    for (size_t ch = 0; ch < 5; ++ch)
+        for (size_t col = 0; col < 4; ++col) {
+            const size_t k = 10 * ch + col;
             o.transGain[ch][col] = static_cast<uint16_t>(0x100 + 0x10 * ch + col);
             o.reflGain[ch][col] = static_cast<uint16_t>(0x200 + 0x10 * ch + col);
             o.transEmitter[ch][col] = static_cast<uint8_t>(k);

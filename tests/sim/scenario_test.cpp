@@ -71,7 +71,7 @@ const Case kCases[] = {
      {"repeat-stacked 3", "insert 4"},
      kStackAndPollFour,
      [](const Sent& s) {
-         for (int i = 2; i < 5; ++i) {
+         for (size_t i = 2; i < 5; ++i) {
              ASSERT_EQ(s.afterStep[i].size(), 1u);
              EXPECT_TRUE(s.afterStep[i][0][5] & kStacked) << "reply " << i;
              EXPECT_EQ(s.afterStep[i][0][8], 4) << "reply " << i;

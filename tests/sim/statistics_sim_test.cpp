@@ -19,8 +19,11 @@ TEST(SimulatedStatistics, CountRejectionsByReasonAndClear) {
     ASSERT_TRUE(sim.start());
     test::HostLine host(sim.devicePath(), true);
     // Reason, and the event it is counted as.
-    const std::pair<const char*, int> rejections[] = {{"07", 2}, {"08", 3}, {"0B", 6}, {"12", 18}, {"00", 1}};
-    for (auto [reason, event] : rejections) {
+    const std::pair<const char*, size_t> rejections[] = {{"07", 2}, {"08", 3}, {"0B", 6}, {"12", 18}, {"00", 1}};
+    for (const auto& rejection : rejections) {
+        // Plain names: clang 14 does not let a lambda capture a structured binding.
+        const char* const reason = rejection.first;
+        const size_t event = rejection.second;
         ASSERT_TRUE(test::eventually([&] {
             host.exchange(cmd::Status);  // the unit moves on while it is polled
             return sim.execute(std::string("reject ") + reason).empty();

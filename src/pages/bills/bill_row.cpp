@@ -11,20 +11,22 @@ BillRow placeholderBillRow(int row) {
 }
 
 std::optional<BillRow> billRow(const BillStore& bills, int row, bool extended) {
-    if (row < 0 || row >= (extended ? kBillTypes : 16) || bills.table[row][0] == 0) return std::nullopt;
+    if (row < 0 || row >= (extended ? kBillTypes : 16)) return std::nullopt;
+    const auto slot = static_cast<size_t>(row);  // in range, checked above
+    if (bills.table[slot][0] == 0) return std::nullopt;
     const int type = row + 1;
     BillRow r;
     if (type == kCouponType) {
         r.type = "   COUPON ";
     } else {
         char text[40];
-        std::snprintf(text, sizeof text, " %02d    %06d   ", type, bills.values[type]);
+        std::snprintf(text, sizeof text, " %02d    %06d   ", type, bills.value(type));
         r.type = text;
     }
     r.currency = bills.currency(type);
-    r.checked = bills.enabled[row] != 0;
+    r.checked = bills.enabled[slot] != 0;
     r.state = r.checked ? "EN" : "dis";
-    r.security = bills.security[row] ? "EN" : "dis";
+    r.security = bills.security[slot] ? "EN" : "dis";
     return r;
 }
 

@@ -21,11 +21,11 @@ void storeRecords(BillStore& bills, const Reply& r, size_t count, size_t first, 
 void storeBillEnable(BillStore& bills, const Reply& r) {
     if (r.extended()) {
         for (size_t j = 0; j < r.dataCount() && j < 8; ++j)
-            for (int k = 0; k < 8; ++k) bills.enabled[8 * j + k] = (r.data(j) >> k) & 1;
+            for (size_t k = 0; k < 8; ++k) bills.enabled[8 * j + k] = (r.data(j) >> k) & 1;
         return;
     }
     // Standard layout: a 16-bit mask, high byte first: types 9-16, then 1-8.
-    for (int k = 0; k < 8; ++k) {
+    for (size_t k = 0; k < 8; ++k) {
         bills.enabled[8 + k] = (r.data(0) >> k) & 1;
         bills.enabled[k] = (r.data(1) >> k) & 1;
     }
@@ -33,7 +33,7 @@ void storeBillEnable(BillStore& bills, const Reply& r) {
 
 void storeSecurity(BillStore& bills, const Reply& r) {
     for (size_t j = 0; j < r.dataCount() && j < 8; ++j)
-        for (int k = 0; k < 8; ++k) bills.security[8 * j + k] = (r.data(j) >> k) & 1;
+        for (size_t k = 0; k < 8; ++k) bills.security[8 * j + k] = (r.data(j) >> k) & 1;
 }
 
 void storeCreditTable(BillStore& bills, const Reply& r) {

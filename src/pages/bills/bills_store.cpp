@@ -6,9 +6,9 @@ namespace halvek {
 
 std::string BillStore::currency(int type) const {
     if (!known(type)) return "";
-    const auto& r = table[type - 1];
+    const auto& r = table[static_cast<size_t>(type - 1)];
     std::string s;
-    for (int i = 1; i <= 3 && r[i] != 0; ++i) s += static_cast<char>(r[i]);
+    for (size_t i = 1; i <= 3 && r[i] != 0; ++i) s += static_cast<char>(r[i]);
     return s;
 }
 
@@ -25,11 +25,11 @@ int32_t powerOfTen(int32_t v, int e) {
 }  // namespace
 
 void BillStore::recomputeValues(bool extended) {
-    const int rows = extended ? kBillTypes : 16;
-    for (int k = 0; k < rows; ++k) {
+    const size_t rows = extended ? kBillTypes : 16;
+    for (size_t k = 0; k < rows; ++k) {
         const auto& r = table[k];
         if (r[0] == 0) continue;
-        const int type = k + 1;
+        const size_t type = k + 1;
         if (type == kCouponType) {
             values[type] = 1;
         } else if (extended) {

@@ -20,7 +20,7 @@ struct BillStore {
 
     static bool known(int type) { return type >= 1 && type <= kBillTypes; }
     std::string currency(int type) const;  // the three letters ("" for an unknown type)
-    int32_t value(int type) const { return known(type) ? values[type] : 0; }
+    int32_t value(int type) const { return known(type) ? values[static_cast<size_t>(type)] : 0; }
     // Recomputes the values from the table: rows 1-64 (extended) or 1-16 (standard).
     void recomputeValues(bool extended);
 };

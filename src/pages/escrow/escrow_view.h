@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cinttypes>
 #include <string>
 
 #include "pages/escrow/escrow_store.h"
@@ -17,7 +18,7 @@ inline constexpr const char* kReset = "Reset";
 inline constexpr const char* kDefaultExpiration = "Default 10 sec";
 inline constexpr const char* kUnlimited = "Unlimited";
 inline constexpr const char* kNoBill = "no bill in escrow";
-inline constexpr const char* kBillFormat = "in escrow: %d";
+inline constexpr const char* kBillFormat = "in escrow: %" PRId64;  // the value is 64-bit money
 }  // namespace escrowtext
 
 // The credit limit a fresh page starts from, and the bounds of its box.

@@ -9,8 +9,10 @@ void storeFactoryNumber(IdentityStore& id, const Reply& r) { r.copyData(id.facto
 void storeProductionDate(IdentityStore& id, const Reply& r) { r.copyData(id.productionDate); }
 
 void storeBurnCycles(IdentityStore& id, const Reply& r) {
-    id.burnCycles =
-        static_cast<int32_t>(r.data(0) | r.data(1) << 8 | r.data(2) << 16 | static_cast<uint32_t>(r.data(3)) << 24);
+    // Low byte first; the unit's count is signed (-1 for none).
+    const uint32_t raw =
+        uint32_t{r.data(0)} | uint32_t{r.data(1)} << 8 | uint32_t{r.data(2)} << 16 | uint32_t{r.data(3)} << 24;
+    id.burnCycles = static_cast<int32_t>(raw);
 }
 
 uint16_t storeRevision(IdentityStore& id, const Reply& r) {

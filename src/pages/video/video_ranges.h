@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace halvek {
@@ -26,7 +27,7 @@ const VideoRanges& videoTestRanges(bool l8v);
 
 // The optical channels whose levels are judged: transmissive 0-4, and
 // reflective 0-2 on the L8V (its channels 3 and 4 are not fitted) or 0-4 on the L8.
-constexpr int kJudgedTransmissiveChannels = 5;
-constexpr int judgedReflectiveChannels(bool l8v) { return l8v ? 3 : 5; }
+constexpr size_t kJudgedTransmissiveChannels = 5;
+constexpr size_t judgedReflectiveChannels(bool l8v) { return l8v ? 3 : 5; }
 
 }  // namespace halvek

@@ -11,8 +11,8 @@ struct VideoStore {
     // [channel][colour][sample]; sample 0 holds the mean after a reply.
     std::array<std::array<std::array<uint8_t, 5>, 4>, 7> refl{}, trans{};
     bool received = false;
-    uint8_t reflLevel(int ch, int col) const { return refl[ch][col][0]; }
-    uint8_t transLevel(int ch, int col) const { return trans[ch][col][0]; }
+    uint8_t reflLevel(size_t ch, size_t col) const { return refl[ch][col][0]; }
+    uint8_t transLevel(size_t ch, size_t col) const { return trans[ch][col][0]; }
 };
 
 // Raw video samples the validator streams (code 0xEB), and the record that follows them.

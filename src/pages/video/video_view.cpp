@@ -42,12 +42,15 @@ void addBox(VideoView& v, int x, int channel) {
 std::vector<JudgedLevel> judgedLevels(const VideoStore& video, bool l8v) {
     const VideoRanges& ranges = videoTestRanges(l8v);
     std::vector<JudgedLevel> out;
-    for (int ch = 0; ch < kJudgedTransmissiveChannels; ++ch)
-        for (int col = 0; col < 4; ++col)
-            out.push_back({false, ch, col, video.transLevel(ch, col), ranges.transmissive[col]});
-    for (int ch = 0; ch < judgedReflectiveChannels(l8v); ++ch)
-        for (int col = 0; col < 4; ++col)
-            out.push_back({true, ch, col, video.reflLevel(ch, col), ranges.reflective[col]});
+    // A channel (0-6) and a colour (0-3) are kept as plain numbers for the painter's arithmetic.
+    const auto judged = [&](bool reflective, size_t ch, size_t col, int level, LevelRange range) {
+        out.push_back({reflective, static_cast<int>(ch), static_cast<int>(col), level, range});
+    };
+    for (size_t ch = 0; ch < kJudgedTransmissiveChannels; ++ch)
+        for (size_t col = 0; col < 4; ++col)
+            judged(false, ch, col, video.transLevel(ch, col), ranges.transmissive[col]);
+    for (size_t ch = 0; ch < judgedReflectiveChannels(l8v); ++ch)
+        for (size_t col = 0; col < 4; ++col) judged(true, ch, col, video.reflLevel(ch, col), ranges.reflective[col]);
     return out;
 }
 

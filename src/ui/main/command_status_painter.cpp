@@ -43,15 +43,15 @@ void outline(QPainter& p, const Pane& pane) {
 }
 
 // Once the list scrolls, a line keeps its shade as it moves up.
-bool darkRow(uint32_t counter, int k) { return counter <= 8 ? (k % 2) == 1 : ((counter + k) % 2) == 1; }
+bool darkRow(uint32_t counter, size_t k) { return counter <= 8 ? (k % 2) == 1 : ((counter + k) % 2) == 1; }
 
 template <size_t N>
 void listPane(QPainter& p, const Pane& pane, const QString& title, const std::array<std::string, N>& lines,
               uint32_t counter, const QColor& colour) {
     text(p, pane.left + 10, pane.top - 18, title, kTeal);
     outline(p, pane);
-    for (int k = 0; k < 8; ++k) {
-        const int y = pane.top + 17 * k;
+    int y = pane.top;
+    for (size_t k = 0; k < 8; ++k, y += 17) {
         if (!lines[k].empty()) {
             const QColor shade = darkRow(counter, k) ? kDark : kLight;
             p.fillRect(pane.left + 1, y + 1, 214, 16, shade);

@@ -29,7 +29,7 @@ QFont make(const QString& family, int pixels) {
 QSizeF baseUnits(const QFont& font) {
     static const QString letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
     const QFontMetricsF m(font);
-    return {m.horizontalAdvance(letters) / letters.size(), m.height()};
+    return {m.horizontalAdvance(letters) / static_cast<qreal>(letters.size()), m.height()};  // 52 letters
 }
 
 QFont dialogFont() {

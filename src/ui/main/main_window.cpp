@@ -360,7 +360,9 @@ void MainWindow::captureEnded(CaptureEnd end, const std::string& path, const std
 
 void MainWindow::onBillClicked(int row) {
     if (row < 0) return;
-    if (controller().toggleBill(row)) billList_->showEnabled(row, host_.stores.bills.enabled[row] != 0);
+    // A row the controller toggled is one of the table's.
+    if (controller().toggleBill(row))
+        billList_->showEnabled(row, host_.stores.bills.enabled[static_cast<size_t>(row)] != 0);
 }
 
 void MainWindow::paintDrawingArea(QPainter& p) {

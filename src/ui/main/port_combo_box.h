@@ -18,7 +18,7 @@ class PortComboBox : public QComboBox {
     // The entry's label up to the blanks before its device.
     QString shownText() const {
         const QString t = currentText();
-        const int cut = t.indexOf("  ");
+        const qsizetype cut = t.indexOf("  ");
         return cut < 0 ? t : t.left(cut);
     }
     void showPopup() override {

@@ -32,7 +32,10 @@ int advance(const QWidget* w, const QString& text) {
     for (const QString& line : text.split('\n')) widest = std::max(widest, w->fontMetrics().horizontalAdvance(line));
     return widest;
 }
-int lineHeight(const QWidget* w, const QString& text) { return w->fontMetrics().height() * (text.count('\n') + 1); }
+int lineHeight(const QWidget* w, const QString& text) {
+    const auto lines = static_cast<int>(text.count('\n') + 1);  // a label's few lines
+    return w->fontMetrics().height() * lines;
+}
 
 std::optional<TextNeed> label(QLabel* l) {
     if (l->text().isEmpty() || !l->pixmap().isNull()) return {};

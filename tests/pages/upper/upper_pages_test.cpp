@@ -136,7 +136,8 @@ TEST(RtcView, PcTimeAsBcdRecordAndTheClockText) {
     const RtcRecord r = rtcRecordOf(t);
     EXPECT_EQ(r, (RtcRecord{0x07, 0x12, 0x04, 0x03, 0x14, 0x05, 0x09, 0x00}));
     EXPECT_EQ(rtcText(r), "TUE, 12-04-07,          14:05:09");
-    for (uint8_t weekday : {0, 8, 9, 0xFF}) EXPECT_STREQ(dayName(weekday), "SUN") << int{weekday};
+    for (uint8_t weekday : std::initializer_list<uint8_t>{0, 8, 9, 0xFF})
+        EXPECT_STREQ(dayName(weekday), "SUN") << int{weekday};
     EXPECT_STREQ(dayName(7), "SAT");
     EXPECT_EQ(rtcText({}), rtctext::kInitial);
     for (char type : {'V', 'L', 'S'}) EXPECT_FALSE(unitHasClock(type)) << type;
@@ -166,6 +167,8 @@ TEST(EscrowView, AcceptOnlyForABillInEscrowWhileTheUserDecides) {
     e.escrowValue = 20;
     EXPECT_TRUE(acceptEnabled(e));
     EXPECT_EQ(billInEscrowText(e), "in escrow: 20");
+    e.escrowValue = 3'000'000'000;  // money is 64-bit: a value past 32 bits is shown whole
+    EXPECT_EQ(billInEscrowText(e), "in escrow: 3000000000");
     e.autoAccept = true;
     EXPECT_FALSE(acceptEnabled(e));
     e.defaultExpiration = false;

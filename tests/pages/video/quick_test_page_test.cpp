@@ -14,8 +14,8 @@ using namespace quicktest;
 // Optics and video data of a unit in good order, for either variant.
 struct Unit {
     explicit Unit(bool variantL8v) : l8v(variantL8v) {
-        for (int ch = 0; ch < 7; ++ch)
-            for (int col = 0; col < 4; ++col) {
+        for (size_t ch = 0; ch < 7; ++ch)
+            for (size_t col = 0; col < 4; ++col) {
                 optics.transGain[ch][col] = optics.reflGain[ch][col] = 0x180;
                 optics.transEmitter[ch][col] = optics.reflEmitter[ch][col] = 120;
                 video.trans[ch][col][0] = static_cast<uint8_t>(quickTestRanges(l8v).transmissive[col].centre);

@@ -29,7 +29,8 @@ VideoStore healthyL8v() {
 TEST(VideoVerdict, TheLimitsOfEachRange) {
     struct Case {
         bool l8v, reflective;
-        int colour, level;
+        size_t colour;
+        int level;
         bool inRange;
     };
     const Case cases[] = {
@@ -43,8 +44,8 @@ TEST(VideoVerdict, TheLimitsOfEachRange) {
         VideoStore s;
         // Every other level in the middle of its range, one at the level of the case.
         const VideoRanges& r = videoTestRanges(c.l8v);
-        for (int ch = 0; ch < 7; ++ch)
-            for (int col = 0; col < 4; ++col) {
+        for (size_t ch = 0; ch < 7; ++ch)
+            for (size_t col = 0; col < 4; ++col) {
                 s.trans[ch][col][0] = static_cast<uint8_t>(r.transmissive[col].centre);
                 s.refl[ch][col][0] = static_cast<uint8_t>(r.reflective[col].centre);
             }

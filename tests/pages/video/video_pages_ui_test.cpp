@@ -93,8 +93,8 @@ TEST(VideoPagesUi, TheVideoChartWithItsRangesAndVerdict) {
     rig.shotName = "video_test";
     Stores& s = rig.stores();
     s.sensors.l8v = true;
-    for (int ch = 0; ch < 7; ++ch)
-        for (int col = 0; col < 4; ++col) {
+    for (size_t ch = 0; ch < 7; ++ch)
+        for (size_t col = 0; col < 4; ++col) {
             s.video.trans[ch][col][0] = 80;
             s.video.refl[ch][col][0] = ch < 3 ? 220 : 0;
         }
