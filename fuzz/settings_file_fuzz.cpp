@@ -42,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!file.ok()) return 0;
     SettingsFile settings(file.path());
     const int index = choice % SettingsFile::kPorts;
-    const std::string path = (choice & 0x80) ? "/" + std::string(pathBytes.begin(), pathBytes.end()) : "";
+    std::string path;
+    if (choice & 0x80) path.append("/").append(pathBytes.begin(), pathBytes.end());
     const bool fit = path.find_first_of("\r\n") == std::string::npos && path.size() <= 4096;
     const bool saved = settings.savePortChoice(index, path);
     FUZZ_CHECK(saved == fit, "a device path was kept or refused against the rule");

@@ -68,10 +68,10 @@ void TicketDecoder::emit(size_t length) {
         } else {
             line += static_cast<char>(c->letter);
             const size_t numbers = 2 + static_cast<size_t>(c->arguments);
-            for (size_t i = 2; i < numbers; ++i) line += " " + std::to_string(pending_[i]);
+            for (size_t i = 2; i < numbers; ++i) line.append(" ").append(std::to_string(pending_[i]));
             if (numbers < length)
-                line += " " + std::string(pending_.begin() + static_cast<long>(numbers),
-                                          pending_.begin() + static_cast<long>(length));
+                line.append(" ").append(pending_.begin() + static_cast<long>(numbers),
+                                        pending_.begin() + static_cast<long>(length));
         }
     }
     sink_(line);

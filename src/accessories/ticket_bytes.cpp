@@ -22,7 +22,7 @@ TicketElement gsh(uint8_t n) { return {GS, 'h', n}; }
 TicketElement barCode(std::string_view data) {
     if (data.size() > 255) data = data.substr(0, 255);
     TicketElement e{GS, 'k', 7, static_cast<uint8_t>(data.size())};
-    e.insert(e.end(), data.begin(), data.end());
+    for (const char c : data) e.push_back(static_cast<uint8_t>(c));
     return e;
 }
 TicketElement escX(uint8_t a, uint8_t b) { return {ESC, 'X', a, b}; }

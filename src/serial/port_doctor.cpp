@@ -133,7 +133,7 @@ std::string holderList(const std::vector<Holder>& holders) {
 
 std::string pidList(const std::vector<Holder>& holders) {
     std::string s;
-    for (const Holder& h : holders) s += " " + std::to_string(h.pid);
+    for (const Holder& h : holders) s.append(" ").append(std::to_string(h.pid));
     return s;
 }
 

@@ -97,9 +97,10 @@ Bytes standardFrame(const Bytes& data) {
 }
 Bytes extendedFrame(const Bytes& data) {
     const size_t n = data.size() + 7;
-    Bytes f = {0x02, 0x00, static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n), 0xE7};
-    f.insert(f.end(), data.begin(), data.end());
-    f.insert(f.end(), {0x00, 0x00});
+    Bytes f(n, 0x00);  // the checksum bytes stay 0
+    const uint8_t head[] = {0x02, 0x00, static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n), 0xE7};
+    std::copy(std::begin(head), std::end(head), f.begin());
+    std::copy(data.begin(), data.end(), f.begin() + 5);
     return f;
 }
 
