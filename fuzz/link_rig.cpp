@@ -146,13 +146,27 @@ void LinkRig::checkReply(std::span<const uint8_t> frame, uint32_t eventsBefore, 
     const uint8_t s0 = whole && frame.size() > dataOffset(ext) + checksumSize(ext) ? frame[dataOffset(ext)] : 0;
     if (trusted && (s0 & status::kStacked)) ++stackedStatuses;
     if (trusted && (s0 & status::kEscrow)) escrowOffered_ = true;
+    // Bills stacked while the table was unknown are told with the table's reply;
+    // an accepted bill whose stacked report was lost, with the unit's count.
+    const uint8_t code = whole ? frame[codeOffset(ext)] : 0;
+    const bool sound = whole && checksumValid(frame.data(), frame.size(), ext);
+    const bool tableReply = sound && (code == cmd::ReadCreditTable || code == cmd::ReadUnitOpt);
+    const bool countReply = sound && code == cmd::ReadBillCounter;
+    if (countReply) {
+        const uint32_t count = stores.counters.lifeCount;
+        if (countSeen_ && count > lastCount_) countRises += count - lastCount_;
+        countSeen_ = true;
+        lastCount_ = count;
+    }
 
     int money = 0;
     for (const std::string& line : newEvents(stores.events, eventsBefore))
         if (isMoneyEvent(line)) ++money;
     moneyEvents += money;
-    FUZZ_CHECK(money == 0 || trusted, "a money event came from a reply that is not a sound status reply");
-    FUZZ_CHECK(moneyEvents <= stackedStatuses, "more money events than status replies that said stacked");
+    FUZZ_CHECK(money == 0 || trusted || tableReply || countReply,
+               "a money event came from a reply that is not a sound status, bill table or count reply");
+    FUZZ_CHECK(moneyEvents <= stackedStatuses + countRises,
+               "more money events than status replies that said stacked and rises of the unit's count");
     // A reply can add more events than the list shows; the coupon check needs them all.
     if (stores.events.counter() - eventsBefore <= EventList::kLines)
         FUZZ_CHECK(coupons_ - couponsBefore <= money, "a coupon was printed without its money event");

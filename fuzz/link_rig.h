@@ -37,9 +37,11 @@ class QuietUi : public UserInterface {
 // allow, and checks that the controller did no more than that:
 // - a reply is read only inside the frame received (the rest of the receive
 //   buffer is poisoned for AddressSanitizer while the controller reads it);
-// - a money event (bill or coupon stacked) follows a status reply that says
-//   "stacked", one event per such reply (a bill stacked before the bill table
-//   was known is told with a later reply);
+// - a money event (bill or coupon stacked) comes with a sound reply: a status
+//   reply that says "stacked", the bill table's reply (for bills stacked before
+//   the table was known) or the unit's bill count (for an accepted bill whose
+//   stacked report was lost); and there are never more of them than such
+//   status replies plus the rises of the unit's count;
 // - an escrow accept leaves only after a status reply offered a bill in escrow;
 // - with the credit limit on, the credited total never passes the limit.
 class LinkRig : public NotificationSink, private StatusListener {
@@ -73,6 +75,7 @@ class LinkRig : public NotificationSink, private StatusListener {
 
     int replies = 0;          // ReplyReady deliveries
     int stackedStatuses = 0;  // status replies that said "stacked"
+    int64_t countRises = 0;   // how far the unit's bill count rose in the replies that carried it
     int moneyEvents = 0;
 
   private:
@@ -81,6 +84,8 @@ class LinkRig : public NotificationSink, private StatusListener {
     bool escrowOffered_ = false;
     bool userAskedAccept_ = false;
     int coupons_ = 0;
+    bool countSeen_ = false;
+    uint32_t lastCount_ = 0;
 };
 
 }  // namespace halvek::fuzz
