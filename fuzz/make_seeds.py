@@ -77,6 +77,34 @@ link_cases = {
     "extended-off-while-closed": link(1, 0x10, [EXTENDED, 0] + POLL + status_op([0, 1, 0])),
     "video-page-rejection": link(1, 0x11, [PAGE, 1, 4] + POLL + status_op([0x07, 0x10, 0, 0, 0, 0])),
 }
+# Each page's read asked for and answered, so the fuzzer starts inside every reply reader.
+page_reads = {
+    "read-stats": (0xDD, [i & 0xFF for i in range(1, 400)]),
+    "read-rtc": (0xD1, [0x26, 0x12, 0x10, 0x04, 0x14, 0x30, 0x15]),
+    "read-setup": (0xE1, [0x04]),
+    "read-prog-rev": (0xD8, list(b"L8VQA034")),
+    "read-serial": (0xD2, list(b"12345678")),
+    "read-optics": (0xE8, [i & 0xFF for i in range(392)]),
+    "read-bill-counter": (0xDA, [0x00, 0x01, 0x2C]),
+    "read-counters": (0xD7, [0, 0, 5, 0, 0, 9, 0, 0, 1]),
+    "read-cassette-bills": (0xDC, [0, 3] + [0, 0, 0, 1] * 8),
+    "read-cassette-faults": (0xDB, [1, 2, 3, 4, 5]),
+}
+def raw_frame_ops(ext, code, data):
+    """A whole frame as raw chunks of at most 255 bytes: replies longer than a frame op holds."""
+    whole = frame(ext, code, data)
+    out = []
+    for at in range(0, len(whole), 255):
+        out += raw_op(whole[at:at + 255])
+    return out
+
+
+for name, (code, data) in page_reads.items():
+    for ext in (1, 0):
+        body = data if ext else data[:240]
+        link_cases[name + ("" if ext else "-standard")] = link(
+            ext, 0x10, [REQUEST, code, TICK, WRITE] + raw_frame_ops(ext, code, body) + POLL)
+
 for name, data in link_cases.items():
     write("fuzz_link_receive", name, data)
 
