@@ -13,9 +13,10 @@
 #include <QThread>
 #include <filesystem>
 
-#include "ui/main/main_window.h"
 #include "report_fixture.h"
 #include "sim/sim_server.h"
+#include "support/qt_pump.h"
+#include "ui/main/main_window.h"
 
 namespace halvek::ui {
 namespace {
@@ -23,15 +24,7 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-bool pumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 10000ms) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
+using halvek::test::pumpUntil;
 
 struct ReportRig {
     ReportRig() {

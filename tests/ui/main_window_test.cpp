@@ -20,6 +20,7 @@
 #include "link/texts.h"
 #include "protocol/catalogue.h"
 #include "sim/sim_server.h"
+#include "support/qt_pump.h"
 #include "ui/main/bill_list_view.h"
 #include "ui/main/poll_interval_window.h"
 #include "ui/main/port_choice_box.h"
@@ -29,15 +30,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-bool pumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 5000ms) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
+using halvek::test::pumpUntil;
 
 std::string tempDir() {
     static int n = 0;

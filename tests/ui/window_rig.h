@@ -13,21 +13,14 @@
 #include <vector>
 
 #include "sim/sim_server.h"
+#include "support/qt_pump.h"
 #include "ui/main/main_window.h"
 
 namespace halvek::ui::test {
 
 using namespace std::chrono_literals;
 
-inline bool pumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 5000ms) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
+using halvek::test::pumpUntil;
 
 inline std::string tempDir() {
     static int n = 0;

@@ -16,6 +16,7 @@
 #include "pages/optics/optics_view.h"
 #include "protocol/catalogue.h"
 #include "sim/sim_server.h"
+#include "support/qt_pump.h"
 #include "ui/main/main_window.h"
 #include "ui/pages/optics/optics_page.h"
 #include "ui/pages/statistics/statistics_page.h"
@@ -25,15 +26,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-bool pumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 8000ms) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
+using halvek::test::pumpUntil;
 
 struct WindowRig {
     explicit WindowRig(bool simulated = false, sim::SimOptions options = {}) : sim(options) {

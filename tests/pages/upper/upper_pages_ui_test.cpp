@@ -25,6 +25,7 @@
 #include "protocol/catalogue.h"
 #include "sim/sim_server.h"
 #include "sim/unit_bits.h"
+#include "support/qt_pump.h"
 #include "ui/main/geometry.h"
 #include "ui/main/main_window.h"
 #include "ui/pages/counters/counters_page.h"
@@ -39,15 +40,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-bool pumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 8000ms) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
+using halvek::test::pumpUntil;
 
 std::string tempDir() {
     static int n = 0;

@@ -11,6 +11,7 @@
 
 #include "protocol/catalogue.h"
 #include "sim/sim_server.h"
+#include "support/qt_pump.h"
 #include "ui/main/main_window.h"
 #include "ui/pages/quick_test/quick_test_page.h"
 #include "ui/pages/vla/vla_page.h"
@@ -20,15 +21,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-bool pumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 5000ms) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
+using halvek::test::pumpUntil;
 
 // The offscreen grab may round a colour by a step or two.
 bool near(const QColor& got, const QColor& want) {
