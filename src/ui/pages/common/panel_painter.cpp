@@ -40,6 +40,15 @@ QFont panelFont(const QFont& base) {
     return f;
 }
 
+void beginChartArea(QPainter& p, const QRect& area) {
+    p.fillRect(area, Qt::black);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    QFont font = p.font();
+    font.setStyleHint(QFont::Monospace);  // before panelFont: a style hint resets the strategy it sets
+    font.setFamily("monospace");
+    p.setFont(panelFont(font));
+}
+
 void paintPanel(QPainter& p, const PanelDrawing& drawing) {
     p.save();
     p.setFont(panelFont(p.font()));

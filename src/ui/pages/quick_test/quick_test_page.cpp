@@ -8,6 +8,7 @@
 #include "pages/quick_test/quick_test_texts.h"
 #include "protocol/catalogue.h"
 #include "ui/main/geometry.h"
+#include "ui/pages/common/panel_painter.h"
 
 namespace halvek::ui {
 namespace {
@@ -74,14 +75,7 @@ void paintQuickTest(QPainter& p, PageContext& c) {
 }
 
 void paintQuickTestView(QPainter& p, const QuickTestView& view) {
-    p.fillRect(kDrawingArea, Qt::black);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    QFont font = p.font();
-    font.setStyleHint(QFont::Monospace);
-    font.setFamily("monospace");
-    font.setPixelSize(11);
-    font.setStyleStrategy(QFont::NoAntialias);  // crisp text in its own colour on the black area
-    p.setFont(font);
+    beginChartArea(p, kDrawingArea);
     for (const QuickTestView::Line& l : view.lines) {
         p.setPen(QPen(rgb(l.colour), 1));
         p.drawLine(l.x1, l.y1, l.x2, l.y2);

@@ -3,6 +3,7 @@
 #include <QLabel>
 
 #include "ui/main/geometry.h"
+#include "ui/pages/common/panel_painter.h"
 
 namespace halvek::ui {
 namespace {
@@ -26,14 +27,7 @@ void paintVideoTest(QPainter& p, PageContext& c) {
 }
 
 void paintVideoView(QPainter& p, const VideoView& view) {
-    p.fillRect(kDrawingArea, Qt::black);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    QFont font = p.font();
-    font.setStyleHint(QFont::Monospace);
-    font.setFamily("monospace");
-    font.setPixelSize(11);
-    font.setStyleStrategy(QFont::NoAntialias);  // crisp text in its own colour on the black area
-    p.setFont(font);
+    beginChartArea(p, kDrawingArea);
     for (const VideoView::Line& l : view.lines) {
         p.setPen(QPen(rgb(l.colour), 1));
         p.drawLine(l.x1, l.y1, l.x2, l.y2);
