@@ -13,21 +13,13 @@
 
 namespace halvek::fuzz {
 
-// A user interface that shows nothing: the targets look at the stores.
-class QuietUi : public UserInterface {
+// A user interface that shows nothing but counts its messages: the targets look at the stores.
+class QuietUi : public NullUserInterface {
   public:
     Answer showMessage(const Message&) override {
         ++messages;
         return Answer::Ok;
     }
-    void showPage(TabRow, int, bool) override {}
-    void repaintDrawingArea(bool) override {}
-    void setWindowTitle(const std::string&) override {}
-    void setModeCaption(const std::string&) override {}
-    void setConnectionControlsEnabled(bool) override {}
-    void refreshView(View) override {}
-    void startPollTimer(int) override {}
-    void stopPollTimer() override {}
     int messages = 0;
 };
 
