@@ -66,7 +66,7 @@ class DownloadRig : public ::testing::Test {
     using Script = std::function<std::optional<Bytes>(const Placed&, int index)>;
 
     void SetUp() override {
-        path_ = "/tmp/halvek-dl-" + std::to_string(::getpid()) + ".L8F";
+        path_ = ::testing::TempDir() + "/halvek-dl-" + std::to_string(::getpid()) + ".L8F";
         useFile(sim::program::generate({0}, "REV").toBytes());
     }
     void TearDown() override { std::remove(path_.c_str()); }

@@ -51,7 +51,7 @@ struct WindowRig {
         // The strip of the page shown before goes at the next turn of the event loop.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         const QImage img = window->centralWidget()->grab().toImage();
-        if (saveAs) img.save(QString("/tmp/") + saveAs);
+        if (saveAs) img.save(QString::fromStdString(::testing::TempDir()) + "/" + saveAs);
         return img;
     }
 
