@@ -102,6 +102,9 @@ bool CliLink::open(const LinkOptions& o) {
     }
     if (!port.empty()) host_->ports.set(1, port);
     LinkController& c = host_->controller;
+    // A console that reads or sets moves no money: a bill in escrow is left to
+    // the unit, which returns it at its time-out.
+    host_->stores.escrow.autoAccept = false;
     c.setComPortIndex(port.empty() ? static_cast<int>(o.com) - 1 : 0);
     c.setExtendedMode(o.extended);
     c.setPollInterval(static_cast<int>(o.interval));

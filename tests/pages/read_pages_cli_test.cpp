@@ -127,6 +127,16 @@ TEST(ReadPagesCli, OpticsGainsOfAnL8ReadWhole) {
         << r.out;
 }
 
+// A read moves no money: a bill waiting in escrow is neither accepted nor credited.
+TEST(ReadPagesCli, ABillInEscrowIsLeftToTheUnit) {
+    sim::SimServer sim;
+    ASSERT_TRUE(sim.start());
+    ASSERT_EQ(sim.execute("insert 4"), "");
+    const Result r = read({"stats", "--port", sim.devicePath()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(sim.withModel([](sim::ValidatorModel& m) { return m.lifeCount(); }), 0u);
+}
+
 TEST(ReadPagesCli, ALostReadIsAskedAgainAndARefusedOneEndsTheWait) {
     sim::SimServer sim;
     ASSERT_TRUE(sim.start());
