@@ -25,6 +25,7 @@
 #include "protocol/catalogue.h"
 #include "sim/sim_server.h"
 #include "sim/unit_bits.h"
+#include "support/caption.h"
 #include "support/qt_pump.h"
 #include "ui/main/geometry.h"
 #include "ui/main/main_window.h"
@@ -40,6 +41,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
+using halvek::test::caption;
 using halvek::test::pumpUntil;
 
 std::string tempDir() {
@@ -196,9 +198,9 @@ TEST(UpperPagesWindow, SwitchesFlippedInTheWindowReadBackChanged) {
         QTest::mouseClick(setup->switchButton(which), Qt::LeftButton);
         ASSERT_TRUE(pumpUntil([&] { return rig.answered(cmd::ReadSetup, before); }));
     }
-    EXPECT_EQ(setup->switchButton(SetupSwitch::Stacker)->text(), "optional");
-    EXPECT_EQ(setup->switchButton(SetupSwitch::Inhibit)->text(), "inhibit");
-    EXPECT_EQ(setup->switchButton(SetupSwitch::Ways)->text(), "1 way");
+    EXPECT_EQ(caption(setup->switchButton(SetupSwitch::Stacker)), "optional");
+    EXPECT_EQ(caption(setup->switchButton(SetupSwitch::Inhibit)), "inhibit");
+    EXPECT_EQ(caption(setup->switchButton(SetupSwitch::Ways)), "1 way");
     EXPECT_TRUE(setup->switchButton(SetupSwitch::Inhibit)->isChecked());
     const uint8_t unit = rig.unitSetup();
     EXPECT_TRUE(unit & sim::setupbit::StackerOptional);
@@ -208,15 +210,15 @@ TEST(UpperPagesWindow, SwitchesFlippedInTheWindowReadBackChanged) {
     // The orientation reaches no unit: only the page's flag and caption change.
     const uint32_t reads = rig.link().repliesTaken(cmd::ReadSetup);
     QTest::mouseClick(setup->switchButton(SetupSwitch::Orientation), Qt::LeftButton);
-    EXPECT_EQ(setup->switchButton(SetupSwitch::Orientation)->text(), "reverse");
+    EXPECT_EQ(caption(setup->switchButton(SetupSwitch::Orientation)), "reverse");
     EXPECT_EQ(rig.link().requestState(cmd::ReadSetup), RequestState::Idle);
     EXPECT_EQ(rig.link().repliesTaken(cmd::ReadSetup), reads);
 
     // DEFAULT restores the unit's set-up and the start-up reads show it.
     QTest::mouseClick(setup->defaultButton(), Qt::LeftButton);
     ASSERT_TRUE(pumpUntil([&] { return rig.answered(cmd::ReadSetup, reads); }));
-    EXPECT_EQ(setup->switchButton(SetupSwitch::Stacker)->text(), "required");
-    EXPECT_EQ(setup->switchButton(SetupSwitch::Inhibit)->text(), "un-inhib.");
+    EXPECT_EQ(caption(setup->switchButton(SetupSwitch::Stacker)), "required");
+    EXPECT_EQ(caption(setup->switchButton(SetupSwitch::Inhibit)), "un-inhib.");
 }
 
 TEST(UpperPagesWindow, SystemModeSwitchChangesTheControllerAndItsCaption) {
@@ -229,7 +231,7 @@ TEST(UpperPagesWindow, SystemModeSwitchChangesTheControllerAndItsCaption) {
     ASSERT_TRUE(pumpUntil([&] { return rig.answered(cmd::ReadSetup, before); }));
     EXPECT_TRUE(rig.unitSetup() & sim::setupbit::Interrupt);
     EXPECT_TRUE(rig.link().interruptMode());  // as the unit now reports it
-    EXPECT_EQ(setup->switchButton(SetupSwitch::SystemMode)->text(), "interrupt");
+    EXPECT_EQ(caption(setup->switchButton(SetupSwitch::SystemMode)), "interrupt");
 }
 
 TEST(UpperPagesWindow, IdentityPagesWriteReadBackAndCheckOnlyWhatTheySend) {
