@@ -125,7 +125,9 @@ TEST(FirmwareWindows, DownloadFromAPollingControllerLoadsAndVerifiesTheFileTwice
     };
     for (const Round& round : rounds) {
         SCOPED_TRACE(round.state);
-        if (*round.scenario) EXPECT_EQ(rig.sim.execute(round.scenario), "");
+        if (*round.scenario) {
+            EXPECT_EQ(rig.sim.execute(round.scenario), "");
+        }
         trigger(w, "Upgrade Firmware");
         QPointer<FirmwareDownloadWindow> window = w.downloadWindow();
         ASSERT_TRUE(window);
