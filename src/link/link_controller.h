@@ -18,6 +18,8 @@
 
 namespace halvek {
 
+struct CommandRow;
+
 enum class RequestState : uint8_t { Idle = 0, Requested = 1, AwaitingReply = 2 };
 
 namespace linkflag {
@@ -162,6 +164,8 @@ class LinkController {
     // A frame has come from the unit since the line was (re)opened.
     bool unitAnswered() const { return answered_; }
     LinkCounters linkCounters() const;
+    // The same in one line of words, for the window and the console.
+    std::string linkSummary() const;
     const EscrowEpisode& escrowEpisode() const { return episode_; }
     int startupCountdown() const { return startupCountdown_; }
     void restartStartupReads() { startupCountdown_ = kStartupReads; }
@@ -205,6 +209,9 @@ class LinkController {
     void afterBuild(uint8_t code);
     void markAwaiting(uint8_t code, bool awaits);
     bool buildStatusRequest();
+    void pollNow();
+    bool answersHost(const Reply& r) const;
+    bool askedFor(uint8_t code, const CommandRow& row) const;
     void updateLinkState();
     void showLinkState();
     void countTick(int64_t now);
@@ -281,6 +288,9 @@ class LinkController {
     bool answered_ = false;
     bool hadUnit_ = false;
     int64_t lastPollNowMs_ = -kPollNowSpacingMs;
+    // A poll of the host's is on its way or waiting for its status, since pollSentMs_.
+    bool pollInFlight_ = false;
+    int64_t pollSentMs_ = 0;
     // The stacked bit of the previous status reply: a bit still set is the same bill.
     bool previousStackedBit_ = false;
     EscrowEpisode episode_;

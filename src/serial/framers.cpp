@@ -20,15 +20,15 @@ void ProtocolFramer::onGap() {
 }
 
 // The header is complete: a length the buffer cannot hold or shorter than any
-// frame, or a long frame without its 0x00, is no frame. Its STX was noise; the
-// search goes on from the next byte.
+// frame is no frame. Its STX was noise; the search goes on from the next byte.
+// The reserved byte of a long frame is not looked at: the unit may put
+// anything there, and the checksum, which covers it, still guards the frame.
 void ProtocolFramer::takeHeader() {
     const bool extended = extended_;
     ReceiveBuffer& buf = block_.receiveBuffer;
     for (;;) {
         const size_t length = announcedLength(buf.data(), extended);
-        const bool valid =
-            (!extended || buf[1] == 0x00) && length >= smallestFrameSize(extended) && length <= kReceiveBufferSize;
+        const bool valid = length >= smallestFrameSize(extended) && length <= kReceiveBufferSize;
         if (valid) {
             expected_ = length;
             block_.replyAnnounced.store(static_cast<uint32_t>(length));
@@ -70,7 +70,9 @@ void ProtocolFramer::feed(const uint8_t* bytes, const bool* damaged, size_t n, N
         if (FrameTap* tap = block_.frameTap.load()) tap->captureFrame(buf.data(), expected_, false);
         block_.receiveDamaged.store(damaged_);
         block_.receiveExtended.store(extended_);
-        if (!interrupt) block_.awaitingReply.store(false);
+        // The first frame after a written one is taken as its reply, in either
+        // mode; in interrupt mode a frame may also come unasked.
+        block_.receiveAwaited.store(block_.awaitingReply.exchange(false));
         received_ = 0;
         expected_ = 0;
         damaged_ = false;
