@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "controller_bench.h"
+#include "link/link_counters_text.h"
 #include "link/texts.h"
 #include "protocol/catalogue.h"
 
@@ -241,6 +242,32 @@ TEST(Scan, ADamagedOrBadFrameIsDroppedAndItsCommandSentAgain) {
     EXPECT_EQ(b.controller.linkCounters().damagedFrames, 2u);
     EXPECT_EQ(b.controller.requestState(cmd::ReadRtc), RequestState::AwaitingReply);
     EXPECT_EQ(b.controller.linkCounters().retried, 2u);
+}
+
+TEST(Scan, WhatTheLinkDroppedReadsAsOneLine) {
+    struct Case {
+        LinkCounters counters;
+        const char* text;
+    };
+    LinkCounters mixed;
+    mixed.badChecksums = 2;
+    mixed.damagedFrames = 1;
+    mixed.retried = 1;
+    LinkCounters single;
+    single.badChecksums = 1;
+    single.truncatedFrames = 3;
+    single.unasked = 1;
+    single.givenUp = 2;
+    const Case cases[] = {
+        {LinkCounters{}, "0 frames dropped, 0 retried, 0 given up"},
+        {mixed, "3 frames dropped (2 bad checksums, 1 damaged), 1 retried, 0 given up"},
+        {single, "5 frames dropped (1 bad checksum, 3 cut short, 1 unasked), 0 retried, 2 given up"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(linkCountersText(c.counters), c.text);
+
+    ControllerBench b;  // the reader's counts are in the controller's line too
+    b.block.badHeaders = 1;
+    EXPECT_EQ(b.controller.linkSummary(), "1 frame dropped (1 bad header), 0 retried, 0 given up");
 }
 
 TEST(Scan, PollIntervalRestartsARunningTimer) {
