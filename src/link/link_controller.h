@@ -12,6 +12,7 @@
 #include "link/user_interface.h"
 #include "protocol/reply.h"
 #include "serial/comm_block.h"
+#include "serial/framers.h"
 #include "serial/notification.h"
 #include "serial/port_discovery.h"
 #include "serial/port_map.h"
@@ -82,7 +83,7 @@ class LinkController {
     static constexpr int kWakeAfterTicks = 3;
     // "Poll now" is honoured at most this often: a unit that keeps asking gets
     // what the line can carry, no more.
-    static constexpr int64_t kPollNowSpacingMs = 25;
+    static constexpr int64_t kPollNowSpacingMs = ProtocolFramer::kPollNowGapMs;
     // Replies still showing the bill in escrow after a decision was sent, before it is sent again.
     static constexpr int kResendAfterReplies = 4;
     static constexpr int kMaxResends = 3;

@@ -117,6 +117,8 @@ struct CommBlock {
     std::atomic<uint32_t> noiseBytes{0};
     std::atomic<uint32_t> badHeaders{0};
     std::atomic<uint32_t> truncatedFrames{0};
+    // "Poll now" frames dropped for following another too closely (interrupt mode).
+    std::atomic<uint32_t> pollNowsMerged{0};
     CaptureList captureList;
     UploadBuffers upload;
     std::atomic<FrameTap*> frameTap{nullptr};

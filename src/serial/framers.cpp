@@ -44,6 +44,23 @@ void ProtocolFramer::takeHeader() {
     }
 }
 
+// The frame just completed is a sound "poll now" that follows the last one
+// handed over by less than kPollNowGapMs.
+bool ProtocolFramer::surplusPollNow(int64_t nowMs) {
+    const ReceiveBuffer& buf = block_.receiveBuffer;
+    if (damaged_ || expected_ != smallestFrameSize(extended_) || buf[codeOffset(extended_)] != kPollNowCode)
+        return false;
+    // The checksum: every byte before it, and it, add up to 0.
+    unsigned sum = 0;
+    const size_t body = expected_ - checksumSize(extended_);
+    for (size_t i = 0; i < body; ++i) sum += buf[i];
+    sum += extended_ ? static_cast<unsigned>(buf[body] << 8 | buf[body + 1]) : buf[body];
+    if ((sum & (extended_ ? 0xFFFFu : 0xFFu)) != 0) return false;
+    if (nowMs - lastPollNowMs_ < kPollNowGapMs) return true;
+    lastPollNowMs_ = nowMs;
+    return false;
+}
+
 void ProtocolFramer::feed(const uint8_t* bytes, const bool* damaged, size_t n, NotificationSink& sink, int64_t nowMs) {
     ReceiveBuffer& buf = block_.receiveBuffer;
     for (size_t i = 0; i < n; ++i) {
@@ -67,6 +84,13 @@ void ProtocolFramer::feed(const uint8_t* bytes, const bool* damaged, size_t n, N
             continue;
         }
         if (received_ < expected_) continue;
+        if (interrupt && surplusPollNow(nowMs)) {
+            block_.pollNowsMerged.fetch_add(1);
+            received_ = 0;
+            expected_ = 0;
+            block_.replyAnnounced.store(0);
+            continue;
+        }
         if (FrameTap* tap = block_.frameTap.load()) tap->captureFrame(buf.data(), expected_, false);
         block_.receiveDamaged.store(damaged_);
         block_.receiveExtended.store(extended_);

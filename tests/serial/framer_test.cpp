@@ -97,6 +97,33 @@ TEST(ProtocolFramer, MarksAFrameHoldingADamagedByteAndCountsWhatItDropped) {
     EXPECT_EQ(block.truncatedFrames.load(), 1u);
 }
 
+// A unit in interrupt mode that sends "poll now" back to back: one is handed
+// over every kPollNowGapMs, whatever else comes between them; a damaged one,
+// and every one in polling mode (there it answers a frame written), always.
+TEST(ProtocolFramer, MergesPollNowsThatFollowTooClosely) {
+    const Bytes pollNow = encodeFrame(true, 0x55, {});
+    const Bytes status = encodeFrame(true, 0xCC, {0, 1, 0, 0, 0, 0});
+    CommBlock block;
+    block.interruptMode = true;
+    ProtocolFramer framer(block);
+    Taken taken(block);
+    const bool none[64] = {};
+    auto at = [&](const Bytes& b, int64_t ms) { framer.feed(b.data(), none, b.size(), taken, ms); };
+    at(cat({pollNow, pollNow, status, pollNow}), 1000);
+    at(pollNow, 1000 + ProtocolFramer::kPollNowGapMs - 1);
+    EXPECT_EQ(taken.frames, (std::vector<Bytes>{pollNow, status}));
+    EXPECT_EQ(block.pollNowsMerged.load(), 3u);
+    at(pollNow, 1000 + ProtocolFramer::kPollNowGapMs);
+    feed(framer, taken, pollNow, {4});
+    EXPECT_EQ(taken.frames.size(), 4u);
+    EXPECT_EQ(taken.damaged.back(), true);
+
+    block.interruptMode = false;
+    block.awaitingReply = true;
+    at(pollNow, 1000 + ProtocolFramer::kPollNowGapMs);
+    EXPECT_EQ(taken.frames.size(), 5u);
+}
+
 // Each frame is read in the layout it was collected in, also when the frame
 // before it in the same read changed the link's mode.
 TEST(ProtocolFramer, AFrameKeepsTheLayoutItArrivedIn) {
