@@ -141,8 +141,7 @@ void LinkRig::checkReply(std::span<const uint8_t> frame, uint32_t eventsBefore, 
     const bool ext = block.receiveExtended.load();
     const bool whole = frame.size() >= smallestFrameSize(ext);
     const bool status = whole && frame[codeOffset(ext)] == cmd::Status;
-    const bool trusted =
-        status && (knownFaultOpen(KnownFault::BadChecksumDecoded) || checksumValid(frame.data(), frame.size(), ext));
+    const bool trusted = status && checksumValid(frame.data(), frame.size(), ext);
     const uint8_t s0 = whole && frame.size() > dataOffset(ext) + checksumSize(ext) ? frame[dataOffset(ext)] : 0;
     if (trusted && (s0 & status::kStacked)) ++stackedStatuses;
     if (trusted && (s0 & status::kEscrow)) escrowOffered_ = true;

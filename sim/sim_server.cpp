@@ -23,6 +23,9 @@ namespace halvek::sim {
 namespace {
 
 constexpr int64_t kStaleFrameMs = 200;  // a host frame that stops short is dropped after this
+// With wire time, bytes are written in groups this large (18 ms at 9600 baud):
+// well inside the gap after which the host takes a frame for cut short.
+constexpr size_t kPaceGroupBytes = 16;
 
 int bitsPerSecond(speed_t s) {
     for (int baud : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200})
@@ -148,8 +151,13 @@ bool SimServer::runScript(const std::string& path, std::string* error) {
     return true;
 }
 
+// With wire time, the bytes leave at the line's speed, a few at a time: a long
+// reply is seen arriving over the seconds it takes, as on a real line, not all
+// at once after them.
 void SimServer::writeOut(const Bytes& bytes, bool pace) {
-    if (pace && wireTime_) {
+    const bool paced = pace && wireTime_;
+    int64_t byteUs = 0;
+    if (paced) {
         termios t{};
         int bits = 10, baud = 9600;
         if (tcgetattr(master_, &t) == 0) {
@@ -158,17 +166,25 @@ void SimServer::writeOut(const Bytes& bytes, bool pace) {
             // only one at that speed without it, the protocol line has even parity.
             bits = baud == 9600 ? 11 : 10;
         }
-        std::this_thread::sleep_for(
-            std::chrono::microseconds(static_cast<int64_t>(bytes.size()) * bits * 1000000 / baud));
+        byteUs = static_cast<int64_t>(bits) * 1000000 / baud;
     }
+    const auto start = std::chrono::steady_clock::now();
     size_t done = 0;
     while (done < bytes.size() && running_) {
-        const ssize_t r = ::write(master_, bytes.data() + done, bytes.size() - done);
-        if (r > 0) {
-            done += static_cast<size_t>(r);
-        } else {
-            pollfd p{master_, POLLOUT, 0};
-            ::poll(&p, 1, 100);
+        size_t end = bytes.size();
+        if (paced) {
+            // A group goes out once its last byte would have crossed the line.
+            end = std::min(bytes.size(), done + kPaceGroupBytes);
+            std::this_thread::sleep_until(start + std::chrono::microseconds(static_cast<int64_t>(end) * byteUs));
+        }
+        while (done < end && running_) {
+            const ssize_t r = ::write(master_, bytes.data() + done, end - done);
+            if (r > 0) {
+                done += static_cast<size_t>(r);
+            } else {
+                pollfd p{master_, POLLOUT, 0};
+                ::poll(&p, 1, 100);
+            }
         }
     }
 }

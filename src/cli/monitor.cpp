@@ -239,6 +239,8 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
     host.close();
+    // What the line cost, said once at the end.
+    output.print("link", host.controller.linkSummary());
     return 0;
 }
 

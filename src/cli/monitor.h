@@ -9,6 +9,7 @@ namespace halvek::cli {
 // halvek-cli monitor: connects as CONNECT does and prints one line per happening:
 //   title: <window title>      command: <history name>     event: <event line>
 //   message: <title>: <text>   state: <state name>
+//   link: <what the link noticed>, and at the end what it dropped, retried and gave up
 // Plain printable ASCII stays; every other byte is written as \xNN (tab, CR and
 // LF as \t, \r, \n, the backslash doubled).
 std::string escapeForTerminal(const std::string& text);

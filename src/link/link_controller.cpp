@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "link/command_table.h"
+#include "link/link_counters_text.h"
 #include "link/place_command.h"
 #include "link/texts.h"
 #include "protocol/catalogue.h"
@@ -31,6 +32,8 @@ LinkCounters LinkController::linkCounters() const {
     c.truncatedFrames = block_.truncatedFrames.load();
     return c;
 }
+
+std::string LinkController::linkSummary() const { return linkCountersText(linkCounters()); }
 
 void LinkController::tellMoney(MoneyEvent event) {
     event.creditTotal = stores_.escrow.creditTotal;
@@ -218,6 +221,11 @@ void LinkController::checkLostPort() {
     if (block_.portLost.load() && (linkFlags_ & linkflag::PortOpen)) {
         const std::string path = block_.port.path();
         closeValidatorPort();
+        // Nobody answers on a line that is gone: said at once, not after the
+        // ticks a silent unit is given.
+        answered_ = false;
+        pollInFlight_ = false;
+        updateLinkState();
         if (!lostReported_) {
             lostReported_ = true;
             ui_.showMessage({text::kInfo, text::kNoConnection, Buttons::Ok, Icon::None,
@@ -437,7 +445,43 @@ void LinkController::scanRequests() {
 bool LinkController::buildStatusRequest() {
     if (!placeCommand(block_, cmd::Status)) return false;
     lastSentCode_ = cmd::Status;
+    pollInFlight_ = true;
+    pollSentMs_ = nowMs();
     return true;
+}
+
+// "Poll now" is honoured only while no poll of the host's is on its way or
+// waiting for its status, and no faster than kPollNowSpacingMs: a unit that
+// keeps asking gets what the line can carry, no more.
+void LinkController::pollNow() {
+    const int64_t now = nowMs();
+    if (now - lastPollNowMs_ < kPollNowSpacingMs) return;
+    if (pollInFlight_ && now - pollSentMs_ < kReplyMarginMs) return;
+    if (buildStatusRequest()) lastPollNowMs_ = now;
+}
+
+// Whether a frame shows that the unit answers the host: a status reply, or the
+// reply to a command the host sent. A "poll now", or data nobody asked for, says
+// only that something is on the line.
+bool LinkController::answersHost(const Reply& r) const {
+    const uint8_t code = r.code();
+    switch (code) {
+        case cmd::Status:
+            return true;
+        case cmd::PollNow:
+            return false;
+        case cmd::Ack:
+        case cmd::Unsupported:
+            return block_.receiveAwaited.load();
+        default: {
+            const CommandRow* row = findCommandRow(code);
+            return row != nullptr && askedFor(code, *row);
+        }
+    }
+}
+
+bool LinkController::askedFor(uint8_t code, const CommandRow& row) const {
+    return requests_[code] == RequestState::AwaitingReply || code == lastSentCode_ || row.takenUnasked;
 }
 
 void LinkController::markAwaiting(uint8_t code, bool awaits) {
@@ -500,9 +544,12 @@ void LinkController::onReplyReady() {
         ++counters_.badChecksums;
         rejectFrame("a frame with a wrong checksum was dropped");
     } else if (r.byte(0) == kStx) {
-        missedPollCount_ = 0;
-        answered_ = true;
-        updateLinkState();
+        // The link state first: a unit found again forgets the last one before its data are stored.
+        if (answersHost(r)) {
+            missedPollCount_ = 0;
+            answered_ = true;
+            updateLinkState();
+        }
         dispatch(r);
     }
     if (lowerPage_ == page::ViewData) ui_.repaintDrawingArea(false);
@@ -510,6 +557,9 @@ void LinkController::onReplyReady() {
 
 void LinkController::rejectFrame(const char* why) {
     tellLink(why);
+    // A damaged frame that came unasked (interrupt mode) answered nothing: the
+    // command waiting goes on waiting for its own reply.
+    if (!block_.receiveAwaited.load()) return;
     const uint8_t code = lastSentCode_;
     if (requests_[code] != RequestState::AwaitingReply) return;
     if (retries_[code] < kMaxRetries) {
@@ -525,14 +575,12 @@ void LinkController::dispatch(const Reply& r) {
     const uint8_t code = r.code();
     switch (code) {
         case cmd::Status:
+            pollInFlight_ = false;
             decodeStatus(r);
             return;
-        case cmd::PollNow: {
-            const int64_t now = nowMs();
-            if (now - lastPollNowMs_ >= kPollNowSpacingMs && !block_.awaitingReply.load() && buildStatusRequest())
-                lastPollNowMs_ = now;
+        case cmd::PollNow:
+            pollNow();
             return;
-        }
         case cmd::Ack:
             if (lowerPage_ == page::CommandStatus) {
                 stores_.panes.commandDirty = stores_.panes.statusDirty = true;
@@ -559,8 +607,7 @@ void LinkController::dispatch(const Reply& r) {
     if (row->store == nullptr && !(info && info->awaitsReply)) return;
     // Data are taken only from the answer to a command that asked for them:
     // a reply nobody asked for could be anything, and is dropped.
-    const bool asked = requests_[code] == RequestState::AwaitingReply || code == lastSentCode_ || row->takenUnasked;
-    if (!asked) {
+    if (!askedFor(code, *row)) {
         ++counters_.unasked;
         tellLink((info ? std::string("a reply to \"") + info->name + "\"" : std::string("a reply")) +
                  " nobody asked for was dropped");

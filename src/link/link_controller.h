@@ -12,11 +12,14 @@
 #include "link/user_interface.h"
 #include "protocol/reply.h"
 #include "serial/comm_block.h"
+#include "serial/framers.h"
 #include "serial/notification.h"
 #include "serial/port_discovery.h"
 #include "serial/port_map.h"
 
 namespace halvek {
+
+struct CommandRow;
 
 enum class RequestState : uint8_t { Idle = 0, Requested = 1, AwaitingReply = 2 };
 
@@ -81,7 +84,7 @@ class LinkController {
     static constexpr int kWakeAfterTicks = 3;
     // "Poll now" is honoured at most this often: a unit that keeps asking gets
     // what the line can carry, no more.
-    static constexpr int64_t kPollNowSpacingMs = 25;
+    static constexpr int64_t kPollNowSpacingMs = ProtocolFramer::kPollNowGapMs;
     // Replies still showing the bill in escrow after a decision was sent, before it is sent again.
     static constexpr int kResendAfterReplies = 4;
     static constexpr int kMaxResends = 3;
@@ -166,6 +169,8 @@ class LinkController {
     // A frame has come from the unit since the line was (re)opened.
     bool unitAnswered() const { return answered_; }
     LinkCounters linkCounters() const;
+    // The same in one line of words, for the window and the console.
+    std::string linkSummary() const;
     const EscrowEpisode& escrowEpisode() const { return episode_; }
     int startupCountdown() const { return startupCountdown_; }
     void restartStartupReads() { startupCountdown_ = kStartupReads; }
@@ -212,6 +217,9 @@ class LinkController {
     void afterBuild(uint8_t code);
     void markAwaiting(uint8_t code, bool awaits);
     bool buildStatusRequest();
+    void pollNow();
+    bool answersHost(const Reply& r) const;
+    bool askedFor(uint8_t code, const CommandRow& row) const;
     void updateLinkState();
     void showLinkState();
     void countTick(int64_t now);
@@ -289,6 +297,9 @@ class LinkController {
     bool answered_ = false;
     bool hadUnit_ = false;
     int64_t lastPollNowMs_ = -kPollNowSpacingMs;
+    // A poll of the host's is on its way or waiting for its status, since pollSentMs_.
+    bool pollInFlight_ = false;
+    int64_t pollSentMs_ = 0;
     // The stacked bit of the previous status reply: a bit still set is the same bill.
     bool previousStackedBit_ = false;
     EscrowEpisode episode_;

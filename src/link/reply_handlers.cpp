@@ -21,6 +21,10 @@ void programRevision(LinkController& link, const Reply& r) {
 
 void setupByte(LinkController& link, const Reply& r) {
     const bool interrupt = storeSetup(link.stores().setup, r) & setupbit::kInterrupt;
+    // The unit's mode decides whether the host polls: a change is said, so a
+    // unit that went quiet by its own choice is not taken for a broken line.
+    if (interrupt != link.interruptMode())
+        link.tellLink(interrupt ? text::kUnitInInterruptMode : text::kUnitInPollingMode);
     link.setInterruptMode(interrupt);
     link.ui().setModeCaption(interrupt ? text::kControllerInterrupt : text::kControllerPolling);
 }

@@ -19,6 +19,11 @@ inline constexpr const char* kPollingMode = "Polling Mode";
 inline constexpr const char* kInterruptMode = "Interrupt Mode";
 inline constexpr const char* kControllerInterrupt = "Controller in INTERRUPT mode";
 inline constexpr const char* kControllerPolling = "Controller in POLLING mode";
+// Link notices (the console monitor prints them as "link: ..." lines).
+inline constexpr const char* kUnitInInterruptMode =
+    "the unit is in interrupt mode: it speaks when it has something to say, and is polled when it asks or stays "
+    "quiet";
+inline constexpr const char* kUnitInPollingMode = "the unit is in polling mode: it is polled every tick";
 
 // The name of a validator state number 1-7 ("" for 0).
 const char* stateName(int state);

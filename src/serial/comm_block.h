@@ -104,6 +104,9 @@ struct CommBlock {
     // change while a frame arrives (a reply that switches it, a user's choice),
     // and a frame is read in the layout its header had.
     std::atomic<bool> receiveExtended{true};
+    // Whether a frame written earlier was still waiting for its answer when this
+    // one completed: if not, the frame came unasked (interrupt mode).
+    std::atomic<bool> receiveAwaited{true};
     // The length the frame now arriving announced (0: none under way), and when
     // its last byte came (steady milliseconds): the controller waits for a long
     // reply as long as its bytes take at the line speed.
@@ -114,6 +117,8 @@ struct CommBlock {
     std::atomic<uint32_t> noiseBytes{0};
     std::atomic<uint32_t> badHeaders{0};
     std::atomic<uint32_t> truncatedFrames{0};
+    // "Poll now" frames dropped for following another too closely (interrupt mode).
+    std::atomic<uint32_t> pollNowsMerged{0};
     CaptureList captureList;
     UploadBuffers upload;
     std::atomic<FrameTap*> frameTap{nullptr};

@@ -20,15 +20,15 @@ void ProtocolFramer::onGap() {
 }
 
 // The header is complete: a length the buffer cannot hold or shorter than any
-// frame, or a long frame without its 0x00, is no frame. Its STX was noise; the
-// search goes on from the next byte.
+// frame is no frame. Its STX was noise; the search goes on from the next byte.
+// The reserved byte of a long frame is not looked at: the unit may put
+// anything there, and the checksum, which covers it, still guards the frame.
 void ProtocolFramer::takeHeader() {
     const bool extended = extended_;
     ReceiveBuffer& buf = block_.receiveBuffer;
     for (;;) {
         const size_t length = announcedLength(buf.data(), extended);
-        const bool valid =
-            (!extended || buf[1] == 0x00) && length >= smallestFrameSize(extended) && length <= kReceiveBufferSize;
+        const bool valid = length >= smallestFrameSize(extended) && length <= kReceiveBufferSize;
         if (valid) {
             expected_ = length;
             block_.replyAnnounced.store(static_cast<uint32_t>(length));
@@ -42,6 +42,23 @@ void ProtocolFramer::takeHeader() {
         received_ -= next;
         if (received_ < lengthFieldEnd(extended)) return;
     }
+}
+
+// The frame just completed is a sound "poll now" that follows the last one
+// handed over by less than kPollNowGapMs.
+bool ProtocolFramer::surplusPollNow(int64_t nowMs) {
+    const ReceiveBuffer& buf = block_.receiveBuffer;
+    if (damaged_ || expected_ != smallestFrameSize(extended_) || buf[codeOffset(extended_)] != kPollNowCode)
+        return false;
+    // The checksum: every byte before it, and it, add up to 0.
+    unsigned sum = 0;
+    const size_t body = expected_ - checksumSize(extended_);
+    for (size_t i = 0; i < body; ++i) sum += buf[i];
+    sum += extended_ ? static_cast<unsigned>(buf[body] << 8 | buf[body + 1]) : buf[body];
+    if ((sum & (extended_ ? 0xFFFFu : 0xFFu)) != 0) return false;
+    if (nowMs - lastPollNowMs_ < kPollNowGapMs) return true;
+    lastPollNowMs_ = nowMs;
+    return false;
 }
 
 void ProtocolFramer::feed(const uint8_t* bytes, const bool* damaged, size_t n, NotificationSink& sink, int64_t nowMs) {
@@ -67,10 +84,19 @@ void ProtocolFramer::feed(const uint8_t* bytes, const bool* damaged, size_t n, N
             continue;
         }
         if (received_ < expected_) continue;
+        if (interrupt && surplusPollNow(nowMs)) {
+            block_.pollNowsMerged.fetch_add(1);
+            received_ = 0;
+            expected_ = 0;
+            block_.replyAnnounced.store(0);
+            continue;
+        }
         if (FrameTap* tap = block_.frameTap.load()) tap->captureFrame(buf.data(), expected_, false);
         block_.receiveDamaged.store(damaged_);
         block_.receiveExtended.store(extended_);
-        if (!interrupt) block_.awaitingReply.store(false);
+        // The first frame after a written one is taken as its reply, in either
+        // mode; in interrupt mode a frame may also come unasked.
+        block_.receiveAwaited.store(block_.awaitingReply.exchange(false));
         received_ = 0;
         expected_ = 0;
         damaged_ = false;

@@ -20,6 +20,13 @@ namespace halvek {
 // middle of is dropped at the gap. Checking the checksum is the controller's.
 class ProtocolFramer {
   public:
+    // "Poll now" (code 0x55, no data): in interrupt mode the unit may send it
+    // back to back. One every kPollNowGapMs is handed over; the others are
+    // counted and dropped here, since the host polls no faster than that anyway
+    // and each hand-over costs the main thread a wake-up.
+    static constexpr uint8_t kPollNowCode = 0x55;
+    static constexpr int64_t kPollNowGapMs = 25;
+
     explicit ProtocolFramer(CommBlock& block) : block_(block) {}
     // Drops a partial frame.
     void reset();
@@ -34,12 +41,14 @@ class ProtocolFramer {
 
   private:
     void takeHeader();
+    bool surplusPollNow(int64_t nowMs);
 
     CommBlock& block_;
     size_t received_ = 0;
     size_t expected_ = 0;
     bool damaged_ = false;
     bool extended_ = true;  // the layout of the frame under way, fixed at its STX
+    int64_t lastPollNowMs_ = -kPollNowGapMs;
 };
 
 // Download loader replies: as long as the download session said it would be.

@@ -144,6 +144,10 @@ TEST(Monitor, PrintsWhatHappensAndFailsWithTheReason) {
           "event: bill in escrow : EUR  20\n", "command: escrow accept\n", "event: bill stacked : EUR  20\n"})
         EXPECT_NE(o.find(line), std::string::npos) << line << " missing from\n" << o;
     EXPECT_LT(o.find("event: bill in escrow"), o.find("command: escrow accept"));
+    // It ends with what the line cost.
+    const size_t last = o.rfind('\n', o.size() - 2) + 1;
+    EXPECT_EQ(o.compare(last, 6, "link: "), 0) << o;
+    EXPECT_NE(o.find("retried, ", last), std::string::npos) << o;
 
     std::ostringstream out2, err2;
     EXPECT_EQ(cli::runMonitor({"--port", "/dev/halvek-missing", "--seconds", "1"}, out2, err2), 1);

@@ -32,12 +32,15 @@ struct ControllerBench {
     std::vector<uint8_t> take() {
         auto f = waiting();
         block.transmitLength = 0;
+        block.awaitingReply = true;
         return f;
     }
     void replyFrame(const std::vector<uint8_t>& frame) {
         std::fill(block.receiveBuffer.begin(), block.receiveBuffer.end(), 0xEE);  // stale bytes
         std::copy(frame.begin(), frame.end(), block.receiveBuffer.begin());
         block.receiveExtended = block.extendedMode.load();
+        // As the reader hands it over: the answer to the frame taken last, or unasked.
+        block.receiveAwaited = block.awaitingReply.exchange(false);
         controller.onNotification(Notification::ReplyReady);
         // The first answer starts the start-up reads; left out unless asked for.
         if (!startupReads_) controller.setStartupCountdown(0);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "controller_bench.h"
+#include "link/texts.h"
 #include "protocol/catalogue.h"
 
 namespace halvek {
@@ -187,14 +188,27 @@ TEST(Handlers, BillTablesInBothLayouts) {
     EXPECT_EQ(std.stores.bills.enabled[0], 0);
 }
 
+// Collects what the link says of itself.
+struct Notices : StatusListener {
+    void linkNotice(const std::string& text) override { lines.push_back(text); }
+    std::vector<std::string> lines;
+};
+
 TEST(Handlers, SetupByteAndCassetteChain) {
     ControllerBench b;
+    Notices notices;
+    b.controller.addStatusListener(&notices);
     b.reply(cmd::ReadSetup, {0x09});
     const SetupSwitches& s = b.stores.setup;
     EXPECT_TRUE(s.sides);
     EXPECT_FALSE(s.ways || s.escrow || s.stacker || s.plate || s.inhibit || s.orientation);
     EXPECT_TRUE(b.controller.interruptMode());
     EXPECT_EQ(b.ui.captions.back(), "Controller in INTERRUPT mode");
+    // A change of the unit's mode is said once; the same mode again says nothing.
+    b.reply(cmd::ReadSetup, {0x08});
+    b.reply(cmd::ReadSetup, {0x00});
+    EXPECT_EQ(notices.lines, (std::vector<std::string>{text::kUnitInInterruptMode, text::kUnitInPollingMode}));
+    EXPECT_FALSE(b.controller.interruptMode());
 
     b.reply(cmd::ReadCassBillBuf, Bytes{0x01, 0x02});
     EXPECT_EQ(b.stores.cassette.billCounts[1], 0x0102);

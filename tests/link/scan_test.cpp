@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "controller_bench.h"
+#include "link/link_counters_text.h"
 #include "link/texts.h"
 #include "protocol/catalogue.h"
 
@@ -131,19 +132,25 @@ TEST(Scan, ABusyBufferStillCountsTheTick) {
     EXPECT_EQ(b.controller.missedPollCount(), 1);
 }
 
-// In interrupt mode the unit speaks first; a quiet one is polled now and then,
-// so it cannot go unheard, and "poll now" is honoured at the pace the line allows.
-TEST(Scan, InterruptModeAnswersAPollRequestAndWakesAQuietUnit) {
+// In interrupt mode the unit speaks first; "poll now" is honoured while no poll
+// of the host's is on its way, at most every kPollNowSpacingMs, and a quiet
+// unit is polled now and then, so it cannot go unheard.
+TEST(Scan, InterruptModeAnswersAPollRequestAtTheLinesPaceAndWakesAQuietUnit) {
     ControllerBench b;
     b.controller.setInterruptMode(true);
     b.tick();
     EXPECT_TRUE(b.waiting().empty());
     b.reply(cmd::PollNow);
     EXPECT_EQ(b.take(), kPoll);
-    b.block.awaitingReply = false;
     b.reply(cmd::PollNow);  // at once again: too soon
     EXPECT_TRUE(b.waiting().empty());
     b.now += LinkController::kPollNowSpacingMs;
+    b.reply(cmd::PollNow);  // the poll has had no status yet
+    EXPECT_TRUE(b.waiting().empty());
+    b.status({0, 1, 0, 0, 0, 0});
+    b.reply(cmd::PollNow);
+    EXPECT_EQ(b.take(), kPoll);
+    b.now += LinkController::kReplyMarginMs;  // that poll's status never came
     b.reply(cmd::PollNow);
     EXPECT_EQ(b.take(), kPoll);
 
@@ -152,8 +159,33 @@ TEST(Scan, InterruptModeAnswersAPollRequestAndWakesAQuietUnit) {
         b.tick();
         ++quiet;
     }
-    EXPECT_EQ(quiet, LinkController::kWakeAfterTicks + 1);  // three quiet ticks, then the poll
+    EXPECT_EQ(quiet, LinkController::kWakeAfterTicks + 1);  // three quiet ticks since the status, then the poll
     EXPECT_EQ(b.take(), kPoll);
+}
+
+// Only a status reply, or the reply to something the host sent, shows that the
+// unit answers: a unit that says nothing but "poll now", or sends data nobody
+// asked for, is not "connected".
+TEST(Scan, OnlyAStatusOrAnAskedReplyShowsTheUnitAnswers) {
+    ControllerBench b;
+    b.tick();
+    b.take();
+    b.reply(cmd::PollNow);
+    b.replyFrame(encodeFrame(true, cmd::ReadRtc, {1, 2, 3, 4, 5, 6, 7}));  // nobody asked
+    EXPECT_FALSE(b.controller.unitAnswered());
+    EXPECT_FALSE(b.controller.linkConnected());
+    b.controller.request(cmd::ReadSetup);
+    b.tick();
+    b.take();
+    b.replyFrame(encodeFrame(true, cmd::ReadSetup, {0x00}));
+    EXPECT_TRUE(b.controller.linkConnected());
+    for (int i = 0; i <= LinkController::kLostAfterMissedPolls; ++i) {
+        b.tick();
+        b.take();
+        b.reply(cmd::PollNow);  // every poll "answered" with a poll request
+    }
+    EXPECT_FALSE(b.controller.linkConnected());
+    EXPECT_EQ(b.ui.titles.back(), text::windowTitle() + " disconnected");
 }
 
 TEST(Scan, AnUnsupportedCommandIsSaidAndReleased) {
@@ -197,6 +229,45 @@ TEST(Scan, ADamagedOrBadFrameIsDroppedAndItsCommandSentAgain) {
     b.reply(cmd::ReadSetup, {0x08});
     EXPECT_TRUE(b.controller.interruptMode());
     EXPECT_EQ(b.controller.linkCounters().retried, 2u);
+
+    // In interrupt mode a damaged frame that came unasked answered nothing: the
+    // command sent waits on for its own reply.
+    b.controller.request(cmd::ReadRtc);
+    b.tick();
+    b.take();
+    b.status({0, 1, 0, 0, 0, 0});  // the unit's own report comes first
+    b.block.receiveDamaged = true;
+    b.replyFrame(encodeFrame(true, cmd::Status, {0, 1, 0, 0, 0, 0}));
+    b.block.receiveDamaged = false;
+    EXPECT_EQ(b.controller.linkCounters().damagedFrames, 2u);
+    EXPECT_EQ(b.controller.requestState(cmd::ReadRtc), RequestState::AwaitingReply);
+    EXPECT_EQ(b.controller.linkCounters().retried, 2u);
+}
+
+TEST(Scan, WhatTheLinkDroppedReadsAsOneLine) {
+    struct Case {
+        LinkCounters counters;
+        const char* text;
+    };
+    LinkCounters mixed;
+    mixed.badChecksums = 2;
+    mixed.damagedFrames = 1;
+    mixed.retried = 1;
+    LinkCounters single;
+    single.badChecksums = 1;
+    single.truncatedFrames = 3;
+    single.unasked = 1;
+    single.givenUp = 2;
+    const Case cases[] = {
+        {LinkCounters{}, "0 frames dropped, 0 retried, 0 given up"},
+        {mixed, "3 frames dropped (2 bad checksums, 1 damaged), 1 retried, 0 given up"},
+        {single, "5 frames dropped (1 bad checksum, 3 cut short, 1 unasked), 0 retried, 2 given up"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(linkCountersText(c.counters), c.text);
+
+    ControllerBench b;  // the reader's counts are in the controller's line too
+    b.block.badHeaders = 1;
+    EXPECT_EQ(b.controller.linkSummary(), "1 frame dropped (1 bad header), 0 retried, 0 given up");
 }
 
 TEST(Scan, PollIntervalRestartsARunningTimer) {

@@ -47,6 +47,13 @@ Bytes cat(std::initializer_list<Bytes> parts) {
 TEST(ProtocolFramer, ResynchronisesAfterNoiseBadHeadersAndGaps) {
     const Bytes status = encodeFrame(true, 0xCC, {0, 1, 0, 0, 0, 0});
     const Bytes rtc = encodeFrame(true, 0xD1, {1, 2, 3});
+    // The checksum covers the reserved byte: 0x5A more there is 0x5A less in the checksum.
+    Bytes reserved = rtc;
+    reserved[1] = 0x5A;
+    const unsigned sum = (rtc[rtc.size() - 2] << 8 | rtc.back()) - 0x5Au;
+    reserved[reserved.size() - 2] = static_cast<uint8_t>(sum >> 8);
+    reserved.back() = static_cast<uint8_t>(sum);
+    ASSERT_TRUE(checksumValid(reserved.data(), reserved.size(), true));
     struct Case {
         const char* what;
         Bytes bytes;
@@ -56,7 +63,7 @@ TEST(ProtocolFramer, ResynchronisesAfterNoiseBadHeadersAndGaps) {
     };
     const Case cases[] = {
         {"noise before the start byte", cat({{0x55, 0xA5, 0x00}, status}), false, {}, {status}},
-        {"a long header without its 0x00", cat({{0x02, 0x07, 0x00, 0x07}, status}), false, {}, {status}},
+        {"a reserved byte other than 0x00", reserved, false, {}, {reserved}},
         {"a length the buffer cannot hold", cat({{0x02, 0x00, 0x09, 0x00}, rtc}), false, {}, {rtc}},
         {"a length shorter than any frame", cat({{0x02, 0x00, 0x00, 0x03}, status}), false, {}, {status}},
         {"a frame cut short, then silence", Bytes(status.begin(), status.begin() + 6), true, rtc, {rtc}},
@@ -88,6 +95,33 @@ TEST(ProtocolFramer, MarksAFrameHoldingADamagedByteAndCountsWhatItDropped) {
     feed(framer, taken, Bytes(status.begin(), status.begin() + 5));
     framer.onGap();
     EXPECT_EQ(block.truncatedFrames.load(), 1u);
+}
+
+// A unit in interrupt mode that sends "poll now" back to back: one is handed
+// over every kPollNowGapMs, whatever else comes between them; a damaged one,
+// and every one in polling mode (there it answers a frame written), always.
+TEST(ProtocolFramer, MergesPollNowsThatFollowTooClosely) {
+    const Bytes pollNow = encodeFrame(true, 0x55, {});
+    const Bytes status = encodeFrame(true, 0xCC, {0, 1, 0, 0, 0, 0});
+    CommBlock block;
+    block.interruptMode = true;
+    ProtocolFramer framer(block);
+    Taken taken(block);
+    const bool none[64] = {};
+    auto at = [&](const Bytes& b, int64_t ms) { framer.feed(b.data(), none, b.size(), taken, ms); };
+    at(cat({pollNow, pollNow, status, pollNow}), 1000);
+    at(pollNow, 1000 + ProtocolFramer::kPollNowGapMs - 1);
+    EXPECT_EQ(taken.frames, (std::vector<Bytes>{pollNow, status}));
+    EXPECT_EQ(block.pollNowsMerged.load(), 3u);
+    at(pollNow, 1000 + ProtocolFramer::kPollNowGapMs);
+    feed(framer, taken, pollNow, {4});
+    EXPECT_EQ(taken.frames.size(), 4u);
+    EXPECT_EQ(taken.damaged.back(), true);
+
+    block.interruptMode = false;
+    block.awaitingReply = true;
+    at(pollNow, 1000 + ProtocolFramer::kPollNowGapMs);
+    EXPECT_EQ(taken.frames.size(), 5u);
 }
 
 // Each frame is read in the layout it was collected in, also when the frame

@@ -120,7 +120,9 @@ TEST_F(ReaderFixture, ALengthTheBufferCannotHoldIsDroppedUntilTheNextCommand) {
         place(kPollExt);
         pty.receive(7);
         pty.send(c.header);
-        pty.send(Bytes(3000, 0x02));  // more than the buffer: must not be written anywhere
+        Bytes flood;  // more than the buffer, of headers no frame can have: must not be written anywhere
+        for (int i = 0; i < 750; ++i) flood.insert(flood.end(), {0x02, 0x00, 0x09, 0x00});
+        pty.send(flood);
         std::this_thread::sleep_for(50ms);
         mailbox.serveUntil(std::chrono::steady_clock::now() + 50ms);
         EXPECT_TRUE(seen.empty()) << c.what;
