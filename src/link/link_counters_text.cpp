@@ -24,6 +24,7 @@ std::string linkCountersText(const LinkCounters& c) {
         {c.truncatedFrames, "cut short", "cut short"},
         {c.badHeaders, "bad header", "bad headers"},
         {c.unasked, "unasked", "unasked"},
+        {c.unusable, "too short for its data", "too short for their data"},
     };
     uint32_t dropped = 0;
     std::string detail;
@@ -35,6 +36,12 @@ std::string linkCountersText(const LinkCounters& c) {
     std::string text = count(dropped, "frame dropped", "frames dropped");
     if (!detail.empty()) text += " (" + detail + ")";
     return text + ", " + std::to_string(c.retried) + " retried, " + std::to_string(c.givenUp) + " given up";
+}
+
+bool linkTroubleSeen(const LinkCounters& c) {
+    return c.badChecksums + c.damagedFrames + c.truncatedFrames + c.badHeaders + c.unasked + c.unusable + c.retried +
+               c.givenUp >
+           0;
 }
 
 }  // namespace halvek

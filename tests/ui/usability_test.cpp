@@ -89,6 +89,19 @@ TEST(LinkState, FollowsConnectSilenceAndReconnect) {
     EXPECT_TRUE(rig.window->windowTitle().endsWith(" connected"));
 }
 
+// A frame the line spoiled is dropped and asked again, and the window says so
+// where a technician looks: the status bar beside the device.
+TEST(LinkState, DroppedFramesShowInTheStatusBar) {
+    Rig rig;
+    ASSERT_TRUE(rig.connect());
+    EXPECT_FALSE(rig.window->statusBar()->currentMessage().contains("link:"));
+    rig.sim.execute("corrupt-next");
+    // A spoiled status reply: the next poll asks again, no command is retried.
+    const QString said = "link: 1 frame dropped (1 bad checksum), 0 retried, 0 given up";
+    EXPECT_TRUE(pumpUntil([&] { return rig.window->statusBar()->currentMessage().endsWith(said); }))
+        << rig.window->statusBar()->currentMessage().toStdString();
+}
+
 TEST(LinkState, TheStatesFromTheControllersFacts) {
     struct Case {
         LinkFacts facts;

@@ -15,6 +15,7 @@
 #include "capture/capture_texts.h"
 #include "firmware/firmware_texts.h"
 #include "link/kept_port.h"
+#include "link/link_counters_text.h"
 #include "link/texts.h"
 #include "pages/escrow/escrow_view.h"
 #include "serial/port_choices.h"
@@ -319,7 +320,10 @@ void MainWindow::updateLinkState() {
     const std::string path = controller().openPortPath();
     const bool simulated = !simulatorPath_.empty() && path == simulatorPath_;
     linkState_->showState(linkStateOf(facts), simulated, q(path));
-    statusBar()->showMessage(QString("COM %1: %2").arg(controller().comPortIndex() + 1).arg(q(path)));
+    QString line = QString("COM %1: %2").arg(controller().comPortIndex() + 1).arg(q(path));
+    // What the line dropped or asked again stays in sight once it has happened.
+    if (linkTroubleSeen(controller().linkCounters())) line += "   link: " + q(controller().linkSummary());
+    statusBar()->showMessage(line);
 }
 
 bool MainWindow::requireConnection() {
