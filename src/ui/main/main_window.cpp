@@ -102,7 +102,7 @@ MainWindow::MainWindow(const WindowOptions& options, QWidget* parent)
       pageContext_{host_.controller, host_.stores, *this, capture_, viewData_, [this] { drawingArea_->update(); }},
       simulatorPath_(options.simulatorPath),
       acceptAll_(host_.controller, *this),
-      printer_(host_.ports, *this, host_.stores.events),
+      printer_(host_.ports, *this, host_.controller),
       cassetteData_(host_.controller, *this),
       cassetteControls_(host_.controller, *this) {
     useDialogFont(this);
