@@ -242,13 +242,42 @@ TEST_F(CassetteFixture, WriteWithTheLogAdvancesAndRefusesDuplicates) {
 TEST_F(CassetteFixture, WithoutTheLogTheSameIdMayBeWrittenAgain) {
     session.open();
     ASSERT_TRUE(session.setIdNumberText("7"));
-    EXPECT_FALSE(session.setIdNumberText("7x"));
     session.writeId();
     session.writeId();
     EXPECT_EQ(session.idNumber(), 7u);
     EXPECT_EQ(texts(), (std::vector<std::string>(2,
                                                  "Write new ID cmd|Write ID: 0000000007 to stacker's memory ? "
                                                  "\r\n Click on OK  to continue")));
+}
+
+TEST_F(CassetteFixture, WriteRefusesABoxThatHoldsNoId) {
+    session.open();
+    ASSERT_TRUE(session.setIdNumberText("77"));
+    struct Case {
+        const char* box;
+        const char* said;
+    };
+    for (const Case c : {Case{"4294967296", "Please enter an integer between 0 and 4294967295."},
+                         Case{"7x", "Please enter a positive integer."}}) {
+        EXPECT_FALSE(session.setIdNumberText(c.box));
+        session.writeId();  // not 77, which the box no longer shows
+        EXPECT_EQ(texts().back(), std::string("Info|") + c.said) << c.box;
+        EXPECT_EQ(controller.requestState(cmd::WriteCassetteId), RequestState::Idle);
+    }
+    ASSERT_TRUE(session.setIdNumberText("4294967295"));
+    session.writeId();
+    EXPECT_EQ(controller.requestState(cmd::WriteCassetteId), RequestState::Requested);
+    EXPECT_EQ(host.stores.cassette.idToWrite, cassetteIdRecord(4294967295u));
+}
+
+TEST_F(CassetteFixture, TheIdFieldShowsOnlyAnAnswerToThisRead) {
+    host.stores.cassette.idReply = {0, 0, 0, 0, 0, 41, 0, 0};  // an earlier read's
+    session.open();
+    session.readId();
+    EXPECT_EQ(controller.requestState(cmd::ReadCassetteId), RequestState::Requested);
+    controller.clearRequest(cmd::ReadCassetteId);  // the read is given up
+    session.onCassetteDataRefreshed();             // READ DATA's answer comes in
+    EXPECT_EQ(session.idFieldText(), "");
 }
 
 TEST_F(CassetteFixture, ReopeningKeepsTheChosenLogFile) {
