@@ -8,6 +8,7 @@
 #include "link/texts.h"
 #include "pages/common/entry_check.h"
 #include "protocol/catalogue.h"
+#include "protocol/status_bits.h"
 
 namespace halvek {
 namespace {
@@ -37,7 +38,7 @@ bool CassetteDataSession::ready() {
         inform(text::kNoConnection);
         return false;
     }
-    if (link_.stores().status.current[2] & 0x04) {
+    if (link_.stores().status.current[2] & status::kStackerDetached) {
         inform(text::kNoCassetteAttached);
         return false;
     }
