@@ -440,7 +440,7 @@ void MainWindow::refreshView(View view) {
             cassetteControls_.onSensorReply(host_.stores.cassette.stackerSensor);
             break;
         case View::Crc:
-            if (auto* crc = qobject_cast<CrcPage*>(upperPage_)) crc->onProgramResult();
+            if (auto* crc = qobject_cast<CrcPage*>(upperPage_)) crc->onProgramResult(host_.stores.crc.lastRead);
             break;
         default:
             break;
