@@ -81,8 +81,7 @@ int main(int argc, char** argv) {
                 return 2;
             }
             options.crcBusyMs = static_cast<int>(ms);
-        }
-        else if (a == "--variant") {
+        } else if (a == "--variant") {
             const std::string v = value("l8 or l8v, with :TYPE for the unit type letter");
             const std::string model = v.substr(0, v.find(':'));
             const std::string type = v.find(':') == std::string::npos ? "A" : v.substr(v.find(':') + 1);
