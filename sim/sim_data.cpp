@@ -80,15 +80,14 @@ Bytes opticsData(Variant v, bool fail) {
         d[84 + i] = static_cast<uint8_t>(12 + i % 4);   // transmissive black
         const uint16_t tg = static_cast<uint16_t>(fail && i == 0 ? 0x3FF : 0x180 + 4 * i);
         const uint16_t rg = static_cast<uint16_t>(0x140 + 3 * i);
-        // The short variant keeps only the low nibble of the first transmissive gain byte.
-        d[168 + 2 * i] = static_cast<uint8_t>(tg >> 8);
+        // The L8 carries the high part of a transmissive gain in the upper four bits of its first byte.
+        d[168 + 2 * i] = static_cast<uint8_t>(v == Variant::L8V ? tg >> 8 : (tg >> 8) << 4);
         d[169 + 2 * i] = static_cast<uint8_t>(tg & 0xFF);
         d[224 + 2 * i] = static_cast<uint8_t>(rg >> 8);
         d[225 + 2 * i] = static_cast<uint8_t>(rg & 0xFF);
         d[281 + 2 * i] = static_cast<uint8_t>(fail && i == 1 ? 0 : 120 + i);  // transmissive emitter
         d[337 + 2 * i] = static_cast<uint8_t>(110 + i);                       // reflective emitter
     }
-    (void)v;
     return d;
 }
 

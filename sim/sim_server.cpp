@@ -111,9 +111,17 @@ std::string SimServer::execute(const std::string& line) {
     std::string result;
     {
         std::lock_guard lock(mutex_);
-        if (word == "loader-on-download")
-            loaderOnDownload_ = true;
-        else if (DownloadLoader::isLoaderCommand(word))
+        std::string arg;
+        if (word == "loader-on-download") {
+            // On by default; "off" keeps the unit running its program instead.
+            in >> arg;
+            if (arg == "off" || arg == "on" || arg.empty())
+                loaderOnDownload_ = arg != "off";
+            else
+                result = "loader-on-download [on|off]";
+        } else if (word == "power-cycle" && inLoader_) {
+            leaveLoader();
+        } else if (DownloadLoader::isLoaderCommand(word))
             result = loader_.execute(line);
         else
             result = model_.execute(line, nowMs());
@@ -186,7 +194,6 @@ void SimServer::feed(const uint8_t* bytes, size_t n, int64_t now) {
         model_.handleFrame(frame, now);
         // The unit restarts into its loader once it has acknowledged "Download Firmware".
         if (loaderOnDownload_ && frame[codeOffset(extended)] == 0x61) {
-            loaderOnDownload_ = false;
             loader_.reset();
             inLoader_ = true;
             pending_.clear();
@@ -241,12 +248,25 @@ void SimServer::serveLoader(const uint8_t* bytes, size_t n) {
     }
     if (left) {
         std::lock_guard lock(mutex_);
-        if (loader_.finished()) model_.loadProgram(loader_.loaded());
-        model_.execute("power-cycle", nowMs());
-        loader_.reset();
-        inLoader_ = false;
-        if (log_) log_("left the loader: running the program");
+        leaveLoader();
     }
+}
+
+// The unit starts its program: the one the loader received when that is
+// complete; the old one when nothing was erased; none (it stays in its
+// loader) when the memory was erased and the download did not finish.
+void SimServer::leaveLoader() {
+    if (loader_.erased() && !loader_.finished()) {
+        loader_.reset();
+        if (log_) log_("no program after an unfinished download: in the download loader again");
+        return;
+    }
+    if (loader_.finished()) model_.loadProgram(loader_.loaded());
+    model_.execute("power-cycle", nowMs());
+    loader_.reset();
+    inLoader_ = false;
+    pending_.clear();
+    if (log_) log_("left the loader: running the program");
 }
 
 void SimServer::maybeInsertBill(int64_t now) {

@@ -64,6 +64,7 @@ class SimServer {
     int64_t nowMs() const;
     void writeOut(const Bytes& bytes, bool pace = true);
     void serveLoader(const uint8_t* bytes, size_t n);
+    void leaveLoader();  // under the lock
     int hostBaud() const;
 
     std::mutex mutex_;  // guards model_, pending_ and the log sink
@@ -73,8 +74,8 @@ class SimServer {
     std::function<void(const std::string&)> log_;
     DownloadLoader loader_;
     std::atomic<bool> inLoader_{false};
-    bool loaderOnDownload_ = false;
-    int64_t loaderRxDoneUs_ = 0;  // when the host's last bytes have fully arrived (wire time)
+    bool loaderOnDownload_ = true;  // as a unit does: "Download Firmware" restarts it into its loader
+    int64_t loaderRxDoneUs_ = 0;    // when the host's last bytes have fully arrived (wire time)
 
     int master_ = -1;
     int slave_ = -1;  // kept open so the master never sees a hang-up between host sessions

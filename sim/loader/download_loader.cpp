@@ -185,7 +185,16 @@ void DownloadLoader::command(uint8_t code, const uint8_t* p) {
 void DownloadLoader::dataComplete() {
     const bool header = expect_ == Expect::HeaderData;
     expect_ = Expect::Command;
-    if (muteNow(header ? "header-data" : "block-data")) {
+    const char* step = header ? "header-data" : "block-data";
+    if (muteNow(step)) {
+        data_.clear();
+        return;
+    }
+    if (refuseNow(step)) {
+        // The host does not look at this answer: the refusal shows at the
+        // acknowledgement that follows, with nothing waiting to be stored.
+        reply(Bytes(kFirmwareBlockSize, 0x4E));
+        pending_ = Pending::None;
         data_.clear();
         return;
     }
@@ -239,6 +248,8 @@ std::string DownloadLoader::execute(const std::string& line) {
         n = std::strtol(t.c_str(), &end, 10);
         if (!end || *end || n < 0 || n > 100000) return word + " STEP N: N is a count";
     }
+    if (word == "refuse" && step == "rate")
+        return "refuse rate: the rate change has no answer to refuse (mute rate makes the loader ignore it)";
     Fault& f = faults_[step];
     if (word == "mute") {
         f.mute = static_cast<int>(n);
@@ -258,7 +269,8 @@ std::string DownloadLoader::execute(const std::string& line) {
 
 const char* DownloadLoader::scenarioHelp() {
     return "refuse STEP N [after M] | mute STEP [N]  (loader; STEP: connect leave header header-data block\n"
-           "block-data ack rate erase finish) | loader | loader-on-download | corrupt-packet N";
+           "block-data ack erase finish, and rate for mute) | loader | loader-on-download [on|off] | power-cycle\n"
+           "(in the loader: runs what it loaded) | corrupt-packet N";
 }
 
 }  // namespace halvek::sim

@@ -102,6 +102,9 @@ bool CliLink::open(const LinkOptions& o) {
     }
     if (!port.empty()) host_->ports.set(1, port);
     LinkController& c = host_->controller;
+    // A console that reads or sets moves no money: a bill in escrow is left to
+    // the unit, which returns it at its time-out.
+    host_->stores.escrow.autoAccept = false;
     c.setComPortIndex(port.empty() ? static_cast<int>(o.com) - 1 : 0);
     c.setExtendedMode(o.extended);
     c.setPollInterval(static_cast<int>(o.interval));
@@ -157,15 +160,17 @@ bool CliLink::readAll(const std::vector<uint8_t>& codes, uint8_t selector, std::
     // A read the link gave up on (its reply lost or late on a busy machine) is
     // asked again while the time lasts: the console waits for the data, not for one frame.
     // A refusal ("not supported") ends the wait: asking again brings no data.
-    const uint32_t refusedBefore = c.linkCounters().refused;
+    const uint32_t refusedBefore = c.linkCounters().refused, unusableBefore = c.linkCounters().unusable;
     auto refused = [&] { return c.linkCounters().refused != refusedBefore; };
+    // A reply too short for its data ends the wait too: asked again, it would be as short.
+    auto unusable = [&] { return c.linkCounters().unusable != unusableBefore; };
     auto answered = [&] {
         for (size_t i = 0; i < codes.size(); ++i)
             if (c.repliesTaken(codes[i]) == before[i]) return false;
         return true;
     };
     auto done = [&] {
-        if (answered() || refused()) return true;
+        if (answered() || refused() || unusable()) return true;
         for (size_t i = 0; i < codes.size(); ++i)
             if (c.repliesTaken(codes[i]) == before[i] && c.requestState(codes[i]) == RequestState::Idle) ask(codes[i]);
         return false;
@@ -175,8 +180,8 @@ bool CliLink::readAll(const std::vector<uint8_t>& codes, uint8_t selector, std::
     for (size_t i = 0; i < codes.size(); ++i)
         if (c.repliesTaken(codes[i]) == before[i]) {
             const CommandInfo* info = findCommand(codes[i]);
-            err_ << name_ << ": the validator " << (refused() ? "refused" : "did not answer") << " \""
-                 << (info ? info->name : "?") << "\"\n";
+            const char* what = refused() ? "refused" : unusable() ? "sent too short a reply to" : "did not answer";
+            err_ << name_ << ": the validator " << what << " \"" << (info ? info->name : "?") << "\"\n";
         }
     return false;
 }

@@ -113,8 +113,6 @@ bool prepareLine(const LineOptions& o, ControllerHost& host, std::unique_ptr<sim
         }
         if (std::getenv("HALVEK_SIM_LOG"))
             simulator->setLog([&err](const std::string& l) { err << "sim: " << l << std::endl; });
-        // A running unit that restarts into its loader when told "Download Firmware".
-        simulator->execute("loader-on-download");
         for (const std::string& s : o.scenario) {
             const std::string complaint = simulator->execute(s);
             if (!complaint.empty()) {
@@ -172,12 +170,10 @@ class ProbedLink : public LinkAccess {
 class ConsoleDownload : public DownloadListener {
   public:
     ConsoleDownload(std::ostream& out, Progress& progress) : out_(out), progress_(progress) {}
-    void statusShown(DownloadStatus s, const std::string&, const std::string&) override {
-        if (s == DownloadStatus::Downloading && !started_) {
-            started_ = true;
-            progress_.start();
-        }
-    }
+    void statusShown(DownloadStatus, const std::string&, const std::string&) override {}
+    // Rate and time left count from the first block, not from DOWNLOAD: the
+    // speed change, the erase and the header before it are no part of the rate.
+    void blocksStarted() override { progress_.start(); }
     void connectedShown() override { out_ << "loader: connected" << std::endl; }
     void progressShown(uint32_t done, uint32_t total) override {
         if (done > 0) progress_.show(done, total);
@@ -190,7 +186,6 @@ class ConsoleDownload : public DownloadListener {
   private:
     std::ostream& out_;
     Progress& progress_;
-    bool started_ = false;
 };
 
 // Runs the owner's loop: the controller's ticks and deliveries, and the
@@ -248,6 +243,10 @@ int runDownload(const std::vector<std::string>& args, std::ostream& out, std::os
         return 1;
     }
     out << "file: " << o.file << ", " << file.blockCount() << " blocks, CRC_32 " << hex8(file.crc32()) << std::endl;
+    if (file.bytesAfterRecords != 0)
+        out << "note: the " << file.bytesAfterRecords
+            << " bytes after the last counted record are not sent; the unit's program checksum leaves them out"
+            << std::endl;
     if (o.dryRun && !o.simulate) {
         out << "dry run: the file is sound; nothing was sent" << std::endl;
         return 0;
@@ -316,8 +315,7 @@ int runDownload(const std::vector<std::string>& args, std::ostream& out, std::os
     if (!session.unitWasAnswering()) {
         verdict = "not verified: the unit stays in its loader until it is powered up again";
     } else if (readProgramCrc(host, loop, unitCrc)) {
-        session.showVerification(unitCrc);
-        verdict = unitCrc == file.crc32()
+        verdict = file.matchesProgram(unitCrc)
                       ? "program CRC_32 " + hex8(unitCrc) + " verified"
                       : "program CRC_32 " + hex8(unitCrc) + " DIFFERENT from the file's " + hex8(file.crc32());
     } else {

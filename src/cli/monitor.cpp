@@ -10,6 +10,7 @@
 #include "cli/cli_link.h"
 #include "cli/read_targets.h"
 #include "link/controller_host.h"
+#include "link/link_state.h"
 #include "link/money_journal.h"
 #include "link/texts.h"
 #include "link/time_text.h"
@@ -96,7 +97,9 @@ class MonitorUi : public NullUserInterface, public StatusListener {
             state_ = state;
             out_.print("state", state == 0 ? "none" : text::stateName(state));
         }
+        catchUpLinkState();
     }
+    void setSimulated(bool simulated) { simulated_ = simulated; }
 
     // Every event as it is added, however many one reply adds.
     void eventAdded(const std::string& text) override {
@@ -127,7 +130,20 @@ class MonitorUi : public NullUserInterface, public StatusListener {
     }
 
   private:
+    // The link's state as the window shows it beside CONNECT, printed when it changes.
+    void catchUpLinkState() {
+        const LinkController& c = host_->controller;
+        if (!c.linkOpen()) heard_ = false;
+        if (c.linkOpen() && c.linkConnected() && c.missedPollCount() == 0) heard_ = true;
+        const LinkState now = linkStateOf({c.linkOpen(), c.linkConnected(), c.missedPollCount(), heard_});
+        if (now == linkState_) return;
+        linkState_ = now;
+        out_.print("link", linkStateCaption(now, simulated_));
+    }
+
     MonitorOutput& out_;
+    bool simulated_ = false, heard_ = false;
+    LinkState linkState_ = LinkState::Closed;
     ControllerHost* host_ = nullptr;
     HeadlessLoop* loop_ = nullptr;
     uint32_t commands_ = 0;
@@ -203,6 +219,7 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
     ControllerHost host(ui);
     HeadlessLoop loop(host);
     ui.attach(&host, &loop);
+    ui.setSimulated(link.simulate);
     if (journal.isOpen()) host.controller.addStatusListener(&journal);
     if (!port.empty()) host.ports.set(1, port);
     host.controller.setComPortIndex(port.empty() ? static_cast<int>(link.com) - 1 : 0);

@@ -185,6 +185,8 @@ int report(const Arguments& a, std::ostream& out, std::ostream& err) {
     ReportUi ui(err);
     ControllerHost host(ui);
     if (!port.empty()) host.ports.set(1, port);
+    // Writing a report moves no money: a bill in escrow is left to the unit.
+    host.stores.escrow.autoAccept = false;
     host.controller.setComPortIndex(port.empty() ? static_cast<int>(a.com) - 1 : 0);
     host.controller.setExtendedMode(a.extended);
     host.controller.setPollInterval(static_cast<int>(a.interval));

@@ -242,6 +242,7 @@ void DownloadSession::nextRecord() {
     current_ = blocksTotal_ - blocksRemaining_;
     --blocksRemaining_;
     show(DownloadStatus::Downloading);
+    if (current_ == 0) listener_.blocksStarted();
     place(DownloadStep::SendBlock);
 }
 
@@ -393,11 +394,14 @@ void DownloadSession::exit() {
     block_.receiveMode.store(ReceiveMode::Protocol);
 }
 
-void DownloadSession::showVerification(uint32_t unitCrc32) {
-    const bool same = unitCrc32 == file_.crc32();
-    listener_.statusShown(status_,
-                          unitWasAnswering() ? fwtext::kFinishedConnectInstruction : fwtext::kFinishedRepeatInstruction,
-                          same ? fwtext::kVerifiedState : fwtext::kDifferentState);
+void DownloadSession::showVerification(std::optional<uint32_t> unitCrc32, bool connected) {
+    const char* instruction = connected            ? fwtext::kFinishedResumedInstruction
+                              : unitWasAnswering() ? fwtext::kFinishedConnectInstruction
+                                                   : fwtext::kFinishedRepeatInstruction;
+    const char* state = !unitCrc32                         ? fwtext::kNotVerifiedState
+                        : file_.matchesProgram(*unitCrc32) ? fwtext::kVerifiedState
+                                                           : fwtext::kDifferentState;
+    listener_.statusShown(status_, instruction, state);
 }
 
 }  // namespace halvek

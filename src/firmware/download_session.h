@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "firmware/firmware_file.h"
@@ -54,6 +55,9 @@ class DownloadListener {
     virtual void connectedShown() {}
     virtual void downloadEnabled(bool) {}
     virtual void progressShown(uint32_t /*done*/, uint32_t /*total*/) {}
+    // The first block is being sent: the pauses before it (rate change,
+    // erase, header) are behind, so a rate counted from here is the wire's.
+    virtual void blocksStarted() {}
     virtual void messageShown(const std::string& title, const std::string& text) = 0;
 };
 
@@ -86,8 +90,10 @@ class DownloadSession {
     void onTransferDone();
     // EXIT: gives the line back (closed) and leaves download mode.
     void exit();
-    // The unit's program checksum after the download, against the file's.
-    void showVerification(uint32_t unitCrc32);
+    // The unit's program checksum read back after the download, against the
+    // file's; nothing when the unit did not give it. connected: the controller
+    // has the line again and the unit answers it, so EXIT is all that is left.
+    void showVerification(std::optional<uint32_t> unitCrc32, bool connected);
 
     DownloadStatus status() const { return status_; }
     bool timerRunning() const { return timerRunning_; }

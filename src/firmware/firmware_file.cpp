@@ -1,5 +1,6 @@
 #include "firmware/firmware_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -63,6 +64,15 @@ uint32_t FirmwareFile::crc32() const {
     return ~reg;
 }
 
+uint32_t FirmwareFile::crc32WithLead(uint8_t lead) const {
+    uint32_t reg = crc32Update(0, header.bytes);
+    for (const FirmwareRecord& r : records) {
+        reg = crc32Update(reg, std::span<const uint8_t>(&lead, 1));
+        reg = crc32Update(reg, std::span<const uint8_t>(r.bytes).subspan(1));
+    }
+    return ~reg;
+}
+
 std::string FirmwareFileFault::message() const {
     if (ok) return {};
     std::string m = path + ": ";
@@ -87,8 +97,18 @@ FirmwareFileFault parseFirmwareFile(std::span<const uint8_t> bytes, const std::s
         if (partial != 0)
             return fault(path, missing,
                          "incomplete (" + std::to_string(partial) + " of 133 bytes): the file ends early" + of);
-        return fault(path, missing, "missing: the file ends after record " + std::to_string(whole) + of);
+        // An upload from a unit whose sector map does not start at sector 0
+        // stores one packet fewer than the map announces: say so, since the
+        // file is then whole as the unit gave it, yet not one to load.
+        const bool uploadShape = !out.header.countedLayout() && out.header.bytes[FirmwareHeader::kSectorMap] != 0 &&
+                                 whole + 1 == count && whole == out.header.uploadPacketCount();
+        return fault(path, missing,
+                     "missing: the file ends after record " + std::to_string(whole) + of +
+                         (uploadShape ? " (an upload stores one record fewer when the sector map does not start at "
+                                        "sector 0)"
+                                      : ""));
     }
+    out.bytesAfterRecords = body - size_t{count} * kFirmwareRecordSize;
     out.records.resize(count);
     for (uint32_t i = 0; i < count; ++i) {
         FirmwareRecord& r = out.records[i];
@@ -110,11 +130,19 @@ FirmwareFileFault readFirmwareFile(const std::string& path, FirmwareFile& out) {
     std::vector<uint8_t> bytes;
     uint8_t chunk[65536];
     size_t n = 0;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+    // One byte past the largest firmware file tells a longer one (or a device
+    // that never ends) without reading it all.
+    while (bytes.size() <= kLargestFirmwareFile &&
+           (n = std::fread(chunk, 1, std::min(sizeof chunk, kLargestFirmwareFile + 1 - bytes.size()), f)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + n);
     const bool failed = std::ferror(f) != 0;
     const int err = errno;
     std::fclose(f);
     if (failed) return fault(path, 0, std::string("cannot read the file: ") + std::strerror(err));
+    if (bytes.size() > kLargestFirmwareFile)
+        return fault(path, 0,
+                     "the file is longer than the " + std::to_string(kLargestFirmwareFile) +
+                         " bytes of the largest firmware file (65535 records): not a firmware file");
     return parseFirmwareFile(bytes, path, out);
 }
 

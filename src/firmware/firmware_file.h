@@ -12,6 +12,9 @@ namespace halvek {
 constexpr size_t kFirmwareHeaderSize = 128;
 constexpr size_t kFirmwareRecordSize = 133;
 constexpr size_t kFirmwareBlockSize = 128;
+// The largest file a header can describe: 65535 counted records. Nothing
+// longer is read.
+constexpr size_t kLargestFirmwareFile = kFirmwareHeaderSize + 65535 * kFirmwareRecordSize;
 
 // The 128 bytes at the start of a ".L8F" file. Only the format letter, the
 // record count and the sector map mean anything to the host; the loader gets
@@ -59,14 +62,28 @@ uint8_t recordCheck(const uint8_t* record);
 // A whole firmware file held in memory, as read and checked before a
 // download: once it passes, nothing on the line can fail for want of a byte.
 struct FirmwareFile {
+    // What a unit that made its program up from a download puts in each
+    // record's lead byte: the loader is never sent the file's.
+    static constexpr uint8_t kUnitRecordLead = 0x00;
+
     FirmwareHeader header;
     std::vector<FirmwareRecord> records;  // the counted ones, in file order
+    size_t bytesAfterRecords = 0;         // in the file after the counted records: never sent
 
     uint32_t blockCount() const { return static_cast<uint32_t>(records.size()); }
     std::vector<uint8_t> toBytes() const;
-    // CRC_32 with seed 0 of every byte of the file form, header included (the
-    // CRC page's default, and what the unit's "Run CRC 32" with seed 0 answers).
+    // CRC_32 with seed 0 of the header and the counted records as they stand
+    // (the CRC page's default over a file without bytes after its records).
     uint32_t crc32() const;
+    // The same over the program as a unit holds it after a download: the
+    // header and the counted records, each with the given lead byte.
+    uint32_t crc32WithLead(uint8_t lead) const;
+    // Whether the unit's "Run CRC 32" (seed 0) answer is this file's program:
+    // the unit's lead bytes are either those of the file (a file uploaded from
+    // a unit carries them) or the ones it makes itself.
+    bool matchesProgram(uint32_t unitCrc32) const {
+        return unitCrc32 == crc32() || unitCrc32 == crc32WithLead(kUnitRecordLead);
+    }
 };
 
 // The outcome of reading a firmware file: either ok, or a fault that names the
@@ -80,7 +97,8 @@ struct FirmwareFileFault {
 };
 
 // Reads and checks a whole file: header readable, block count within the
-// file, every counted record complete and its check right.
+// file, every counted record complete and its check right. A file longer than
+// any header can describe is refused without being read to its end.
 FirmwareFileFault readFirmwareFile(const std::string& path, FirmwareFile& out);
 // The same over bytes already in memory (the path only names them in the fault).
 FirmwareFileFault parseFirmwareFile(std::span<const uint8_t> bytes, const std::string& path, FirmwareFile& out);

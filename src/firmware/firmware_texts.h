@@ -31,6 +31,9 @@ inline constexpr const char* kFailedState = "  download failed.";
 // The program checksum read back from the unit after a download.
 inline constexpr const char* kVerifiedState = "  download successful, verified";
 inline constexpr const char* kDifferentState = "  download successful, CRC DIFFERENT";
+inline constexpr const char* kNotVerifiedState = "  download successful, not verified";
+// Once the check has connected the controller again and the unit answers it.
+inline constexpr const char* kFinishedResumedInstruction = "Download finished. Validator connected: EXIT this window.";
 
 inline constexpr const char* kEraseFailed = "erase all cmd failed";
 inline constexpr const char* kHeaderFailed = "header send cmd failed";

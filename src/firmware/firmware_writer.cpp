@@ -1,13 +1,14 @@
 #include "firmware/firmware_writer.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
+#include <random>
 #include <span>
-#include <vector>
 
 #include "firmware/crc.h"
 
@@ -29,18 +30,22 @@ bool FirmwareWriter::begin(const std::string& target) {
     const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
     // Hidden and not ending in .L8F: a left-over never passes for firmware.
-    std::string pattern = dir + "." + name + ".partial-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    const int fd = ::mkstemp(buf.data());
-    if (fd < 0) return failWith("cannot create a temporary file beside " + target);
-    temp_ = buf.data();
-    ::fchmod(
-        fd, 0644 & ~[] {
-            const mode_t m = ::umask(0);
-            ::umask(m);
-            return m;
-        }());
+    // Created with the mode any new file gets (0666 less the umask), without
+    // touching the process's umask, which other threads' files depend on.
+    static std::atomic<uint32_t> serial{0};
+    std::random_device entropy;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, ".partial-%08x", entropy() ^ (serial++ * 0x9E3779B9u));
+        temp_ = dir + "." + name + suffix;
+        fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) {
+        temp_.clear();
+        return failWith("cannot create a temporary file beside " + target);
+    }
     file_ = ::fdopen(fd, "wb");
     if (!file_) {
         ::close(fd);

@@ -18,13 +18,21 @@ void ProgramCrcCheck::read() {
     state_ = State::Reading;
 }
 
+void ProgramCrcCheck::restoreSeed() {
+    if (!pageSeed_) return;
+    controller_.stores().crc.seed32 = *pageSeed_;
+    pageSeed_.reset();
+}
+
 void ProgramCrcCheck::onTick() {
     ++ticks_;
     switch (state_) {
         case State::Connecting:
             // The port was opened afresh: any frame from the unit says it runs its program.
             if (controller_.unitAnswered()) {
-                controller_.stores().crc.seed32 = 0;
+                uint32_t& seed = controller_.stores().crc.seed32;
+                if (!pageSeed_) pageSeed_ = seed;
+                seed = 0;
                 controller_.request(cmd::RunCrc32);
                 ticks_ = 0;
                 state_ = State::Computing;
@@ -49,6 +57,8 @@ void ProgramCrcCheck::onTick() {
         default:
             break;
     }
+    // Built (or the check is over): the seed is the page's again.
+    if (controller_.requestState(cmd::RunCrc32) == RequestState::Idle || finished()) restoreSeed();
 }
 
 }  // namespace halvek

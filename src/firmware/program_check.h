@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "link/link_controller.h"
 
@@ -19,6 +20,9 @@ class ProgramCrcCheck {
     static constexpr int kReadAttempts = 4;
 
     explicit ProgramCrcCheck(LinkController& controller) : controller_(controller) {}
+    ~ProgramCrcCheck() { restoreSeed(); }
+    ProgramCrcCheck(const ProgramCrcCheck&) = delete;
+    ProgramCrcCheck& operator=(const ProgramCrcCheck&) = delete;
 
     // Connects (the download gives the line back closed, so the port opens
     // afresh and the first frame heard is the new program's); Failed at once
@@ -33,6 +37,9 @@ class ProgramCrcCheck {
 
   private:
     void read();
+    // "Run CRC 32" takes its seed from the CRC page's store when it is built:
+    // the check lends it 0 until the frame is built, then gives the page its own back.
+    void restoreSeed();
 
     LinkController& controller_;
     State state_ = State::Idle;
@@ -40,6 +47,7 @@ class ProgramCrcCheck {
     int attempts_ = 0;
     uint32_t repliesBefore_ = 0;
     uint32_t crc_ = 0;
+    std::optional<uint32_t> pageSeed_;
 };
 
 }  // namespace halvek

@@ -23,6 +23,12 @@ std::string format(const char* f, long v) {
 
 }  // namespace
 
+std::string uploadedFileDetail(const std::string& path, uint32_t crc32) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%08X", crc32);
+    return path + " written, CRC_32 " + hex;
+}
+
 bool UploadSession::start(const std::string& path) {
     listener_.buttonsEnabled(false);
     if (path.empty()) {

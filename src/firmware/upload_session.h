@@ -35,6 +35,9 @@ class UploadListener {
     virtual void aborted(const std::string& /*reason*/) {}
 };
 
+// "PATH written, CRC_32 1A2B3C4D": what a finished upload tells of its file.
+std::string uploadedFileDetail(const std::string& path, uint32_t crc32);
+
 // The firmware upload: the header frame and the 133-byte packets the reader
 // thread collects are checked and written as they arrive (BlockReady), into
 // a temporary file that becomes the target only after the last good packet.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <type_traits>
 
 #include "link/command_builders.h"
 #include "link/link_controller.h"
@@ -21,9 +22,14 @@ namespace halvek {
 namespace {
 
 // A reply stored by a pure parse into one record of the stores.
+// A parse that can refuse a reply (too short for its layout) says so to the link.
 template <auto Member, auto Parse>
 void into(LinkController& link, const Reply& r) {
-    Parse(link.stores().*Member, r);
+    if constexpr (std::is_same_v<decltype(Parse(link.stores().*Member, r)), bool>) {
+        if (!Parse(link.stores().*Member, r)) link.replyUnusable();
+    } else {
+        Parse(link.stores().*Member, r);
+    }
 }
 
 using namespace builders;

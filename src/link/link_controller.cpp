@@ -568,11 +568,21 @@ void LinkController::dispatch(const Reply& r) {
     }
     requests_[code] = RequestState::Idle;
     retries_[code] = 0;
+    replyUnusable_ = false;
     if (row->store) row->store(*this, r);
+    if (replyUnusable_) {
+        // Asking again would bring the same short reply: the read ends here, and
+        // whoever waits for it hears that its data did not come.
+        ++counters_.unusable;
+        tellLink((info ? std::string("the reply to \"") + info->name + "\"" : std::string("a reply")) +
+                 " was too short for its data and was not used");
+        if (replyObserver_) replyObserver_(code, sentDiagnosticsSelector_, false);
+        return;
+    }
     if (billTableRead(code)) reportDeferred();
     ++repliesTaken_[code];
     refresh(row->refresh);
-    if (replyObserver_) replyObserver_(code, sentDiagnosticsSelector_);
+    if (replyObserver_) replyObserver_(code, sentDiagnosticsSelector_, true);
 }
 
 }  // namespace halvek

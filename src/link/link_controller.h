@@ -35,6 +35,7 @@ struct LinkCounters {
     uint32_t givenUp = 0;         // commands whose reply never came
     uint32_t retried = 0;         // commands sent again after a damaged reply
     uint32_t refused = 0;         // commands the unit answered with "not supported"
+    uint32_t unusable = 0;        // sound replies too short for the data they should hold
     uint32_t unnamedStacked = 0;  // stacked bills the waiting list could not hold
     // From the reader's framing.
     uint32_t noiseBytes = 0;
@@ -168,11 +169,14 @@ class LinkController {
     void setStartupCountdown(int ticks) { startupCountdown_ = ticks; }
     void setReportCountdown(int ticks) { reportCountdown_ = ticks; }
     int reportCountdown() const { return reportCountdown_; }
-    // Told of each data reply once it is stored: its code and the diagnostics
-    // selector the command went out with (the report waits on these).
-    void setReplyObserver(std::function<void(uint8_t code, uint8_t selector)> observer) {
+    // Told of each data reply: its code, the diagnostics selector the command
+    // went out with, and whether its data were stored (false: the reply was too
+    // short for them and the store kept what it held). The report waits on these.
+    void setReplyObserver(std::function<void(uint8_t code, uint8_t selector, bool stored)> observer) {
         replyObserver_ = std::move(observer);
     }
+    // Said by a reply's store when the reply cannot hold its data: nothing of it was stored.
+    void replyUnusable() { replyUnusable_ = true; }
     uint8_t diagnosticsSelector() const { return diagnosticsSelector_; }
     void setDiagnosticsSelector(uint8_t s) { diagnosticsSelector_ = s; }
     uint8_t sentDiagnosticsSelector() const { return sentDiagnosticsSelector_; }
@@ -246,7 +250,8 @@ class LinkController {
     const PortMap& ports_;
     std::function<void(Notification)> transferHandler_;
     std::vector<StatusListener*> listeners_;
-    std::function<void(uint8_t, uint8_t)> replyObserver_;
+    std::function<void(uint8_t, uint8_t, bool)> replyObserver_;
+    bool replyUnusable_ = false;
 
     std::function<int64_t()> clock_;
     std::array<RequestState, 256> requests_{};

@@ -37,10 +37,10 @@ void cassetteBills(LinkController& link, const Reply& r) {
 void diagnostics0(LinkController& link, const Reply& r) {
     Stores& s = link.stores();
     if (link.sentDiagnosticsSelector() == kVideoSelector) {
-        storeVideo(s.video, s.sensors.l8v, r);
+        if (!storeVideo(s.video, s.sensors.l8v, r)) return link.replyUnusable();
         link.refresh({View::VideoTest, View::ViewData, View::QuickTest});
     } else {
-        storeSensors(s.sensors, r);
+        if (!storeSensors(s.sensors, r)) return link.replyUnusable();
         link.refresh({View::Sensors});
     }
 }
@@ -52,7 +52,7 @@ void lifeCount(LinkController& link, const Reply& r) {
 
 void diagnostics1(LinkController& link, const Reply& r) {
     Stores& s = link.stores();
-    storeOptics(s.optics, s.sensors.l8v, r);
+    if (!storeOptics(s.optics, s.sensors.l8v, r)) link.replyUnusable();
 }
 
 void videoSamples(LinkController& link, const Reply& r) {

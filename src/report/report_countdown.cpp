@@ -23,9 +23,10 @@ void ReportCountdown::start() {
     reads_.clear();
     // The observer stays with the controller after this countdown is gone (a window
     // may be destroyed after the controller); it then does nothing.
-    controller_.setReplyObserver([this, alive = std::weak_ptr<void>(alive_)](uint8_t code, uint8_t selector) {
-        if (!alive.expired()) onReply(code, selector);
-    });
+    controller_.setReplyObserver(
+        [this, alive = std::weak_ptr<void>(alive_)](uint8_t code, uint8_t selector, bool stored) {
+            if (!alive.expired()) onReply(code, selector, stored);
+        });
     if (lineQuiet()) begin();
 }
 
@@ -122,10 +123,17 @@ void ReportCountdown::onTick() {
                 setState(r, ReadState::Failed, "the unit did not answer \"" + commandName(r.code) + "\" in time");
 }
 
-void ReportCountdown::onReply(uint8_t code, uint8_t selector) {
+void ReportCountdown::onReply(uint8_t code, uint8_t selector, bool stored) {
     for (Read& r : reads_) {
         if (r.code != code || (r.selector != 0 && r.selector != selector)) continue;
-        if (r.state == ReadState::Waiting || r.state == ReadState::Asked) setState(r, ReadState::Answered);
+        if (r.state != ReadState::Waiting && r.state != ReadState::Asked) continue;
+        // A reply too short for its data leaves the store as it was: writing that
+        // as the unit's data would put stale or empty figures in the report.
+        if (stored)
+            setState(r, ReadState::Answered);
+        else
+            setState(r, ReadState::Failed,
+                     "the unit's reply to \"" + commandName(r.code) + "\" was too short for its data");
     }
 }
 

@@ -69,7 +69,7 @@ class ReportCountdown {
     void add(ReportPart part, uint8_t code, uint8_t selector, bool ownRequest);
     void ask(Read& read);
     void follow(Read& read);
-    void onReply(uint8_t code, uint8_t selector);
+    void onReply(uint8_t code, uint8_t selector, bool stored);
     void setState(Read& read, ReadState state, std::string failure = {});
     bool lineQuiet() const;
     bool diagnosticsReadPending() const;

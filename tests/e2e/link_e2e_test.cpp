@@ -137,10 +137,10 @@ TEST(Monitor, PrintsWhatHappensAndFailsWithTheReason) {
     const int rc = cli::runMonitor({"--port", sim.devicePath(), "--interval", "100", "--seconds", "3"}, out, err);
     EXPECT_EQ(rc, 0) << err.str();
     const std::string o = out.str();
-    EXPECT_EQ(o.rfind("title: " + text::windowTitle() + " disconnected\n", 0), 0u) << o;
+    EXPECT_EQ(o.rfind("link: waiting for the unit\ntitle: " + text::windowTitle() + " disconnected\n", 0), 0u) << o;
     EXPECT_NE(o.find("title: " + text::windowTitle() + " connected\n"), std::string::npos) << o;
     for (const char* line :
-         {"command: read bill enable\n", "command: read credit table\n", "state: idle\n",
+         {"link: unit answering\n", "command: read bill enable\n", "command: read credit table\n", "state: idle\n",
           "event: bill in escrow : EUR  20\n", "command: escrow accept\n", "event: bill stacked : EUR  20\n"})
         EXPECT_NE(o.find(line), std::string::npos) << line << " missing from\n" << o;
     EXPECT_LT(o.find("event: bill in escrow"), o.find("command: escrow accept"));

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 
+#include "firmware/crc.h"
 #include "firmware/firmware_texts.h"
 #include "sim/loader/program_image.h"
 #include "support/byte_file.h"
@@ -41,16 +42,24 @@ struct FakeLink : DownloadLink {
 };
 
 struct Recorder : DownloadListener {
-    void statusShown(DownloadStatus s, const std::string&, const std::string& state) override {
+    void statusShown(DownloadStatus s, const std::string& instruction, const std::string& state) override {
         statuses.push_back(s);
+        lastInstruction = instruction;
         lastState = state;
+    }
+    void blocksStarted() override {
+        ++starts;
+        if (block) stepAtStart = static_cast<DownloadStep>(block->downloadStep.load());
     }
     void messageShown(const std::string& title, const std::string& text) override {
         messages.push_back(title + ": " + text);
     }
     std::vector<DownloadStatus> statuses;
     std::vector<std::string> messages;
-    std::string lastState;
+    std::string lastInstruction, lastState;
+    const CommBlock* block = nullptr;
+    int starts = 0;
+    DownloadStep stepAtStart = DownloadStep::None;
 };
 
 struct Placed {
@@ -66,7 +75,7 @@ class DownloadRig : public ::testing::Test {
     using Script = std::function<std::optional<Bytes>(const Placed&, int index)>;
 
     void SetUp() override {
-        path_ = "/tmp/halvek-dl-" + std::to_string(::getpid()) + ".L8F";
+        path_ = ::testing::TempDir() + "/halvek-dl-" + std::to_string(::getpid()) + ".L8F";
         useFile(sim::program::generate({0}, "REV").toBytes());
     }
     void TearDown() override { std::remove(path_.c_str()); }
@@ -326,6 +335,52 @@ TEST_F(DownloadRig, ABadFileIsRefusedBeforeAnythingIsSent) {
     ASSERT_EQ(rec.messages.size(), 1u);
     EXPECT_NE(rec.messages[0].find(path_ + ": record 3: record check"), std::string::npos) << rec.messages[0];
     EXPECT_FALSE(port.isOpen);
+}
+
+// The rate is counted from the first block: the pauses of the rate change,
+// the erase and the header are behind by then.
+TEST_F(DownloadRig, BlocksStartOnceWhenTheHeaderIsAcknowledged) {
+    rec.block = &block;
+    start();
+    EXPECT_EQ(rec.starts, 0);
+    run(good);
+    EXPECT_EQ(session.status(), DownloadStatus::Finished);
+    EXPECT_EQ(rec.starts, 1);
+    EXPECT_EQ(rec.stepAtStart, S::SendAck);  // the header's acknowledgement, before the first SendBlock
+}
+
+TEST_F(DownloadRig, TheReadBackSaysVerifiedDifferentOrNotVerifiedAndWhatIsLeftToDo) {
+    // Lead bytes the loader is never sent: the unit makes its own.
+    Bytes bytes = file_.toBytes();
+    for (size_t r = 0; r < file_.records.size(); ++r) bytes[128 + r * 133] = 0x7E;
+    useFile(bytes);
+    FirmwareFile unit = file_;
+    for (FirmwareRecord& r : unit.records) r.bytes[0] = 0;
+    const uint32_t unitCrc = crc32(0, unit.toBytes());
+    link.flags = 0x07;  // opened while the unit answered: handed over by the controller
+    session.open();
+    session.chooseFile(path_);
+    run(good, 45);
+    ASSERT_TRUE(session.connected());
+    ASSERT_EQ(session.download(), DownloadSession::Start::Started);
+    run(good);
+    ASSERT_EQ(session.status(), DownloadStatus::Finished);
+    struct Case {
+        std::optional<uint32_t> crc;
+        bool connected;
+        const char* state;
+        const char* instruction;
+    } cases[] = {
+        {unitCrc, true, fwtext::kVerifiedState, fwtext::kFinishedResumedInstruction},
+        {unitCrc ^ 1, true, fwtext::kDifferentState, fwtext::kFinishedResumedInstruction},
+        {std::nullopt, true, fwtext::kNotVerifiedState, fwtext::kFinishedResumedInstruction},
+        {std::nullopt, false, fwtext::kNotVerifiedState, fwtext::kFinishedConnectInstruction},
+    };
+    for (const Case& c : cases) {
+        session.showVerification(c.crc, c.connected);
+        EXPECT_EQ(rec.lastState, c.state);
+        EXPECT_EQ(rec.lastInstruction, c.instruction) << c.state;
+    }
 }
 
 }  // namespace

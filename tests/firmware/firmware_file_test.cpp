@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "firmware/crc.h"
 #include "sim/loader/program_image.h"
 #include "support/byte_file.h"
 
@@ -114,6 +115,70 @@ TEST_F(FileFixture, FaultsNameTheFileTheRecordAndWhatIsWrong) {
     const FirmwareFileFault missing = readFirmwareFile(dir_ + "/none.L8F", out);
     EXPECT_FALSE(missing.ok);
     EXPECT_NE(missing.message().find("none.L8F: cannot open the file: No such file"), std::string::npos);
+}
+
+// The unit is never sent a record's lead byte nor what lies after the counted
+// records: its program checksum is held against the file as the unit has it.
+TEST(FirmwareFile, TheUnitsProgramChecksumMatchesWhatWasSent) {
+    FirmwareFile sent = sim::program::generate({0, 1}, "REV");
+    for (size_t i = 0; i < sent.records.size(); ++i) sent.records[i].bytes[0] = static_cast<uint8_t>(0xA0 + i);
+    // The unit's side: the program as the simulated loader rebuilds it.
+    FirmwareFile unit = sent;
+    for (FirmwareRecord& r : unit.records) r.bytes[0] = FirmwareFile::kUnitRecordLead;
+    const uint32_t unitCrc = crc32(0, unit.toBytes());
+    FirmwareFile changed = sent;
+    changed.records[40].bytes[FirmwareRecord::kData + 3] ^= 1;
+    struct Case {
+        const char* name;
+        const FirmwareFile& file;
+        uint32_t unit;
+        bool match;
+    } cases[] = {
+        {"lead bytes the unit never got", sent, unitCrc, true},
+        {"a unit that keeps the file's lead bytes", sent, sent.crc32(), true},
+        {"a block that differs", changed, unitCrc, false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.file.matchesProgram(c.unit), c.match) << c.name;
+}
+
+TEST_F(FileFixture, BytesAfterTheCountedRecordsAreCountedButNoPartOfTheProgram) {
+    const FirmwareFile made = sim::program::generate({0}, "REV");
+    std::vector<uint8_t> bytes = made.toBytes();
+    bytes.insert(bytes.end(), 200, 0x5A);
+    FirmwareFile read;
+    ASSERT_TRUE(readFirmwareFile(write(bytes), read).ok);
+    EXPECT_EQ(read.blockCount(), 32u);
+    EXPECT_EQ(read.bytesAfterRecords, 200u);
+    EXPECT_EQ(read.crc32(), made.crc32());
+    EXPECT_TRUE(read.matchesProgram(made.crc32()));
+}
+
+TEST_F(FileFixture, AFileLongerThanAnyHeaderCanDescribeIsRefusedUnread) {
+    const std::string path = dir_ + "/huge.L8F";
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_TRUE(f);
+    ASSERT_EQ(::ftruncate(fileno(f), static_cast<off_t>(kLargestFirmwareFile + 1)), 0);  // sparse
+    std::fclose(f);
+    FirmwareFile out;
+    const FirmwareFileFault fault = readFirmwareFile(path, out);
+    ASSERT_FALSE(fault.ok);
+    EXPECT_EQ(fault.message(), path +
+                                   ": the file is longer than the 8716283 bytes of the largest firmware file (65535 "
+                                   "records): not a firmware file");
+}
+
+TEST_F(FileFixture, AnUploadOfAMapNotStartingAtSector0IsRefusedWithTheReason) {
+    // An upload keeps 95 of the 96 records such a header announces.
+    const FirmwareFile unit = sim::program::generate({5, 6, 7}, "REV");
+    std::vector<uint8_t> bytes = unit.toBytes();
+    bytes.resize(bytes.size() - kFirmwareRecordSize);
+    FirmwareFile out;
+    const FirmwareFileFault fault = readFirmwareFile(write(bytes), out);
+    ASSERT_FALSE(fault.ok);
+    EXPECT_EQ(fault.record, 96u);
+    EXPECT_NE(fault.message().find("an upload stores one record fewer when the sector map does not start at sector 0"),
+              std::string::npos)
+        << fault.message();
 }
 
 }  // namespace

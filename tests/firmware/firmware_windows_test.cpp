@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "../ui/window_rig.h"
+#include "firmware/crc.h"
 #include "firmware/firmware_texts.h"
 #include "firmware/link_access.h"
 #include "sim/loader/program_image.h"
@@ -94,42 +95,66 @@ TEST(FirmwareWindows, UploadWritesTheUnitsProgramAndClosesTheWindow) {
     EXPECT_TRUE(saidOnce(rig.messages, "Halvek", "   Firmware Upload Finished  "));
     const Bytes expected = rig.sim.withModel([](sim::ValidatorModel& m) { return m.program().toBytes(); });
     EXPECT_EQ(readBytes(path), expected);
+    // The box tells the written file's checksum.
+    char crc[16];
+    std::snprintf(crc, sizeof crc, "%08X", crc32(0, expected));
+    EXPECT_EQ(rig.messages.back().detail, path + " written, CRC_32 " + crc);
     // The controller polls again.
     EXPECT_TRUE(w.controller().timerRunning());
 }
 
-TEST(FirmwareWindows, DownloadFromAPollingControllerLoadsAndVerifiesTheFile) {
+// The window's whole road, twice in one run of the simulated unit (which goes
+// to its loader at every "Download Firmware" by itself): loaded, read back and
+// connected again; then a unit that never gives its checksum.
+TEST(FirmwareWindows, DownloadFromAPollingControllerLoadsAndVerifiesTheFileTwice) {
     Rig rig;
     MainWindow& w = *rig.window;
     const FirmwareFile f = sim::program::generate({0, 1}, "L8VQA079");
     const std::string path = rig.dir + "/NEW.L8F";
     const Bytes bytes = f.toBytes();
     ASSERT_TRUE(halvek::test::writeByteFile(path, bytes));
-    rig.sim.execute("loader-on-download");
     ASSERT_TRUE(rig.connect());
+    w.controller().stores().crc.seed32 = 0x12345678;  // the CRC page's, not the check's
 
-    trigger(w, "Upgrade Firmware");
-    QPointer<FirmwareDownloadWindow> window = w.downloadWindow();
-    ASSERT_TRUE(window);
-    EXPECT_TRUE(rig.messages.empty());  // answering: no question
-    window->setFileChooser([&] { return QString::fromStdString(path); });
-    ASSERT_TRUE(pumpUntil([&] { return window->downloadButton()->isEnabled(); }, 20s))
-        << window->stateText().toStdString();
-    window->downloadButton()->click();
-    EXPECT_EQ(window->session().fileCaption(), "FILE NAME : <  NEW.L8F  > ");
-    ASSERT_TRUE(pumpUntil(
-        [&] {
-            return window->stateText() != "  download successful" &&
-                   window->session().status() == DownloadStatus::Finished;
-        },
-        120s))
-        << window->stateText().toStdString();
-    EXPECT_EQ(window->stateText(), "  download successful, verified");
-    EXPECT_EQ(window->instructionText(), "Download finished. EXIT this window and CONNECT to resume.");
-    rig.sim.withModel([&](sim::ValidatorModel& m) { EXPECT_EQ(m.program().toBytes(), f.toBytes()); });
-    window->close();
-    EXPECT_FALSE(w.controller().lineLent());
-    for (const Message& m : rig.messages) ADD_FAILURE() << m.title << ": " << m.text;
+    struct Round {
+        const char* scenario;
+        const char* state;
+    } rounds[] = {
+        {"", "  download successful, verified"},
+        {"ignore 65", "  download successful, not verified"},  // "Read CRC 32" never answered
+    };
+    for (const Round& round : rounds) {
+        SCOPED_TRACE(round.state);
+        if (*round.scenario) {
+            EXPECT_EQ(rig.sim.execute(round.scenario), "");
+        }
+        trigger(w, "Upgrade Firmware");
+        QPointer<FirmwareDownloadWindow> window = w.downloadWindow();
+        ASSERT_TRUE(window);
+        EXPECT_TRUE(rig.messages.empty());  // answering: no question
+        window->setFileChooser([&] { return QString::fromStdString(path); });
+        ASSERT_TRUE(pumpUntil([&] { return window->downloadButton()->isEnabled(); }, 20s))
+            << window->stateText().toStdString();
+        window->downloadButton()->click();
+        EXPECT_EQ(window->session().fileCaption(), "FILE NAME : <  NEW.L8F  > ");
+        ASSERT_TRUE(pumpUntil(
+            [&] {
+                return window->stateText() != "  download successful" &&
+                       window->session().status() == DownloadStatus::Finished;
+            },
+            120s))
+            << window->stateText().toStdString();
+        EXPECT_EQ(window->stateText(), round.state);
+        // The check has connected the controller again and the unit answers it.
+        EXPECT_EQ(window->instructionText(), "Download finished. Validator connected: EXIT this window.");
+        EXPECT_TRUE(w.controller().linkConnected());
+        EXPECT_EQ(w.controller().stores().crc.seed32, 0x12345678u);
+        rig.sim.withModel([&](sim::ValidatorModel& m) { EXPECT_EQ(m.program().toBytes(), f.toBytes()); });
+        window->close();
+        EXPECT_FALSE(w.controller().lineLent());
+        for (const Message& m : rig.messages) ADD_FAILURE() << m.title << ": " << m.text;
+        ASSERT_TRUE(pumpUntil([&] { return !window; }));  // gone before the menu is chosen again
+    }
 }
 
 }  // namespace

@@ -144,5 +144,20 @@ TEST_F(UploadRig, AnEmptyNameGivesTheButtonsBack) {
     EXPECT_EQ(link.requests, 0);
 }
 
+// The written file is made as any new file is (0666 less the umask) and the
+// process's umask, which other threads create their files under, is not touched.
+TEST_F(UploadRig, TheWrittenFileTakesTheUmasksMode) {
+    const mode_t before = ::umask(002);
+    FirmwareWriter writer;
+    ASSERT_TRUE(writer.begin(target_)) << writer.error();
+    const uint8_t bytes[] = {1, 2, 3};
+    ASSERT_TRUE(writer.write(bytes, sizeof bytes));
+    ASSERT_TRUE(writer.commit()) << writer.error();
+    EXPECT_EQ(::umask(before), 002u);
+    struct stat st {};
+    ASSERT_EQ(::stat(target_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0664u);
+}
+
 }  // namespace
 }  // namespace halvek

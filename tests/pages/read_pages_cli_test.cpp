@@ -112,6 +112,31 @@ TEST(ReadPagesCli, OpticsInLongFramesOnly) {
     EXPECT_EQ(r.err, "halvek-cli read: Available only in Q7E mode\n");
 }
 
+// The L8 sends the high part of a transmissive gain in the upper four bits of its
+// first byte: its gains read whole, as the L8V's do (a failing unit's 0x3FF too).
+TEST(ReadPagesCli, OpticsGainsOfAnL8ReadWhole) {
+    sim::SimOptions o;
+    o.variant = sim::Variant::L8;
+    o.failOptics = true;
+    sim::SimServer sim(o);
+    ASSERT_TRUE(sim.start());
+    const Result r = read({"optics", "--port", sim.devicePath()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(line(r.out, 0), "variant: L8");
+    EXPECT_EQ(line(r.out, 6), " Transm. gains (hex)        1D0      1B0      190      3FF       1A0      1C0      1E0")
+        << r.out;
+}
+
+// A read moves no money: a bill waiting in escrow is neither accepted nor credited.
+TEST(ReadPagesCli, ABillInEscrowIsLeftToTheUnit) {
+    sim::SimServer sim;
+    ASSERT_TRUE(sim.start());
+    ASSERT_EQ(sim.execute("insert 4"), "");
+    const Result r = read({"stats", "--port", sim.devicePath()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(sim.withModel([](sim::ValidatorModel& m) { return m.lifeCount(); }), 0u);
+}
+
 TEST(ReadPagesCli, ALostReadIsAskedAgainAndARefusedOneEndsTheWait) {
     sim::SimServer sim;
     ASSERT_TRUE(sim.start());

@@ -91,6 +91,15 @@ TEST(ReportCli, FailsWithTheReasonAndWritesNothing) {
     EXPECT_EQ(r.err, "halvek-cli report: cannot create " + blocked + ": Not a directory\n");
     EXPECT_EQ(r.out, "");
 
+    // Short frames cannot hold the optics data: the unit's short reply is not
+    // written as if it were its data.
+    r = report({file, "--simulate", "--q7", "--parts", "optics", "--interval", "100"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.err,
+              "halvek-cli report: Main Optics Data: the unit's reply to \"read diagn.(1)\" was too short for its "
+              "data; no report written\n");
+    EXPECT_FALSE(fs::exists(file));
+
     // A device that is not there.
     r = report({file, "--port", "/dev/halvek-missing"});
     EXPECT_EQ(r.rc, 1);

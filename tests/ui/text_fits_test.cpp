@@ -8,17 +8,26 @@
 #include <QPushButton>
 #include <QRegularExpression>
 
+#include "protocol/catalogue.h"
+#include "support/qt_pump.h"
+#include "ui/pages/statistics/statistics_page.h"
+#include "ui/pages/view_data/view_data_strip.h"
 #include "widget_checks.h"
 #include "window_rig.h"
 
 namespace halvek::ui::test {
 namespace {
 
+using halvek::test::pumpUntil;
+
 QString fileName(QString where) { return where.replace(QRegularExpression("[^A-Za-z0-9]+"), "_"); }
 
 TEST(TextFits, EveryPageAndEveryWindowTheMenusOpen) {
     Rig rig;
     ASSERT_TRUE(rig.connect());
+    // The start-up reads change captions (the set-up switches): look after them.
+    LinkController& link = rig.window->controller();
+    ASSERT_TRUE(pumpUntil([&] { return link.startupCountdown() == 0 && link.repliesTaken(cmd::ReadSetup) > 0; }));
     QStringList problems;
     // HALVEK_GRAB_DIR keeps a picture of each window looked at.
     const QString grabDir = qEnvironmentVariable("HALVEK_GRAB_DIR");
@@ -35,6 +44,25 @@ TEST(TextFits, EveryPageAndEveryWindowTheMenusOpen) {
     });
     EXPECT_TRUE(problems.isEmpty()) << problems.join("\n").toStdString();
     EXPECT_GE(opened.size(), 9) << opened.join(", ").toStdString();
+}
+
+// A caption that changes when its button is pressed keeps an Alt+letter.
+TEST(TextFits, ACaptionThatChangesKeepsItsMnemonic) {
+    Rig rig;
+    ASSERT_TRUE(rig.connect());
+    auto press = [&](auto* strip, auto... buttons) {
+        ASSERT_NE(strip, nullptr);
+        (buttons(strip)->click(), ...);
+        EXPECT_TRUE(missingMnemonics(rig.window.get()).isEmpty())
+            << missingMnemonics(rig.window.get()).join("\n").toStdString();
+    };
+    rig.window->controller().selectPage(TabRow::Lower, page::Statistics, true);
+    press(
+        qobject_cast<StatisticsStrip*>(rig.window->lowerPageWidget()),
+        [](StatisticsStrip* s) { return s->billsButton(); }, [](StatisticsStrip* s) { return s->eventsButton(); });
+    rig.window->controller().selectPage(TabRow::Lower, page::ViewData, true);
+    press(qobject_cast<ViewDataStrip*>(rig.window->lowerPageWidget()),
+          [](ViewDataStrip* s) { return s->stopButton(); });
 }
 
 }  // namespace

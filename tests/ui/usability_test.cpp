@@ -99,6 +99,7 @@ TEST(LinkState, TheStatesFromTheControllersFacts) {
         {{true, false, 0, false}, LinkState::Waiting},  {{true, true, 1, true}, LinkState::Answering},
         {{true, true, 2, true}, LinkState::Answering},  {{true, true, 3, true}, LinkState::Waiting},
         {{true, false, 11, true}, LinkState::NoAnswer}, {{true, false, 11, false}, LinkState::NoAnswer},
+        {{true, false, 1, false}, LinkState::Waiting},
     };
     for (const Case& c : cases) EXPECT_EQ(linkStateOf(c.facts), c.state) << c.facts.missedPolls;
 }

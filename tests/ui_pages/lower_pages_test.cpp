@@ -16,6 +16,7 @@
 #include "pages/optics/optics_view.h"
 #include "protocol/catalogue.h"
 #include "sim/sim_server.h"
+#include "support/caption.h"
 #include "support/qt_pump.h"
 #include "ui/main/main_window.h"
 #include "ui/pages/optics/optics_page.h"
@@ -26,6 +27,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
+using halvek::test::caption;
 using halvek::test::pumpUntil;
 
 struct WindowRig {
@@ -51,7 +53,7 @@ struct WindowRig {
         // The strip of the page shown before goes at the next turn of the event loop.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         const QImage img = window->centralWidget()->grab().toImage();
-        if (saveAs) img.save(QString("/tmp/") + saveAs);
+        if (saveAs) img.save(QString::fromStdString(::testing::TempDir()) + "/" + saveAs);
         return img;
     }
 
@@ -110,14 +112,14 @@ TEST(StatisticsPage, StripPagesClearsAndReads) {
     auto* strip = rig.strip<StatisticsStrip>();
     ASSERT_NE(strip, nullptr);
     EXPECT_TRUE(rig.stores().statistics.billPage) << "a page freshly shown starts at the first bills";
-    EXPECT_EQ(strip->billsButton()->text().remove('&'), "Next 32 Bills");
+    EXPECT_EQ(caption(strip->billsButton()), "Next 32 Bills");
     QTest::mouseClick(strip->billsButton(), Qt::LeftButton);
-    EXPECT_EQ(strip->billsButton()->text(), "Prev 32 Bills");
+    EXPECT_EQ(caption(strip->billsButton()), "Prev 32 Bills");
     EXPECT_FALSE(rig.stores().statistics.billPage);
     QTest::mouseClick(strip->eventsButton(), Qt::LeftButton);
-    EXPECT_EQ(strip->eventsButton()->text(), "Prev 9 Events");
+    EXPECT_EQ(caption(strip->eventsButton()), "Prev 9 Events");
     QTest::mouseClick(strip->eventsButton(), Qt::LeftButton);
-    EXPECT_EQ(strip->eventsButton()->text(), "Next 9 Events");
+    EXPECT_EQ(caption(strip->eventsButton()), "Next 9 Events");
 
     rig.stores().statistics.billCounts[0] = 7;
     QTest::mouseClick(strip->clearButton(), Qt::LeftButton);

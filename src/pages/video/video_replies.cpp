@@ -10,12 +10,12 @@ constexpr size_t kVideoBlock = 56;
 
 }  // namespace
 
-void storeVideo(VideoStore& v, bool l8v, const Reply& r) {
+bool storeVideo(VideoStore& v, bool l8v, const Reply& r) {
     // A reply cut short is averaged over the whole blocks it holds: the bytes it
     // lacks would read as zero and pull every mean down. Less than one block
     // leaves the store as it was.
     const size_t samples = std::min<size_t>(r.extended() ? 5 : 1, r.dataCount() / kVideoBlock);
-    if (samples == 0) return;
+    if (samples == 0) return false;
     for (size_t s = 0; s < samples; ++s)
         for (size_t i = 0; i < 28; ++i) {
             v.refl[i / 4][i % 4][s] = r.data(kVideoBlock * s + 2 * i);
@@ -32,6 +32,7 @@ void storeVideo(VideoStore& v, bool l8v, const Reply& r) {
             v.refl[ch][col][0] = l8v && (ch == 3 || ch == 4) ? 0 : static_cast<uint8_t>(sumR / samples);
         }
     v.received = true;
+    return true;
 }
 
 bool storeVideoSamples(VideoSampleStore& store, bool fullSensorLayout, const Reply& r) {

@@ -7,7 +7,7 @@ namespace halvek {
 
 // How the replies of this page's data are stored: pure functions of the reply
 // and the store, so that each layout is checked without a line or a controller.
-void storeVideo(VideoStore& video, bool l8v, const Reply& r);
+bool storeVideo(VideoStore& video, bool l8v, const Reply& r);
 // Streamed video samples: returns true when the record that follows them is expected next.
 bool storeVideoSamples(VideoSampleStore& store, bool fullSensorLayout, const Reply& r);
 

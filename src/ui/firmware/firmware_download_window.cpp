@@ -86,7 +86,7 @@ void FirmwareDownloadWindow::tick() {
         if (!check_.finished()) return;
         verifying_ = false;
         timer_.stop();
-        if (check_.state() == ProgramCrcCheck::State::Done) session_.showVerification(check_.crc32());
+        showVerification();
         return;
     }
     if (!lineLent_) return;
@@ -121,9 +121,15 @@ void FirmwareDownloadWindow::verify() {
     // The unit runs its new program now: ask it for the program's checksum.
     giveLineBack();
     check_.start();
-    if (check_.finished()) return;
+    if (check_.finished()) return showVerification();
     verifying_ = true;
     timer_.start();
+}
+
+void FirmwareDownloadWindow::showVerification() {
+    std::optional<uint32_t> crc;
+    if (check_.state() == ProgramCrcCheck::State::Done) crc = check_.crc32();
+    session_.showVerification(crc, controller_.linkConnected());
 }
 
 void FirmwareDownloadWindow::statusShown(DownloadStatus status, const std::string& instruction,

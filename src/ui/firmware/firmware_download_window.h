@@ -46,6 +46,7 @@ class FirmwareDownloadWindow : public ToolWindow, public DownloadListener {
     void tick();
     void giveLineBack();
     void verify();
+    void showVerification();
 
     LinkController& controller_;
     UserInterface& ui_;

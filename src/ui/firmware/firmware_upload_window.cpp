@@ -109,13 +109,15 @@ void FirmwareUploadWindow::progressShown(uint32_t done, uint32_t total) {
 
 void FirmwareUploadWindow::buttonsEnabled(bool on) { start_->setEnabled(on); }
 
-void FirmwareUploadWindow::finished(const std::string&, uint32_t) {
+void FirmwareUploadWindow::finished(const std::string& path, uint32_t crc32) {
     // Called on the packet path: the window closes and says so once the
-    // delivery has returned.
-    QTimer::singleShot(0, this, [this] {
+    // delivery has returned. The box names the file and its checksum, which
+    // the CRC page and the unit's program checksum can be held against.
+    QTimer::singleShot(0, this, [this, path, crc32] {
         UserInterface& ui = ui_;
         close();
-        ui.showMessage({"Halvek", fwtext::kUploadFinishedBox});
+        ui.showMessage(
+            {"Halvek", fwtext::kUploadFinishedBox, Buttons::Ok, Icon::None, uploadedFileDetail(path, crc32)});
     });
 }
 

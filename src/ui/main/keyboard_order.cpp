@@ -1,6 +1,5 @@
 #include "ui/main/keyboard_order.h"
 
-#include <QAbstractButton>
 #include <QRect>
 #include <QWidget>
 #include <algorithm>
@@ -12,50 +11,6 @@ namespace {
 
 // Controls whose left edges are this close stand in one column.
 constexpr int kColumnSlack = 8;
-
-QChar mnemonicOf(const QString& caption) {
-    for (int i = 0; i + 1 < caption.size(); ++i) {
-        if (caption[i] != '&') continue;
-        if (caption[i + 1] == '&') {
-            ++i;
-            continue;
-        }
-        return caption[i + 1].toUpper();
-    }
-    return {};
-}
-
-QList<QAbstractButton*> visibleButtons(QWidget* root) {
-    QList<QAbstractButton*> out;
-    for (QAbstractButton* b : root->findChildren<QAbstractButton*>())
-        if (!b->isWindow() && b->window() == root->window() && b->isVisibleTo(root) && !b->text().isEmpty())
-            out.append(b);
-    return out;
-}
-
-QString withMnemonic(const QString& caption, QString& taken) {
-    QList<int> candidates;
-    for (int i = 0; i < caption.size(); ++i)  // first letters of words
-        if (caption[i].isLetterOrNumber() && (i == 0 || !caption[i - 1].isLetterOrNumber())) candidates.append(i);
-    for (int i = 0; i < caption.size(); ++i)  // then any letter
-        if (caption[i].isLetterOrNumber() && !candidates.contains(i)) candidates.append(i);
-    for (int i : candidates) {
-        const QChar c = caption[i].toUpper();
-        if (c.unicode() > 127 || taken.contains(c)) continue;
-        taken.append(c);
-        QString out = caption;
-        out.insert(i, '&');
-        return out;
-    }
-    // Every letter is taken already: share one. Alt+letter then moves between
-    // the controls that share it, which still reaches each of them.
-    if (!candidates.isEmpty()) {
-        QString out = caption;
-        out.insert(candidates.first(), '&');
-        return out;
-    }
-    return caption;
-}
 
 QRect placeIn(QWidget* w, QWidget* root) { return QRect(w->mapTo(root, QPoint(0, 0)), w->size()); }
 
@@ -102,17 +57,6 @@ void collect(QWidget* container, QWidget* root, QList<QWidget*>& out) {
 }
 
 }  // namespace
-
-bool hasMnemonic(const QString& caption) { return !mnemonicOf(caption).isNull(); }
-
-void giveMnemonics(QWidget* root, const QString& taken) {
-    QString used = taken.toUpper();
-    const auto buttons = visibleButtons(root);
-    for (QAbstractButton* b : buttons)
-        if (const QChar c = mnemonicOf(b->text()); !c.isNull()) used.append(c);
-    for (QAbstractButton* b : buttons)
-        if (!hasMnemonic(b->text()) && !b->text().contains('&')) b->setText(withMnemonic(b->text(), used));
-}
 
 QList<QWidget*> visualFocusOrder(QWidget* root) {
     QList<QWidget*> out;

@@ -2,7 +2,7 @@
 
 #include <QLabel>
 
-#include "ui/main/link_state.h"
+#include "link/link_state.h"
 
 namespace halvek::ui {
 

@@ -15,6 +15,7 @@
 #include "capture/capture_texts.h"
 #include "firmware/firmware_texts.h"
 #include "link/texts.h"
+#include "pages/escrow/escrow_view.h"
 #include "serial/port_choices.h"
 #include "serial/port_discovery.h"
 #include "ui/accessories/accept_all_window.h"
@@ -219,8 +220,11 @@ void MainWindow::buildControls() {
 
     upperTabs_ = makeTabs(client, dluRect(165, 2, 251, 13), TabRow::Upper);
     lowerTabs_ = makeTabs(client, dluRect(4, 96, 412, 13), TabRow::Lower);
-    connect(upperTabs_, &QTabBar::currentChanged, this,
-            [this](int i) { controller().selectPage(TabRow::Upper, i, false); });
+    connect(upperTabs_, &QTabBar::currentChanged, this, [this](int i) {
+        // Each visit the user makes to the Escrow tab starts from the highest credit limit.
+        if (i == page::Escrow) host().stores.escrow.creditLimit = kCreditLimitDefault;
+        controller().selectPage(TabRow::Upper, i, false);
+    });
     connect(lowerTabs_, &QTabBar::currentChanged, this,
             [this](int i) { controller().selectPage(TabRow::Lower, i, false); });
 

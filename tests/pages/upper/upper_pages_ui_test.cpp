@@ -25,6 +25,7 @@
 #include "protocol/catalogue.h"
 #include "sim/sim_server.h"
 #include "sim/unit_bits.h"
+#include "support/caption.h"
 #include "support/qt_pump.h"
 #include "ui/main/geometry.h"
 #include "ui/main/main_window.h"
@@ -40,6 +41,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
+using halvek::test::caption;
 using halvek::test::pumpUntil;
 
 std::string tempDir() {
@@ -49,6 +51,9 @@ std::string tempDir() {
     mkdir(d.c_str(), 0755);
     return d;
 }
+
+// Where a grab is kept for a look by eye: the test's own temporary folder.
+QString grabPath(const QString& name) { return QString::fromStdString(tempDir()) + "/" + name + ".png"; }
 
 // The window with COM 1 on a simulated unit, its messages recorded.
 struct WindowRig {
@@ -166,7 +171,7 @@ TEST(UpperPagesWindow, EachPageSitsBesideTheBillListWithItsCaptions) {
         for (const char* t : c.texts) EXPECT_TRUE(plain.contains(QString::fromLatin1(t))) << t;
         expectCaptionsFit(page);
         const QImage whole = rig.window->grab().toImage();
-        EXPECT_TRUE(whole.save(QString("/tmp/halvek-upper-%1.png").arg(c.name)));
+        EXPECT_TRUE(whole.save(grabPath(c.name)));
         if (c.index == page::Counters) {
             // The list's dark background and yellow counts.
             const QImage img = page->grab().toImage();
@@ -193,9 +198,9 @@ TEST(UpperPagesWindow, SwitchesFlippedInTheWindowReadBackChanged) {
         QTest::mouseClick(setup->switchButton(which), Qt::LeftButton);
         ASSERT_TRUE(pumpUntil([&] { return rig.answered(cmd::ReadSetup, before); }));
     }
-    EXPECT_EQ(setup->switchButton(SetupSwitch::Stacker)->text(), "optional");
-    EXPECT_EQ(setup->switchButton(SetupSwitch::Inhibit)->text(), "inhibit");
-    EXPECT_EQ(setup->switchButton(SetupSwitch::Ways)->text(), "1 way");
+    EXPECT_EQ(caption(setup->switchButton(SetupSwitch::Stacker)), "optional");
+    EXPECT_EQ(caption(setup->switchButton(SetupSwitch::Inhibit)), "inhibit");
+    EXPECT_EQ(caption(setup->switchButton(SetupSwitch::Ways)), "1 way");
     EXPECT_TRUE(setup->switchButton(SetupSwitch::Inhibit)->isChecked());
     const uint8_t unit = rig.unitSetup();
     EXPECT_TRUE(unit & sim::setupbit::StackerOptional);
@@ -205,15 +210,15 @@ TEST(UpperPagesWindow, SwitchesFlippedInTheWindowReadBackChanged) {
     // The orientation reaches no unit: only the page's flag and caption change.
     const uint32_t reads = rig.link().repliesTaken(cmd::ReadSetup);
     QTest::mouseClick(setup->switchButton(SetupSwitch::Orientation), Qt::LeftButton);
-    EXPECT_EQ(setup->switchButton(SetupSwitch::Orientation)->text(), "reverse");
+    EXPECT_EQ(caption(setup->switchButton(SetupSwitch::Orientation)), "reverse");
     EXPECT_EQ(rig.link().requestState(cmd::ReadSetup), RequestState::Idle);
     EXPECT_EQ(rig.link().repliesTaken(cmd::ReadSetup), reads);
 
     // DEFAULT restores the unit's set-up and the start-up reads show it.
     QTest::mouseClick(setup->defaultButton(), Qt::LeftButton);
     ASSERT_TRUE(pumpUntil([&] { return rig.answered(cmd::ReadSetup, reads); }));
-    EXPECT_EQ(setup->switchButton(SetupSwitch::Stacker)->text(), "required");
-    EXPECT_EQ(setup->switchButton(SetupSwitch::Inhibit)->text(), "un-inhib.");
+    EXPECT_EQ(caption(setup->switchButton(SetupSwitch::Stacker)), "required");
+    EXPECT_EQ(caption(setup->switchButton(SetupSwitch::Inhibit)), "un-inhib.");
 }
 
 TEST(UpperPagesWindow, SystemModeSwitchChangesTheControllerAndItsCaption) {
@@ -226,7 +231,7 @@ TEST(UpperPagesWindow, SystemModeSwitchChangesTheControllerAndItsCaption) {
     ASSERT_TRUE(pumpUntil([&] { return rig.answered(cmd::ReadSetup, before); }));
     EXPECT_TRUE(rig.unitSetup() & sim::setupbit::Interrupt);
     EXPECT_TRUE(rig.link().interruptMode());  // as the unit now reports it
-    EXPECT_EQ(setup->switchButton(SetupSwitch::SystemMode)->text(), "interrupt");
+    EXPECT_EQ(caption(setup->switchButton(SetupSwitch::SystemMode)), "interrupt");
 }
 
 TEST(UpperPagesWindow, IdentityPagesWriteReadBackAndCheckOnlyWhatTheySend) {
@@ -277,7 +282,7 @@ TEST(UpperPagesWindow, IdentityPagesWriteReadBackAndCheckOnlyWhatTheySend) {
     ASSERT_TRUE(pumpUntil([&] { return rig.answered(cmd::ReadBurnCycles, before); }));
     EXPECT_EQ(factory->burnCycles()->text(), "3");
     const QImage whole = rig.window->grab().toImage();
-    whole.save("/tmp/halvek-upper-factory-filled.png");
+    whole.save(grabPath("factory-filled"));
 }
 
 TEST(UpperPagesWindow, RtcSetFromThePcReadsBackWithinASecond) {
@@ -306,7 +311,7 @@ TEST(UpperPagesWindow, RtcSetFromThePcReadsBackWithinASecond) {
     t.tm_isdst = -1;
     EXPECT_LE(std::fabs(std::difftime(time(nullptr), mktime(&t))), 1.0);
     EXPECT_EQ(rtc->unitTime()->text().toStdString(), rtcText(r));
-    rig.window->grab().toImage().save("/tmp/halvek-upper-rtc-read.png");
+    rig.window->grab().toImage().save(grabPath("rtc-read"));
 }
 
 TEST(UpperPagesWindow, RtcPageOfAUnitWithoutAClock) {
@@ -355,7 +360,7 @@ TEST(UpperPagesWindow, CountersReadClearAndTheirSelections) {
     EXPECT_EQ(list->topLevelItem(0)->text(0), "last->");
     EXPECT_EQ(list->topLevelItem(0)->text(1), "type 03");
     EXPECT_EQ(list->topLevelItem(0)->foreground(1).color(), QColor(0, 255, 255));
-    rig.window->grab().toImage().save("/tmp/halvek-upper-counters-last-five.png");
+    rig.window->grab().toImage().save(grabPath("counters-last-five"));
 }
 
 TEST(UpperPagesWindow, EscrowAcceptOnlyForABillInEscrowAndTheKeepAlive) {
@@ -383,7 +388,6 @@ TEST(UpperPagesWindow, EscrowAcceptOnlyForABillInEscrowAndTheKeepAlive) {
     EXPECT_EQ(escrow->billInEscrow()->text(), "in escrow: 50");
     escrow->keepAlive();
     EXPECT_EQ(rig.link().requestState(cmd::RestartEscrow), RequestState::Requested);
-    rig.window->grab().toImage().save("/tmp/halvek-upper-escrow-bill.png");
     QTest::mouseClick(escrow->acceptButton(), Qt::LeftButton);
     ASSERT_TRUE(
         pumpUntil([&] { return rig.sim.withModel([](sim::ValidatorModel& m) { return m.lifeCount(); }) == 1; }));
@@ -398,6 +402,32 @@ TEST(UpperPagesWindow, EscrowAcceptOnlyForABillInEscrowAndTheKeepAlive) {
     EXPECT_EQ(escrow->limitBox()->text(), "9999");
     EXPECT_TRUE(escrow->unlimitedButton()->isChecked());
     EXPECT_EQ(escrow->keepAliveTimer().interval(), 5000);
+}
+
+// A bill that comes while the user looks at another tab brings the Escrow page up,
+// and the decision for it keeps the limit the user set: limit 100, total 90, a 50 is returned.
+TEST(UpperPagesWindow, ABillArrivingOnAnotherTabIsJudgedByTheUsersLimit) {
+    WindowRig rig;
+    rig.connectAndStart();
+    auto* escrow = rig.show<EscrowPage>(page::Escrow);
+    ASSERT_NE(escrow, nullptr);
+    QTest::mouseClick(escrow->creditLimitBox(), Qt::LeftButton);
+    escrow->limitBox()->setText("100");
+    rig.stores().escrow.creditTotal = 90;
+    rig.show<SetupPage>(page::Setup);
+    EXPECT_EQ(rig.stores().escrow.creditLimit, 100);
+
+    ASSERT_EQ(rig.sim.execute("insert 4"), "");  // a 50
+    ASSERT_TRUE(pumpUntil([&] {
+        return rig.link().requestState(cmd::EscrowReturn) != RequestState::Idle ||
+               rig.link().requestState(cmd::EscrowAccept) != RequestState::Idle;
+    }));
+    EXPECT_EQ(rig.link().requestState(cmd::EscrowAccept), RequestState::Idle);
+    EXPECT_EQ(rig.window->upperTabs()->currentIndex(), page::Escrow);
+    escrow = rig.window->centralWidget()->findChild<EscrowPage*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_NE(escrow, nullptr);
+    EXPECT_EQ(escrow->limitBox()->text(), "100");
+    EXPECT_EQ(rig.stores().escrow.creditTotal, 90);
 }
 
 }  // namespace

@@ -38,9 +38,10 @@ EscrowPage::EscrowPage(QWidget* parent, PageContext& context) : QWidget(parent),
     autoAccept_->setChecked(e.autoAccept);
     creditLimit_->setChecked(e.creditLimitOn);
     (e.defaultExpiration ? default_ : unlimited_)->setChecked(true);
-    // Each visit starts from the highest credit limit again.
-    e.creditLimit = kCreditLimitDefault;
-    limit_->setText(QString::number(kCreditLimitDefault));
+    // The limit shown is the one the escrow decision uses. A tab chosen by the
+    // user starts it from 9999 again (the main window does that); a switch made
+    // because a bill came into escrow keeps the user's limit for that bill.
+    limit_->setText(QString::number(e.creditLimit));
     limit_->setEnabled(e.creditLimitOn);
 
     connect(autoAccept_, &QCheckBox::clicked, this, [this](bool on) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "protocol/catalogue.h"
+#include "ui/main/mnemonics.h"
 #include "ui/pages/common/page_widgets.h"
 
 namespace halvek::ui {
@@ -39,7 +40,7 @@ void SetupPage::refresh() {
         const bool on = switchState(s, interrupt, row.which);
         QPushButton* b = switchButton(row.which);
         b->setChecked(on);
-        b->setText(QString::fromLatin1(on ? row.shownOn : row.shownOff));
+        setCaption(b, QString::fromLatin1(on ? row.shownOn : row.shownOff));
     }
 }
 
@@ -49,7 +50,8 @@ void SetupPage::click(SetupSwitch which) {
     // The system mode switch changes how the controller talks at once.
     context_.link.setInterruptMode(interrupt);
     const SetupSwitchRow& row = setupSwitchRow(which);
-    switchButton(which)->setText(
+    setCaption(
+        switchButton(which),
         QString::fromLatin1(switchState(context_.stores.setup, interrupt, which) ? row.clickedOn : row.clickedOff));
     if (code == 0) return;  // the orientation has no command: it stays the page's own
     context_.link.request(code);

@@ -5,6 +5,7 @@
 #include "link/lower_page_actions.h"
 #include "pages/statistics/statistics_view.h"
 #include "ui/main/geometry.h"
+#include "ui/main/mnemonics.h"
 #include "ui/pages/common/panel_painter.h"
 
 namespace halvek::ui {
@@ -31,11 +32,11 @@ StatisticsStrip::StatisticsStrip(QWidget* parent, PageContext& c) : QWidget(pare
     connect(clear_, &QPushButton::clicked, this, [&link] { clearStatistics(link); });
     connect(read_, &QPushButton::clicked, this, [&link] { readStatistics(link); });
     connect(bills_, &QPushButton::clicked, this, [this, &link, &stats] {
-        bills_->setText(toggleBillPage(stats) ? kNextBills : kPrevBills);
+        setCaption(bills_, toggleBillPage(stats) ? kNextBills : kPrevBills);
         link.refresh({View::Statistics});
     });
     connect(events_, &QPushButton::clicked, this, [this, &link, &stats] {
-        events_->setText(toggleEventPage(stats) ? kNextEvents : kPrevEvents);
+        setCaption(events_, toggleEventPage(stats) ? kNextEvents : kPrevEvents);
         link.refresh({View::Statistics});
     });
 }

@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "ui/main/geometry.h"
+#include "ui/main/mnemonics.h"
 
 namespace halvek::ui {
 namespace {
@@ -41,7 +42,7 @@ ViewDataStrip::ViewDataStrip(QWidget* parent, ViewDataView& view, ProtocolCaptur
     stop_->setGeometry(dluRect(0, 1, 50, 14));
     connect(stop_, &QPushButton::toggled, this, [this](bool stopped) {
         view_.setPaused(stopped);
-        stop_->setText(stopped ? kResume : kStopAfter);
+        setCaption(stop_, stopped ? kResume : kStopAfter);
     });
     auto* clear = new QPushButton(kClear, this);
     clear->setGeometry(dluRect(52, 1, 30, 14));
@@ -74,7 +75,7 @@ ViewDataStrip::~ViewDataStrip() { view_.setPaused(false); }  // leaving the page
 void ViewDataStrip::captureChanged() {
     const bool on = capture_.active();
     save_->setChecked(on);
-    save_->setText(on ? capture::kSaveDataOn : capture::kSaveDataOff);
+    setCaption(save_, on ? capture::kSaveDataOn : capture::kSaveDataOff);
 }
 
 void ViewDataStrip::chooseColour(bool controller) {

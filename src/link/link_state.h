@@ -2,9 +2,9 @@
 
 #include <string>
 
-namespace halvek::ui {
+namespace halvek {
 
-// What the window tells of the line beside CONNECT.
+// What the window shows of the line beside CONNECT, and the monitor prints as it changes.
 enum class LinkState { Closed, Waiting, Answering, NoAnswer };
 
 struct LinkFacts {
@@ -24,4 +24,4 @@ const char* linkStateText(LinkState state);
 // The text shown: the state, after "simulated: " when the line is the simulator's.
 std::string linkStateCaption(LinkState state, bool simulated);
 
-}  // namespace halvek::ui
+}  // namespace halvek

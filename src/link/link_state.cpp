@@ -1,12 +1,13 @@
-#include "ui/main/link_state.h"
+#include "link/link_state.h"
 
-namespace halvek::ui {
+namespace halvek {
 
 LinkState linkStateOf(const LinkFacts& f) {
     if (!f.open) return LinkState::Closed;
     // The controller counts the unit present until polls go unanswered, except
     // before the first poll of a fresh start.
-    if (!f.connected) return f.missedPolls > 0 ? LinkState::NoAnswer : LinkState::Waiting;
+    // The poll in flight right after CONNECT is not yet a silence.
+    if (!f.connected) return f.missedPolls > kAnsweringMissedPolls ? LinkState::NoAnswer : LinkState::Waiting;
     if (f.heard && f.missedPolls <= kAnsweringMissedPolls) return LinkState::Answering;
     return LinkState::Waiting;
 }
@@ -29,4 +30,4 @@ std::string linkStateCaption(LinkState state, bool simulated) {
     return simulated ? std::string("simulated: ") + linkStateText(state) : linkStateText(state);
 }
 
-}  // namespace halvek::ui
+}  // namespace halvek
