@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 HALVEK_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-                 qt6-base-dev libgl-dev zlib1g-dev ccache)
+                 qt6-base-dev libgl-dev zlib1g-dev ccache desktop-file-utils)
 
 # The builds go through ccache: a clone elsewhere on the machine (CI's) finds
 # what an earlier build compiled, since paths below the clone are hashed as

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "capture/protocol_capture.h"
+#include "cli/cli_link.h"
 #include "link/controller_host.h"
 #include "sim/sim_server.h"
 
@@ -20,7 +21,8 @@ const char* kUsage =
     "                           [--seconds S] [--limit BYTES]\n"
     "  FILE          the capture file; it is created, or emptied if it exists\n"
     "  --port PATH   the validator's device, e.g. /dev/ttyUSB0\n"
-    "  --com N       COM N as the window maps it (HALVEK_COM<N>, default /dev/ttyS<N-1>)\n"
+    "  --com N       COM N as the window maps it (the device kept for it in halvek.ini, else\n"
+    "                HALVEK_COM<N>, else /dev/ttyS<N-1>)\n"
     "  --simulate    runs the simulated validator inside and connects to it\n"
     "  --q7 / --q7e  standard or extended (default) frames\n"
     "  --interval MS poll interval, 100 to 3000 (default 350)\n"
@@ -135,8 +137,7 @@ int runCapture(const std::vector<std::string>& args, std::ostream& out, std::ost
     HeadlessLoop loop(host);
     ui.attach(&loop);
     host.block.frameTap.store(&capture);
-    if (!port.empty()) host.ports.set(1, port);
-    host.controller.setComPortIndex(port.empty() ? static_cast<int>(com) - 1 : 0);
+    selectLine(host, port, com);
     host.controller.setExtendedMode(extended);
     host.controller.setPollInterval(static_cast<int>(interval));
     if (!host.controller.connect()) {

@@ -7,6 +7,7 @@
 
 #include "accessories/cassette_data_session.h"
 #include "accessories/cassette_id.h"
+#include "cli/cli_link.h"
 #include "link/controller_host.h"
 #include "protocol/catalogue.h"
 #include "sim/sim_server.h"
@@ -22,7 +23,8 @@ const char* kUsage =
     "  write-id ID   writes the ID (1 to 4294967295) with its check value and reads it back\n"
     "  clear         erases the cassette's bill and fault records\n"
     "  --port PATH   the validator's device, e.g. /dev/ttyUSB0\n"
-    "  --com N       COM N as the window maps it (HALVEK_COM<N>, default /dev/ttyS<N-1>)\n"
+    "  --com N       COM N as the window maps it (the device kept for it in halvek.ini, else\n"
+    "                HALVEK_COM<N>, else /dev/ttyS<N-1>)\n"
     "  --simulate    runs the simulated validator inside and connects to it\n";
 
 // Messages are printed; the command line itself was the user's OK.
@@ -155,8 +157,7 @@ int runCassette(const std::vector<std::string>& args, std::ostream& out, std::os
     CassetteUi ui(err);
     Run run(ui);
     ControllerHost& host = run.host;
-    if (!port.empty()) host.ports.set(1, port);
-    host.controller.setComPortIndex(port.empty() ? static_cast<int>(com) - 1 : 0);
+    selectLine(host, port, com);
     host.controller.setExtendedMode(extended);
     host.controller.setPollInterval(100);
     if (!host.controller.connect()) return 1;  // the message named the device and the reason

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "link/kept_port.h"
 #include "protocol/catalogue.h"
 #include "sim/sim_server.h"
 
@@ -9,7 +10,8 @@ namespace halvek::cli {
 
 const char* const kLinkOptionsUsage =
     "  --port PATH   the validator's device, e.g. /dev/ttyUSB0 or /dev/serial/by-id/...\n"
-    "  --com N       COM N as the window maps it (HALVEK_COM<N>, default /dev/ttyS<N-1>)\n"
+    "  --com N       COM N as the window maps it (the device kept for it in halvek.ini, else\n"
+    "                HALVEK_COM<N>, else /dev/ttyS<N-1>)\n"
     "  --simulate    runs the simulated validator inside and connects to it\n"
     "  --q7 / --q7e  standard or extended (default) frames\n"
     "  --interval MS poll interval, 100 to 3000 (default 350)\n";
@@ -49,6 +51,23 @@ std::string checkLinkOptions(const LinkOptions& o) {
     if ((o.port.empty() ? 0 : 1) + (o.com ? 1 : 0) + (o.simulate ? 1 : 0) != 1)
         return "give exactly one of --port, --com and --simulate";
     return "";
+}
+
+void selectLine(ControllerHost& host, const std::string& port, long com) {
+    if (port.empty()) {
+        SettingsFile settings;
+        mapKeptPort(host.ports, settings);
+    } else {
+        host.ports.set(1, port);
+    }
+    host.controller.setComPortIndex(port.empty() ? static_cast<int>(com) - 1 : 0);
+}
+
+std::string comDevice(long com) {
+    PortMap ports;
+    SettingsFile settings;
+    mapKeptPort(ports, settings);
+    return ports.pathFor(static_cast<int>(com));
 }
 
 // Prints the core's messages; the poll timer is the headless loop's.
@@ -100,12 +119,11 @@ bool CliLink::open(const LinkOptions& o) {
         }
         port = simulator_->devicePath();
     }
-    if (!port.empty()) host_->ports.set(1, port);
+    selectLine(*host_, port, o.com);
     LinkController& c = host_->controller;
     // A console that reads or sets moves no money: a bill in escrow is left to
     // the unit, which returns it at its time-out.
     host_->stores.escrow.autoAccept = false;
-    c.setComPortIndex(port.empty() ? static_cast<int>(o.com) - 1 : 0);
     c.setExtendedMode(o.extended);
     c.setPollInterval(static_cast<int>(o.interval));
     return c.connect();

@@ -33,6 +33,13 @@ bool parseLinkOption(const std::vector<std::string>& args, size_t& i, LinkOption
 // "" when exactly one of --port, --com and --simulate was given, else what is wrong.
 std::string checkLinkOptions(const LinkOptions& options);
 
+// Puts the validator's line behind the controller's COM entry: the device given
+// (--port), or COM com as the window maps it (the device kept in halvek.ini,
+// else HALVEK_COM<n>, else /dev/ttyS<n-1>).
+void selectLine(ControllerHost& host, const std::string& port, long com);
+// The device behind COM com as the window maps it.
+std::string comDevice(long com);
+
 // A whole number in [lo, hi] written in decimal.
 bool parseInt(const std::string& s, long lo, long hi, long& value);
 

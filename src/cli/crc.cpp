@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "cli/cli_link.h"
 #include "firmware/crc_test/crc_test_session.h"
 #include "firmware/crc_test/crc_texts.h"
 #include "firmware/crc_test/seed_check.h"
@@ -180,8 +181,7 @@ int runCrc(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (!c.file.empty()) session.chooseFile(c.file);
 
     if (c.program) {
-        if (!c.port.empty()) host.ports.set(1, c.port);
-        host.controller.setComPortIndex(c.port.empty() ? static_cast<int>(c.com) - 1 : 0);
+        selectLine(host, c.port, c.com);
         host.controller.setExtendedMode(c.extended);
         if (!host.controller.connect()) {
             err << "halvek-cli crc: " << host.block.port.lastError() << "\n";

@@ -2,8 +2,9 @@
 
 #include <cstdlib>
 
+#include "cli/cli_link.h"
+#include "cli/monitor.h"
 #include "serial/port_doctor.h"
-#include "serial/port_map.h"
 
 namespace halvek::cli {
 namespace {
@@ -16,7 +17,8 @@ const char* kUsage =
     "line per check (ok, warn or fail) with the fix. Without a port, checks every serial\n"
     "device found. Exits 1 when a check failed.\n"
     "  --port PATH  the device, e.g. /dev/ttyUSB0 or a /dev/serial/by-id name\n"
-    "  --com N      COM N as the window maps it (HALVEK_COM<N>, default /dev/ttyS<N-1>)\n"
+    "  --com N      COM N as the window maps it (the device kept for it in halvek.ini, else\n"
+    "               HALVEK_COM<N>, else /dev/ttyS<N-1>)\n"
     "  --root DIR   read /sys, /dev, /proc and /etc under DIR instead (for tests)\n";
 
 }  // namespace
@@ -24,7 +26,6 @@ const char* kUsage =
 int runDoctor(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::vector<std::string> ports;
     std::string root = "/";
-    PortMap map;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -37,7 +38,7 @@ int runDoctor(const std::vector<std::string>& args, std::ostream& out, std::ostr
                 err << "halvek-cli doctor: --com takes a number from 1 to 99, not " << args[i] << "\n";
                 return 2;
             }
-            ports.push_back(map.pathFor(static_cast<int>(n)));
+            ports.push_back(comDevice(n));
         } else if (a == "--root" && hasValue) {
             root = args[++i];
         } else if (a == "--help" || a == "-h") {
@@ -48,7 +49,12 @@ int runDoctor(const std::vector<std::string>& args, std::ostream& out, std::ostr
             return 2;
         }
     }
-    const auto lines = halvek::runDoctor(ports, root);
+    auto lines = halvek::runDoctor(ports, root);
+    // The adapter's own strings (and the device names) reach the terminal as the monitor's lines do.
+    for (DoctorLine& l : lines) {
+        l.finding = escapeForTerminal(l.finding);
+        l.fix = escapeForTerminal(l.fix);
+    }
     out << formatDoctorReport(lines);
     return anyFailure(lines) ? 1 : 0;
 }

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "cli/cli_link.h"
 #include "firmware/download_session.h"
 #include "firmware/firmware_file.h"
 #include "firmware/link_access.h"
@@ -122,8 +123,7 @@ bool prepareLine(const LineOptions& o, ControllerHost& host, std::unique_ptr<sim
         }
         port = simulator->devicePath();
     }
-    if (!port.empty()) host.ports.set(1, port);
-    host.controller.setComPortIndex(port.empty() ? static_cast<int>(o.com) - 1 : 0);
+    selectLine(host, port, o.com);
     host.controller.setExtendedMode(o.extended);
     return true;
 }

@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
         return args.empty() ? 2 : 0;
     }
     if (args[0] == "--version") {
-        std::cout << "halvek-cli 1.2\n";
+        std::cout << "halvek-cli " HALVEK_VERSION "\n";
         return 0;
     }
     const std::vector<std::string> rest(args.begin() + 1, args.end());

@@ -221,8 +221,7 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
     ui.attach(&host, &loop);
     ui.setSimulated(link.simulate);
     if (journal.isOpen()) host.controller.addStatusListener(&journal);
-    if (!port.empty()) host.ports.set(1, port);
-    host.controller.setComPortIndex(port.empty() ? static_cast<int>(link.com) - 1 : 0);
+    selectLine(host, port, link.com);
     host.controller.setExtendedMode(link.extended);
     host.controller.setPollInterval(static_cast<int>(link.interval));
     if (!host.controller.connect()) {

@@ -1,5 +1,6 @@
 #include "cli/ports.h"
 
+#include "cli/monitor.h"
 #include "serial/port_discovery.h"
 
 namespace halvek::cli {
@@ -12,6 +13,16 @@ const char* kUsage =
     "number and driver.\n"
     "  --json      the same as a JSON array\n"
     "  --root DIR  read /sys and /dev under DIR instead (for tests)\n";
+
+// What an adapter says of itself reaches the terminal as the monitor's lines do:
+// a USB string holding escape sequences cannot drive it, and a device stays one line.
+std::vector<SerialDeviceInfo> printable(std::vector<SerialDeviceInfo> devices) {
+    for (SerialDeviceInfo& d : devices)
+        for (std::string* s :
+             {&d.path, &d.byIdPath, &d.driver, &d.vendorId, &d.productId, &d.manufacturer, &d.product, &d.serialNumber})
+            *s = escapeForTerminal(*s);
+    return devices;
+}
 
 }  // namespace
 
@@ -32,7 +43,7 @@ int runPorts(const std::vector<std::string>& args, std::ostream& out, std::ostre
         }
     }
     const auto devices = discoverSerialPorts(root);
-    out << (json ? formatPortListJson(devices) : formatPortList(devices));
+    out << (json ? formatPortListJson(devices) : formatPortList(printable(devices)));
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "cli/cli_link.h"
 #include "link/controller_host.h"
 #include "report/report_session.h"
 #include "report/report_texts.h"
@@ -26,7 +27,8 @@ const char* kUsage =
     "  --serial SN   the unit's serial number for the header and the name, at most 12 characters\n"
     "  --parts LIST  comma-separated, of stats, sensors, optics, video (default stats,sensors,optics)\n"
     "  --port PATH   the validator's device, e.g. /dev/ttyUSB0\n"
-    "  --com N       COM N as the window maps it (HALVEK_COM<N>, default /dev/ttyS<N-1>)\n"
+    "  --com N       COM N as the window maps it (the device kept for it in halvek.ini, else\n"
+    "                HALVEK_COM<N>, else /dev/ttyS<N-1>)\n"
     "  --simulate    reads from the simulated validator, run inside\n"
     "  --q7 / --q7e  standard or extended (default) frames\n"
     "  --interval MS poll interval, 100 to 3000 (default 350)\n";
@@ -184,10 +186,9 @@ int report(const Arguments& a, std::ostream& out, std::ostream& err) {
 
     ReportUi ui(err);
     ControllerHost host(ui);
-    if (!port.empty()) host.ports.set(1, port);
+    selectLine(host, port, a.com);
     // Writing a report moves no money: a bill in escrow is left to the unit.
     host.stores.escrow.autoAccept = false;
-    host.controller.setComPortIndex(port.empty() ? static_cast<int>(a.com) - 1 : 0);
     host.controller.setExtendedMode(a.extended);
     host.controller.setPollInterval(static_cast<int>(a.interval));
     const std::string device = host.controller.portPath();

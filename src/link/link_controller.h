@@ -147,6 +147,9 @@ class LinkController {
     int comPortIndex() const { return comPortIndex_; }
     bool setComPortIndex(int index);  // refused (false) once connected
     std::string portPath() const;
+    // The device the line is open on, which after a replug may be another name
+    // than the COM entry's (ttyUSB1 for ttyUSB0); portPath() while it is closed.
+    std::string openPortPath() const { return block_.port.isOpen() ? block_.port.path() : portPath(); }
 
     // Pages.
     void selectPage(TabRow row, int index, bool moveTab = true);

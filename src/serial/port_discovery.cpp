@@ -105,7 +105,9 @@ std::string jsonText(const std::string& s) {
         if (c == '"' || c == '\\') {
             out += '\\';
             out += ch;
-        } else if (c < 0x20) {
+        } else if (c < 0x20 || c >= 0x7F) {
+            // Plain ASCII out: a byte of an adapter's string that is not valid UTF-8
+            // would make the whole list unreadable to a JSON reader.
             char buf[8];
             std::snprintf(buf, sizeof buf, "\\u%04x", c);
             out += buf;

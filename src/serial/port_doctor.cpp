@@ -1,6 +1,7 @@
 #include "serial/port_doctor.h"
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -90,6 +91,35 @@ void findHolders(const std::string& root, const std::string& node, int selfPid, 
     });
 }
 
+// The kernel's name of the terminal with this device number ("ttyUSB0"), found
+// by the numbers in /sys/class/tty/*/dev; empty when no terminal has them.
+std::string ttyNamed(dev_t number, const std::string& root) {
+    const std::string wanted = std::to_string(major(number)) + ":" + std::to_string(minor(number));
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(under(root, "/sys/class/tty"), ec))
+        if (readLine(e.path() / "dev") == wanted) return e.path().filename().string();
+    return {};
+}
+
+// Whether the device number is a pseudo-terminal's: those are not listed in
+// /sys/class/tty, their major number is named "pts" in /proc/devices.
+bool pseudoTerminal(dev_t number, const std::string& root) {
+    std::ifstream in(under(root, "/proc/devices"));
+    bool characters = false;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty()) continue;
+        if (line.back() == ':') {
+            characters = line == "Character devices:";
+            continue;
+        }
+        std::istringstream fields(line);
+        unsigned majorNumber = 0;
+        std::string name;
+        if (characters && fields >> majorNumber >> name && name == "pts" && majorNumber == major(number)) return true;
+    }
+    return false;
+}
+
 // Whether udev told ModemManager to leave the device alone.
 bool markedForModemManager(const std::string& root, const std::string& name) {
     const std::string dev = readLine(under(root, "/sys/class/tty/" + name + "/dev"));
@@ -175,9 +205,15 @@ DeviceFacts probeDevice(const std::string& path, const std::string& root, int se
     d.owner = st.st_uid;
     d.group = st.st_gid;
     readGroup(root, st.st_gid, d);
-    const std::string name = fs::path(d.node).filename().string();
-    d.tty = d.node.rfind("/dev/pts/", 0) == 0 || fs::exists(under(root, "/sys/class/tty/" + name), ec);
-    d.info = describeSerialPort(d.node, root);
+    // The device number tells what the node is, whatever it is called: a node
+    // named ttyUSB0 may be another device, and a serial line may have any name.
+    std::string name = fs::path(d.node).filename().string();
+    if (d.charDevice) {
+        const std::string tty = ttyNamed(st.st_rdev, root);
+        d.tty = !tty.empty() || pseudoTerminal(st.st_rdev, root);
+        if (!tty.empty()) name = tty;
+    }
+    d.info = describeSerialPort(name == fs::path(d.node).filename() ? d.node : "/dev/" + name, root);
     if (d.info.byIdPath.empty() && path.rfind("/dev/serial/by-id/", 0) == 0) d.info.byIdPath = path;
     d.modemManagerIgnores = markedForModemManager(root, name);
     findHolders(root, d.node, selfPid, d);

@@ -1,5 +1,7 @@
 #include "fake_machine.h"
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -57,7 +59,7 @@ void FakeMachine::addUsb(const Usb& a) {
     link(port + "/driver", "/sys/bus/usb-serial/drivers/" + a.driver);
     if (a.latencyMs >= 0) write(port + "/latency_timer", std::to_string(a.latencyMs) + "\n");
     const std::string ttyDir = port + "/tty/" + a.tty;
-    write(ttyDir + "/dev", "188:" + a.tty.substr(a.tty.size() - 1) + "\n");
+    write(ttyDir + "/dev", (acm ? "166:" : "188:") + a.tty.substr(a.tty.size() - 1) + "\n");
     link(ttyDir + "/device", port);
     link("/sys/class/tty/" + a.tty, ttyDir);
     write("/dev/" + a.tty, "");
@@ -68,6 +70,7 @@ void FakeMachine::addBuiltin(const std::string& tty, int type) {
     const std::string dev = "/sys/devices/platform/serial8250/" + tty;
     fs::create_directories(at("/sys/bus/platform/drivers/serial8250"));
     write(dev + "/tty/" + tty + "/type", std::to_string(type) + "\n");
+    write(dev + "/tty/" + tty + "/dev", "4:" + std::to_string(64 + std::stoi(tty.substr(4))) + "\n");
     fs::create_directories(at(dev));
     link(dev + "/driver", "/sys/bus/platform/drivers/serial8250");
     link(dev + "/tty/" + tty + "/device", dev);
@@ -89,6 +92,13 @@ void FakeMachine::unplug(const std::string& tty) {
     fs::remove(at("/dev/" + tty), ec);
     for (const auto& e : fs::directory_iterator(at("/dev/serial/by-id"), ec))
         if (fs::read_symlink(e.path(), ec).filename() == tty) fs::remove(e.path(), ec);
+}
+
+bool FakeMachine::addNode(const std::string& machinePath, unsigned major, unsigned minor) {
+    fs::create_directories(at(machinePath).parent_path());
+    std::error_code ec;
+    fs::remove(at(machinePath), ec);
+    return ::mknod(at(machinePath).c_str(), S_IFCHR | 0660, makedev(major, minor)) == 0;
 }
 
 void FakeMachine::addProcess(int pid, const std::string& command, const std::vector<std::string>& openFiles) {

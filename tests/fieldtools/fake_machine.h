@@ -33,6 +33,9 @@ class FakeMachine {
     // A virtual terminal: a tty without a device behind it.
     void addVirtual(const std::string& tty);
     void unplug(const std::string& tty);
+    // A real character device node with these numbers in place of the plain file
+    // (mknod needs the privilege: false, and nothing made, without it).
+    bool addNode(const std::string& machinePath, unsigned major, unsigned minor);
     void addProcess(int pid, const std::string& command, const std::vector<std::string>& openFiles = {});
     void addGroup(const std::string& line);
     void write(const std::string& machinePath, const std::string& content);

@@ -50,8 +50,18 @@ TEST(Install, PutsEveryFileWhereALinuxDesktopLooksForIt) {
     }
     if (HALVEK_WITH_WINDOW) {
         const std::string desktop = readText(prefix / "share/applications/halvek.desktop");
-        EXPECT_NE(desktop.find("\nExec=halvek"), std::string::npos);
+        // The window takes no file or address to open: a launcher passing one would stop it.
+        EXPECT_NE(desktop.find("\nExec=halvek\n"), std::string::npos) << desktop;
         EXPECT_NE(desktop.find("\nIcon=halvek\n"), std::string::npos);
+        // Warnings and hints too: one main category, or the entry shows in several menus.
+        const std::string validate = "desktop-file-validate \"" +
+                                     (prefix / "share/applications/halvek.desktop").string() + "\" > \"" +
+                                     prefix.string() + ".validate\" 2>&1";
+        if (std::system("command -v desktop-file-validate > /dev/null") == 0) {
+            EXPECT_EQ(std::system(validate.c_str()), 0);
+            EXPECT_EQ(readText(prefix.string() + ".validate"), "");
+            fs::remove(prefix.string() + ".validate");
+        }
     }
     fs::remove_all(prefix);
     fs::remove(prefix.string() + ".log");

@@ -136,7 +136,7 @@ TEST(PortDoctor, GathersTheFactsFromTheMachine) {
     EXPECT_TRUE(d.exists);
     EXPECT_EQ(d.node, "/dev/ttyUSB0");
     EXPECT_FALSE(d.charDevice) << "a plain file stands for the node here";
-    EXPECT_TRUE(d.tty);
+    EXPECT_FALSE(d.tty) << "a plain file has no device number";
     ASSERT_EQ(d.holders.size(), 1u);
     EXPECT_EQ(d.holders[0].pid, 4242);
     EXPECT_EQ(d.holders[0].command, "minicom");
@@ -162,11 +162,56 @@ TEST(PortDoctor, GathersTheFactsFromTheMachine) {
     EXPECT_FALSE(dangling.danglingLink) << "udev removes the link with the device";
 }
 
+// What a node is comes from its device number, not its name.
+TEST(PortDoctor, TellsASerialLineByItsDeviceNumber) {
+    FakeMachine m;
+    m.addUsb({"ttyUSB0", "ftdi_sio", "0403", "6001", "FTDI", "FT232R USB UART", "A50285BI",
+              "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", 16, 1});
+    m.addUsb({"ttyACM0", "cdc_acm", "2341", "0043", "Arduino", "Uno", "8503631333", "", -1, 2});
+    m.addBuiltin("ttyS0", 4);
+    m.addVirtual("tty1");
+    m.write("/run/udev/data/c188:0", "E:ID_MM_DEVICE_IGNORE=1\n");
+    struct Row {
+        const char* what;
+        const char* node;
+        unsigned major, minor;
+        bool tty;
+        const char* describedAs;  // the serial device it is taken for
+    };
+    const Row rows[] = {
+        {"an adapter's node", "/dev/ttyUSB0", 188, 0, true, "/dev/ttyUSB0"},
+        {"the adapter under a name of its own", "/dev/validator", 188, 0, true, "/dev/ttyUSB0"},
+        {"a modem-class adapter", "/dev/ttyACM0", 166, 0, true, "/dev/ttyACM0"},
+        {"a built-in port", "/dev/ttyS0", 4, 64, true, "/dev/ttyS0"},
+        {"named like a terminal the kernel has, but the null device", "/dev/tty1", 1, 3, false, ""},
+        {"a disk", "/dev/sda", 8, 0, false, ""},
+    };
+    for (const Row& r : rows) {
+        if (!m.addNode(r.node, r.major, r.minor)) GTEST_SKIP() << "making device nodes needs the privilege";
+        const DeviceFacts d = probeDevice(r.node, m.root());
+        EXPECT_TRUE(d.charDevice) << r.what;
+        EXPECT_EQ(d.tty, r.tty) << r.what;
+        if (r.tty) {
+            EXPECT_EQ(d.info.path, r.describedAs) << r.what;
+        } else {
+            EXPECT_FALSE(d.info.isUsb()) << r.what;
+        }
+    }
+    // The adapter's own facts follow it under its other name.
+    const DeviceFacts renamed = probeDevice("/dev/validator", m.root());
+    EXPECT_EQ(renamed.info.serialNumber, "A50285BI");
+    EXPECT_EQ(renamed.info.latencyTimerMs, 16);
+    EXPECT_TRUE(renamed.modemManagerIgnores);
+}
+
 TEST(PortDoctor, AFreePseudoTerminalPassesAndTheReportReadsOneLineACheck) {
     test::PtyPair pty;
     const DeviceFacts d = probeDevice(pty.slavePath());
     EXPECT_TRUE(d.charDevice);
     EXPECT_TRUE(d.tty);
+    const DeviceFacts null = probeDevice("/dev/null");
+    EXPECT_TRUE(null.charDevice);
+    EXPECT_FALSE(null.tty);
     const auto lines = diagnoseDevice(d, {}, currentUser());
     EXPECT_FALSE(anyFailure(lines)) << formatDoctorReport(lines);
     const std::vector<DoctorLine> report = {

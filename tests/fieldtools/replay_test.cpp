@@ -161,7 +161,7 @@ TEST(Replay, TheConsoleMonitorRunsAgainstTheReplay) {
 
 // Makes the recorded trace and its monitor lines. Run by hand when the host's
 // behaviour changed on purpose:
-//   fieldtools_tests --gtest_also_run_disabled_tests --gtest_filter='*RecordSimulatorSession'
+//   replay_tests --gtest_also_run_disabled_tests --gtest_filter='*RecordSimulatorSession'
 TEST(Replay, DISABLED_RecordSimulatorSession) {
     sim::SimServer simulator;
     ASSERT_TRUE(simulator.start());

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QComboBox>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "fake_machine.h"
 #include "ui/main/doctor_dialog.h"
+#include "ui/main/main_window.h"
 #include "ui/main/port_choice_box.h"
 
 namespace halvek {
@@ -42,6 +47,31 @@ TEST(DoctorDialog, ShowsTheReportAndChecksAgain) {
     dialog.checkAgain();
     EXPECT_TRUE(dialog.reportText().contains("warn  brltty        brltty is running (pid 99)"))
         << dialog.reportText().toStdString();
+}
+
+// A device given with --com N=PATH for the COM entry in use is there on the next
+// start without it; one given for another entry leaves the kept one alone.
+TEST(MainWindow, KeepsTheDeviceGivenForTheComEntryInUse) {
+    const std::string settings = ::testing::TempDir() + "/halvek-kept-" + std::to_string(::getpid()) + ".ini";
+    std::ofstream(settings, std::ios::binary) << "Val_Port_Num:1\r\nVal_Port_Path:2=/dev/ttyUSB7\r\n";
+    ui::WindowOptions plain;
+    plain.settingsPath = settings;
+    ui::WindowOptions o = plain;
+    o.comPaths = {{4, "/dev/ttyACM0"}};
+    { ui::MainWindow w(o); }
+    {
+        ui::MainWindow w(plain);
+        EXPECT_EQ(w.controller().portPath(), "/dev/ttyUSB7");
+    }
+    o.comPaths = {{2, "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"}};
+    { ui::MainWindow w(o); }
+    ui::MainWindow w(plain);
+    EXPECT_EQ(w.controller().portPath(), "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    std::ostringstream kept;
+    kept << std::ifstream(settings, std::ios::binary).rdbuf();
+    EXPECT_EQ(kept.str(),
+              "Val_Port_Num:1\r\nVal_Port_Path:2=/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0\r\n");
+    std::filesystem::remove(settings);
 }
 
 }  // namespace

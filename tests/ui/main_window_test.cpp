@@ -168,10 +168,11 @@ TEST(MainWindow, KeepsTheComChoiceInTheSettingsFile) {
     const std::string dir = tempDir();
     {
         WindowRig rig(false, dir);
-        EXPECT_EQ(readFile(dir + "/halvek.ini"), std::string("Val_Port_Num:0\r\n"));
+        // The device given on the command line for COM 1 is kept with the choice.
+        EXPECT_EQ(readFile(dir + "/halvek.ini"), std::string("Val_Port_Num:0\r\nVal_Port_Path:1=/dev/halvek-none\r\n"));
         EXPECT_EQ(comNumber(*rig.window), 1);
         rig.window->comPorts()->setCurrentIndex(2);
-        EXPECT_EQ(readFile(dir + "/halvek.ini"), std::string("Val_Port_Num:2\r\n"));
+        EXPECT_EQ(readFile(dir + "/halvek.ini"), std::string("Val_Port_Num:2\r\nVal_Port_Path:1=/dev/halvek-none\r\n"));
         EXPECT_EQ(rig.window->controller().portPath(), "/dev/ttyS2");
     }
     WindowRig again(false, dir);

@@ -14,6 +14,7 @@
 
 #include "capture/capture_texts.h"
 #include "firmware/firmware_texts.h"
+#include "link/kept_port.h"
 #include "link/texts.h"
 #include "pages/escrow/escrow_view.h"
 #include "serial/port_choices.h"
@@ -111,7 +112,7 @@ MainWindow::MainWindow(const WindowOptions& options, QWidget* parent)
     QMainWindow::setWindowTitle(q(controller().titleText()));
     host_.block.frameTap = &capture_;
     capture_.setListener(this);
-    printer_.setValidatorPath([this] { return controller().portPath(); });
+    printer_.setValidatorPath([this] { return controller().openPortPath(); });
     controller().addStatusListener(&printer_);
     acceptAllTicker_ = new AcceptAllTicker(this, acceptAll_);
     buildMenu();
@@ -122,8 +123,12 @@ MainWindow::MainWindow(const WindowOptions& options, QWidget* parent)
     controller().setComPortIndex(index);
     if (!settings_.lastError().empty()) warnSettings();
     // The device kept for a COM entry, then the command line's, which wins.
-    if (auto d = settings_.loadPortDevice()) host_.ports.set(d->comNumber, d->path);
-    for (const auto& [n, path] : options.comPaths) host_.ports.set(n, path);
+    mapKeptPort(host_.ports, settings_);
+    for (const auto& [n, path] : options.comPaths) {
+        host_.ports.set(n, path);
+        // A device given for the COM entry in use is kept as one picked in the list is.
+        if (n == index + 1 && !settings_.savePortChoice(index, path)) warnSettings();
+    }
     if (!options.simulatorPath.empty()) host_.ports.set(index + 1, options.simulatorPath);
     fillComPorts();
     if (!options.journalPath.empty()) {
@@ -311,7 +316,7 @@ void MainWindow::updateLinkState() {
     if (!linkState_) return;
     const LinkFacts facts{controller().linkOpen(), controller().linkConnected(), controller().missedPollCount(),
                           heardSinceConnect_};
-    const std::string path = controller().portPath();
+    const std::string path = controller().openPortPath();
     const bool simulated = !simulatorPath_.empty() && path == simulatorPath_;
     linkState_->showState(linkStateOf(facts), simulated, q(path));
     statusBar()->showMessage(QString("COM %1: %2").arg(controller().comPortIndex() + 1).arg(q(path)));
@@ -352,7 +357,7 @@ void MainWindow::openCaptureOptions() {
 }
 
 void MainWindow::openPortCheck() {
-    DoctorDialog doctor(this, {controller().portPath()});
+    DoctorDialog doctor(this, {controller().openPortPath()});
     prepareWindow(&doctor);
     doctor.exec();
 }
