@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -21,6 +22,7 @@ void onSignal(int) { stopRequested = 1; }
 void usage(std::ostream& out) {
     out << "usage: halvek-sim [--link PATH] [--script FILE] [--auto] [--quiet] [--wire-time] [--loader]\n"
            "                  [--variant l8|l8v[:TYPE]] [--fail sensors|optics|video|vla] [--printer]\n"
+           "                  [--crc-busy MS]\n"
            "       halvek-sim --replay FILE [--keep-time] [--link PATH] [--quiet]\n"
            "--variant picks the model and the unit type letter TYPE (A by default; V, L and S have no clock).\n"
            "--replay answers every command as the unit in the protocol capture FILE did\n"
@@ -30,6 +32,7 @@ void usage(std::ostream& out) {
            "--loader starts the unit in its download loader (9600 baud, no parity).\n"
            "--printer adds a ticket printer on a second device ('printer: /dev/pts/M'), prints each element\n"
            "it receives ('printed: GS k 7 4 0123'); 'printer stall' stops its reading, 'printer read' resumes.\n"
+           "--crc-busy MS leaves Read CRC unanswered for MS milliseconds after Run CRC (the crc-busy command too).\n"
            "Scenario commands, one per line on standard input or in the script (quit or exit ends):\n"
         << halvek::sim::scenarioHelp() << "\n  " << halvek::sim::DownloadLoader::scenarioHelp() << "\n";
 }
@@ -69,7 +72,16 @@ int main(int argc, char** argv) {
             printer = true;
         else if (a == "--loader")
             loader = true;
-        else if (a == "--variant") {
+        else if (a == "--crc-busy") {
+            const std::string v = value("milliseconds");
+            char* end = nullptr;
+            const long ms = std::strtol(v.c_str(), &end, 10);
+            if (v.empty() || *end != '\0' || ms < 0 || ms > 600000) {
+                std::cerr << "halvek-sim: --crc-busy takes milliseconds, 0 to 600000\n";
+                return 2;
+            }
+            options.crcBusyMs = static_cast<int>(ms);
+        } else if (a == "--variant") {
             const std::string v = value("l8 or l8v, with :TYPE for the unit type letter");
             const std::string model = v.substr(0, v.find(':'));
             const std::string type = v.find(':') == std::string::npos ? "A" : v.substr(v.find(':') + 1);

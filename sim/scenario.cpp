@@ -201,6 +201,14 @@ std::string floodPoll(Unit& u, Args& a, int64_t) {
     return "";
 }
 
+// The unit's own CRC takes its time.
+std::string crcBusy(Unit& u, Args& a, int64_t) {
+    long v = 0;
+    if (!a.number(10, 0, 600000, v)) return "crc-busy MS (0 to 600000)";
+    u.memory().crc.setBusyMs(static_cast<int>(v));
+    return "";
+}
+
 // "wait" sleeps in the server, which reads scripts; the unit only checks it.
 std::string wait(Unit&, Args& a, int64_t) {
     long v = 0;
@@ -250,6 +258,7 @@ constexpr ScenarioCommand kCommands[] = {
     {"corrupt-packet", "N", "damage upload packet N (1 = the first) once", corruptPacket},
     {"stray", "[BYTE(hex)]", "send one byte (A5; never 02) on its own now", stray},
     {"flood-poll", "N", "send N poll-now (55) frames at once", floodPoll},
+    {"crc-busy", "MS", "after Run CRC, leave Read CRC unanswered for MS milliseconds (0: answer at once)", crcBusy},
     {"wait", "MS", "pause a script for MS milliseconds", wait},
     {"help", "", "list these commands", help},
 };

@@ -2,6 +2,7 @@
 
 #include "accessories/accessory_texts.h"
 #include "link/texts.h"
+#include "pages/common/entry_check.h"
 #include "protocol/catalogue.h"
 
 namespace halvek {
@@ -16,6 +17,7 @@ void AcceptAllSession::open() {
     if (!running_) {
         period_ = kDefaultPeriod;
         timeLeft_ = period_;
+        periodRefusal_.clear();
     }
     changed();
 }
@@ -24,14 +26,29 @@ bool AcceptAllSession::setPeriod(int seconds) {
     if (running_ || seconds < 0 || seconds > kMaxPeriod) return false;
     period_ = seconds;
     timeLeft_ = seconds;
+    periodRefusal_.clear();
     changed();
     return true;
+}
+
+bool AcceptAllSession::setPeriodText(const std::string& text) {
+    if (running_) return false;
+    const EntryCheck c = checkEntry(text, 0, kMaxPeriod);
+    if (!c.value) {
+        periodRefusal_ = c.message;
+        return false;
+    }
+    return setPeriod(static_cast<int>(*c.value));
 }
 
 bool AcceptAllSession::start() {
     if (running_) return false;
     if (!link_.timerRunning()) {
         ui_.showMessage({text::kInfo, text::kNoConnection});
+        return false;
+    }
+    if (!periodRefusal_.empty()) {
+        ui_.showMessage({text::kInfo, periodRefusal_});
         return false;
     }
     timeLeft_ = period_;
@@ -43,7 +60,14 @@ bool AcceptAllSession::start() {
     return true;
 }
 
-void AcceptAllSession::reset() { link_.request(cmd::ResetSystem); }
+bool AcceptAllSession::reset() {
+    if (!link_.timerRunning()) {
+        ui_.showMessage({text::kInfo, text::kNoConnectionLower});
+        return false;
+    }
+    link_.request(cmd::ResetSystem);
+    return true;
+}
 
 void AcceptAllSession::onTick() {
     if (!running_) return;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "link/link_controller.h"
 #include "link/user_interface.h"
@@ -40,10 +41,18 @@ class AcceptAllSession : public StatusListener {
     void open();
     // The period box: 0 to 255; anything else is refused and the period stays.
     bool setPeriod(int seconds);
-    // START: refused with "No Connection" while the validator is not polled.
+    // The period box as typed. A text that is not a period (an emptied box,
+    // 300) leaves the period as it was but is remembered, so that START does
+    // not send a value other than the one on screen.
+    bool setPeriodText(const std::string& text);
+    // Why the box's text is refused; empty while it holds a period.
+    const std::string& periodRefusal() const { return periodRefusal_; }
+    // START: refused with "No Connection" while the validator is not polled,
+    // and with the entry message while the box holds no period.
     bool start();
-    // "Reset cmd".
-    void reset();
+    // "Reset cmd": refused with "No connection" while the validator is not
+    // polled (a request left waiting would go out at the next CONNECT).
+    bool reset();
 
     // One second has passed.
     void onTick();
@@ -68,6 +77,7 @@ class AcceptAllSession : public StatusListener {
     int period_ = kDefaultPeriod;
     int timeLeft_ = kDefaultPeriod;
     bool running_ = false;
+    std::string periodRefusal_;
 };
 
 }  // namespace halvek

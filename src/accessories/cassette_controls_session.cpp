@@ -3,6 +3,7 @@
 #include "accessories/accessory_texts.h"
 #include "link/texts.h"
 #include "protocol/catalogue.h"
+#include "protocol/status_bits.h"
 
 namespace halvek {
 
@@ -18,7 +19,7 @@ bool CassetteControlsSession::cycleCassette() { return polled() && link_.sendSim
 
 void CassetteControlsSession::onSensorReply(uint8_t sensor) {
     sensorText_ = sensor == 1 ? text::kSensorClosed : text::kSensorOpen;
-    const bool attached = !(link_.stores().status.current[2] & 0x04);
+    const bool attached = !(link_.stores().status.current[2] & status::kStackerDetached);
     cassetteText_ = attached ? text::kCassetteAttached : text::kCassetteDetached;
     if (listener_) listener_->cassetteControlsChanged();
 }

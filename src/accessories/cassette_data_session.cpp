@@ -1,11 +1,14 @@
 #include "accessories/cassette_data_session.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "accessories/cassette_id.h"
 #include "accessories/id_log_file.h"
 #include "link/texts.h"
+#include "pages/common/entry_check.h"
 #include "protocol/catalogue.h"
+#include "protocol/status_bits.h"
 
 namespace halvek {
 namespace {
@@ -35,7 +38,7 @@ bool CassetteDataSession::ready() {
         inform(text::kNoConnection);
         return false;
     }
-    if (link_.stores().status.current[2] & 0x04) {
+    if (link_.stores().status.current[2] & status::kStackerDetached) {
         inform(text::kNoCassetteAttached);
         return false;
     }
@@ -48,7 +51,9 @@ void CassetteDataSession::open() {
     c.faultPage = 0;
     view_ = ViewKind::Bills;
     idShown_ = false;
+    idAsked_ = false;
     idNumber_ = 1;
+    idRefusal_.clear();
     logLines_.clear();
     // The log keeps the file chosen earlier in this run.
     if (logOn_) loadLog();
@@ -64,26 +69,27 @@ void CassetteDataSession::loadLog() {
         return;
     }
     logOn_ = true;
-    if (!logLines_.empty()) idNumber_ = nextIdAfter(logLines_);
+    if (!logLines_.empty()) {
+        idNumber_ = nextIdAfter(logLines_);
+        idRefusal_.clear();
+    }
 }
 
 void CassetteDataSession::readId() {
     if (!ready()) return;
+    idRepliesBefore_ = link_.repliesTaken(cmd::ReadCassetteId);
     link_.request(cmd::ReadCassetteId);
     idAsked_ = true;
-}
-
-void CassetteDataSession::onCassetteDataRefreshed() {
-    if (idAsked_ && link_.requestState(cmd::ReadCassetteId) == RequestState::Idle) {
-        idAsked_ = false;
-        idShown_ = true;
-    }
+    // The field waits for this read's answer.
+    idShown_ = false;
     changed();
 }
 
-void CassetteDataSession::onIdReply() {
-    idAsked_ = false;
-    idShown_ = true;
+void CassetteDataSession::onCassetteDataRefreshed() {
+    if (idAsked_ && link_.repliesTaken(cmd::ReadCassetteId) != idRepliesBefore_) {
+        idAsked_ = false;
+        idShown_ = true;
+    }
     changed();
 }
 
@@ -103,6 +109,10 @@ void CassetteDataSession::clearData() {
 
 void CassetteDataSession::writeId() {
     if (!ready()) return;
+    if (!idRefusal_.empty()) {
+        inform(idRefusal_);
+        return;
+    }
     if (idNumber_ == 0) {
         inform(text::kEnterNumberAboveZero);
         return;
@@ -127,13 +137,20 @@ void CassetteDataSession::writeId() {
 
 bool CassetteDataSession::setIdNumberText(const std::string& text) {
     const auto id = parseCassetteId(text);
-    if (!id) return false;
+    if (!id) {
+        char range[96];
+        std::snprintf(range, sizeof range, kOutOfRangeFormat, 0u, static_cast<unsigned>(UINT32_MAX));
+        idRefusal_ = text.find_first_not_of("0123456789") == std::string::npos ? range : kNotAPositiveInteger;
+        return false;
+    }
     idNumber_ = *id;
+    idRefusal_.clear();
     return true;
 }
 
 void CassetteDataSession::setIdNumber(uint32_t id) {
     idNumber_ = id;
+    idRefusal_.clear();
     changed();
 }
 

@@ -39,9 +39,12 @@ class CassetteDataSession {
     void clearData();
     void writeId();
 
-    // The edit box: digits only; false (and the number unchanged) for anything else.
+    // The edit box: digits only, at most 4294967295. Anything else is false:
+    // the number stays, and WRITE refuses (idRefusal) until the box holds a
+    // number again, so that no other number than the one shown is written.
     bool setIdNumberText(const std::string& text);
     void setIdNumber(uint32_t id);
+    const std::string& idRefusal() const { return idRefusal_; }
 
     // The log check box. True when the window must now ask for the file and
     // answer with logFileChosen() or logFileCancelled().
@@ -54,12 +57,10 @@ class CassetteDataSession {
     void showFaults();
     void flipFaultPage();
 
-    // Entry points for the reply handlers: the ID reply and the fault counts
-    // (the last reply of READ DATA) have been stored.
-    void onIdReply();
-    void onCountsReply() { changed(); }
-    // For an owner told only that the cassette data changed (refreshView):
-    // an ID asked for and no longer awaited has arrived.
+    // The owner is told that the cassette data changed (refreshView). The ID
+    // field shows an ID only once a reply to READ CASS ID has been stored
+    // since it was pressed: a read that timed out shows nothing, not the ID
+    // of an earlier read.
     void onCassetteDataRefreshed();
 
     // What the window shows.
@@ -94,6 +95,8 @@ class CassetteDataSession {
     ViewKind view_ = ViewKind::Bills;
     bool idShown_ = false;
     bool idAsked_ = false;
+    uint32_t idRepliesBefore_ = 0;  // ID replies stored when READ CASS ID was pressed
+    std::string idRefusal_;
 };
 
 }  // namespace halvek

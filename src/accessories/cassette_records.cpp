@@ -3,30 +3,10 @@
 #include "accessories/cassette_event_descriptions.h"
 
 namespace halvek {
-namespace {
-
-uint8_t at(std::span<const uint8_t> data, size_t i) { return i < data.size() ? data[i] : 0; }
-
-}  // namespace
-
-void storeCassetteBills(CassetteDataStore& store, std::span<const uint8_t> data) {
-    for (size_t k = 0; k < kCassetteCountedTypes; ++k)
-        store.billCounts[k + 1] = static_cast<uint16_t>(at(data, 2 * k) << 8 | at(data, 2 * k + 1));
-}
-
-void storeCassetteFaults(CassetteDataStore& store, std::span<const uint8_t> data) {
-    for (size_t k = 0; k < store.faultCounts.size(); ++k) store.faultCounts[k] = at(data, k);
-}
-
-void storeCassetteIdReply(CassetteDataStore& store, std::span<const uint8_t> data) {
-    for (size_t k = 0; k < store.idReply.size(); ++k) store.idReply[k] = at(data, k);
-}
 
 void clearCassetteCounts(CassetteDataStore& store) {
     store.billCounts = {};
     store.faultCounts = {};
-    store.stackedBills = 0;
-    store.totalValue = 0;
 }
 
 CassetteBillView makeCassetteBillView(const CassetteDataStore& store, const BillStore& bills) {

@@ -2,28 +2,20 @@
 
 #include <array>
 #include <cstdint>
-#include <span>
 #include <string_view>
 
 #include "link/stores.h"
 
 namespace halvek {
 
-// The cassette's records as the replies carry them, and the two views the
-// cassette data window paints from them.
+// The two views the cassette data window paints from the cassette's records
+// (read from the replies by pages/cassette/cassette_replies).
 
 constexpr int kCassetteBillTypes = 16;  // rows shown; type 16 (the coupon) is never counted
 constexpr int kCassetteCountedTypes = 15;
 constexpr int kFaultRowsPerPage = 9;
 
-// Reply data, from the first data byte. Bytes the reply lacks count as 0.
-// "read cass.bill buf.": 15 counts, most significant byte first, for bill types 1 to 15.
-void storeCassetteBills(CassetteDataStore& store, std::span<const uint8_t> data);
-// "read cass.fault buf.": one count per fault event 1 to 20.
-void storeCassetteFaults(CassetteDataStore& store, std::span<const uint8_t> data);
-// "read cassette ID": the eight bytes as they came.
-void storeCassetteIdReply(CassetteDataStore& store, std::span<const uint8_t> data);
-// The counts and totals go back to 0; the ID read last stays.
+// The counts go back to 0; the ID read last stays.
 void clearCassetteCounts(CassetteDataStore& store);
 
 struct CassetteBillRow {

@@ -1,5 +1,7 @@
 #include "accessories/ticket_bytes.h"
 
+#include <cstdio>
+
 #include "accessories/accessory_texts.h"
 
 namespace halvek {
@@ -36,6 +38,16 @@ namespace {
 
 using namespace ticket;
 
+constexpr size_t kLongestBarCode = 255;  // the bar code's length is one byte
+
+bool printable(char c) { return c >= 0x20 && c <= 0x7E; }
+
+std::string hexByte(char c) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "0x%02X", static_cast<unsigned>(static_cast<uint8_t>(c)));
+    return buf;
+}
+
 void add(Ticket& t, std::initializer_list<TicketElement> elements) { t.insert(t.end(), elements); }
 
 void addHeader(Ticket& t) { add(t, {reset(), gsN(65), gsT(0), gst(60), gsV1()}); }
@@ -62,7 +74,28 @@ Ticket windowTicket(std::string_view digits) {
     return t;
 }
 
+std::string couponCodeFault(std::string_view code) {
+    if (code.empty()) return "the coupon has no code";
+    if (code.size() > kLongestBarCode)
+        return "the code has " + std::to_string(code.size()) + " characters, a bar code at most 255";
+    for (const char c : code)
+        if (!printable(c)) return "the code holds the byte " + hexByte(c) + ", which is not a printable character";
+    return {};
+}
+
+std::string shownCode(std::string_view code) {
+    std::string out;
+    for (const char c : code) {
+        if (printable(c))
+            out += c;
+        else
+            out += "\\x" + hexByte(c).substr(2);
+    }
+    return out;
+}
+
 Ticket couponTicket(std::string_view code) {
+    if (!couponCodeFault(code).empty()) return {};
     Ticket t;
     addHeader(t);
     addLines(t);

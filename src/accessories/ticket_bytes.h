@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -32,8 +33,18 @@ TicketElement formFeed();                                                  // FF
 
 // The ticket printed from the window for the digits typed.
 Ticket windowTicket(std::string_view digits);
-// The ticket printed for a stacked coupon, carrying its code.
+// The ticket printed for a stacked coupon, carrying its code; empty for a
+// code that couponCodeFault refuses.
 Ticket couponTicket(std::string_view code);
+
+// Why a coupon code cannot go on a ticket, or empty when it can. The code is
+// both the bar code and a text line, so it must be 1 to 255 printable ASCII
+// characters: a control byte (ESC, GS, FF, ...) would reach the printer as a
+// command of its own, in the middle of a ticket that is money.
+std::string couponCodeFault(std::string_view code);
+// The code as it can be shown in a line of text: bytes outside printable
+// ASCII written as \xNN.
+std::string shownCode(std::string_view code);
 
 // All elements one after the other.
 std::vector<uint8_t> ticketBytes(const Ticket& ticket);

@@ -81,13 +81,25 @@ bool TicketPrinterSession::print(const std::string& digits) {
 
 void TicketPrinterSession::onCouponStacked(const std::string& code) {
     if (!isOpen()) return;
-    write(couponTicket(code), text::kCouponTicketNotPrinted + code);
+    const std::string shown = text::kCouponTicketNotPrinted + shownCode(code);
+    if (const std::string fault = couponCodeFault(code); !fault.empty()) {
+        lastError_ = fault;
+        lost(shown + " (" + fault + ")");
+        return;
+    }
+    write(couponTicket(code), shown);
+}
+
+// A ticket is lost: said in the event list and in the window.
+void TicketPrinterSession::lost(const std::string& text) {
+    addEvent_(text);
+    if (listener_) listener_->printFailed(text, lastError_);
 }
 
 // Elements go out one by one. At the first that fails the rest of the ticket
 // is dropped: a printer that takes nothing would otherwise hold the program
 // for a second per element.
-bool TicketPrinterSession::write(const Ticket& ticket, const std::string& lost) {
+bool TicketPrinterSession::write(const Ticket& ticket, const std::string& what) {
     if (!isOpen()) {
         lastError_ = "the printer port is closed";
     } else {
@@ -97,8 +109,7 @@ bool TicketPrinterSession::write(const Ticket& ticket, const std::string& lost) 
         if (ok) return true;
         lastError_ = port_.lastError() + " (" + portPath() + ")";
     }
-    events_.add(lost);
-    if (listener_) listener_->printFailed(lost, lastError_);
+    lost(what);
     return false;
 }
 

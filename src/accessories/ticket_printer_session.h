@@ -4,6 +4,7 @@
 #include <string>
 
 #include "accessories/ticket_bytes.h"
+#include "link/link_controller.h"
 #include "link/status_listener.h"
 #include "link/stores.h"
 #include "link/user_interface.h"
@@ -32,8 +33,13 @@ class TicketPrinterSession : public StatusListener {
     static constexpr int kPorts = 4;
     static constexpr size_t kMaxDigits = 24;
 
+    // A ticket that is not printed is added to the event list: through the
+    // controller, so that its listeners (the money journal, the monitor) learn
+    // of it too, or straight into a list of its own for a tool without a link.
+    TicketPrinterSession(const PortMap& ports, UserInterface& ui, LinkController& link)
+        : ports_(ports), ui_(ui), addEvent_([&link](const std::string& t) { link.addEvent(t); }) {}
     TicketPrinterSession(const PortMap& ports, UserInterface& ui, EventList& events)
-        : ports_(ports), ui_(ui), events_(events) {}
+        : ports_(ports), ui_(ui), addEvent_([&events](const std::string& t) { events.add(t); }) {}
     void setListener(TicketPrinterListener* listener) { listener_ = listener; }
     // The validator's device, which the printer must never open as well.
     void setValidatorPath(std::function<std::string()> path) { validatorPath_ = std::move(path); }
@@ -58,19 +64,21 @@ class TicketPrinterSession : public StatusListener {
     const std::string& digitBuffer() const { return digitBuffer_; }
 
     // Entry point for the status decoding: a coupon was stacked. Prints its
-    // ticket if the port is open; a ticket that cannot be written is reported.
+    // ticket if the port is open; a ticket that cannot be written, or a code
+    // that cannot go on one (couponCodeFault), is reported and nothing is sent.
     void onCouponStacked(const std::string& code);
     void couponStacked(const std::string& code) override { onCouponStacked(code); }
 
     const std::string& lastError() const { return lastError_; }
 
   private:
-    bool write(const Ticket& ticket, const std::string& lost);
+    bool write(const Ticket& ticket, const std::string& what);
+    void lost(const std::string& text);
     void changed();
 
     const PortMap& ports_;
     UserInterface& ui_;
-    EventList& events_;
+    std::function<void(const std::string&)> addEvent_;
     TicketPrinterListener* listener_ = nullptr;
     std::function<std::string()> validatorPath_;
     std::function<void(bool)> openObserver_;

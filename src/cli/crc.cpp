@@ -40,9 +40,10 @@ bool splitSeed(std::string hex, bool wide, std::string& low, std::string& high) 
 class CrcToolUi : public NullUserInterface, public CrcTestListener {
   public:
     explicit CrcToolUi(std::ostream& err) : err_(err) {}
-    void attach(HeadlessLoop* loop, CrcTestSession* session) {
+    void attach(HeadlessLoop* loop, CrcTestSession* session, const CrcStore* store) {
         loop_ = loop;
         session_ = session;
+        store_ = store;
     }
 
     Answer showMessage(const Message& m) override {
@@ -55,7 +56,7 @@ class CrcToolUi : public NullUserInterface, public CrcTestListener {
     }
     void crcTestChanged() override {}
     void refreshView(View v) override {
-        if (v == View::Crc && session_) session_->onProgramResult();
+        if (v == View::Crc && session_) session_->onProgramResult(store_->lastRead);
     }
     void startPollTimer(int ms) override {
         if (loop_) loop_->startTimer(ms);
@@ -74,6 +75,7 @@ class CrcToolUi : public NullUserInterface, public CrcTestListener {
     std::ostream& err_;
     HeadlessLoop* loop_ = nullptr;
     CrcTestSession* session_ = nullptr;
+    const CrcStore* store_ = nullptr;
 };
 
 bool parseInt(const std::string& s, long lo, long hi, long& v) {
@@ -149,7 +151,8 @@ int runCrc(const std::vector<std::string>& args, std::ostream& out, std::ostream
     CrcArgs c;
     if (const int status = parse(args, c, out, err)) return status < 0 ? 0 : status;
     std::string low, high;
-    if (!splitSeed(c.seed, crcInfo(c.algorithm).wide, low, high) || !checkSeeds(low, high).valid) {
+    if (!splitSeed(c.seed, crcInfo(c.algorithm).wide, low, high) ||
+        !checkSeeds(low, high, crcInfo(c.algorithm).wide).valid) {
         err << "halvek-cli crc: " << crctext::kInvalidSeed << "\n";
         return 2;
     }
@@ -171,7 +174,7 @@ int runCrc(const std::vector<std::string>& args, std::ostream& out, std::ostream
     HeadlessLoop loop(host);
     CrcTestSession session(
         host.stores.crc, [&host](uint8_t code) { host.controller.request(code); }, &ui);
-    ui.attach(&loop, &session);
+    ui.attach(&loop, &session, &host.stores.crc);
     session.setAlgorithm(c.algorithm);
     session.setSeedTexts(low, high);
     session.setProgramBox(c.program);

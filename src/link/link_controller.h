@@ -206,6 +206,8 @@ class LinkController {
     // Tells the listeners (the command builders tell of escrow frames sent).
     void tellMoney(MoneyEvent event);
     void tellLink(const std::string& notice);
+    // Adds a line to the event list and tells the listeners of it.
+    void addEvent(const std::string& text);
 
     Stores& stores() { return stores_; }
     const Stores& stores() const { return stores_; }
@@ -249,7 +251,6 @@ class LinkController {
     void billStacked(int type);
     void credit(int type);
     void reportDeferred();
-    void addEvent(const std::string& text);
     void requestDiagnostics(uint8_t selector);
     std::string billName(int type) const;
     bool valueKnown(int type) const;

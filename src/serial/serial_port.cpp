@@ -140,8 +140,13 @@ bool PrinterPort::write(const uint8_t* data, size_t n) {
             lastError_ = "the printer line is lost";
             return false;
         }
-        if (r <= 0) {
+        // errno tells only of a failed write: one that took nothing has no reason of its own.
+        if (r < 0) {
             lastError_ = std::string("cannot write to the printer: ") + std::strerror(errno);
+            return false;
+        }
+        if (r == 0) {
+            lastError_ = "the printer line took no bytes";
             return false;
         }
         done += static_cast<size_t>(r);

@@ -67,15 +67,39 @@ TEST_F(AcceptAllFixture, ReopeningTheWindowShowsTheRunningCountdown) {
     EXPECT_EQ(session.period(), 60);
 }
 
-TEST_F(AcceptAllFixture, StartNeedsThePolledValidator) {
+TEST_F(AcceptAllFixture, StartAndResetNeedThePolledValidator) {
     host.controller.stopTimer();
     EXPECT_FALSE(session.start());
-    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_FALSE(session.reset());  // it would otherwise wait and go out at the next CONNECT
+    ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(ui.messages[0].title, "Info");
     EXPECT_EQ(ui.messages[0].text, "No Connection");
+    EXPECT_EQ(ui.messages[1].title, "Info");
+    EXPECT_EQ(ui.messages[1].text, "No connection");
     EXPECT_EQ(host.controller.requestState(cmd::SetAcceptAll), RequestState::Idle);
-    session.reset();
+    EXPECT_EQ(host.controller.requestState(cmd::ResetSystem), RequestState::Idle);
+    host.controller.startTimer();
+    EXPECT_TRUE(session.reset());
     EXPECT_EQ(host.controller.requestState(cmd::ResetSystem), RequestState::Requested);
+}
+
+TEST_F(AcceptAllFixture, StartSendsOnlyThePeriodOnScreen) {
+    ASSERT_TRUE(session.setPeriodText("45"));
+    struct Case {
+        const char* box;
+        const char* said;
+    };
+    for (const Case c :
+         {Case{"", "Please enter a positive integer."}, Case{"300", "Please enter an integer between 0 and 255."}}) {
+        EXPECT_FALSE(session.setPeriodText(c.box));
+        EXPECT_EQ(session.period(), 45);
+        EXPECT_FALSE(session.start()) << c.box;
+        EXPECT_EQ(ui.messages.back().text, c.said);
+        EXPECT_EQ(host.controller.requestState(cmd::SetAcceptAll), RequestState::Idle);
+    }
+    ASSERT_TRUE(session.setPeriodText("7"));
+    ASSERT_TRUE(session.start());
+    EXPECT_EQ(host.stores.acceptAllSeconds, 7);
 }
 
 TEST(AcceptAllE2E, TheUnitTakesEverythingUntilACouponIsStacked) {

@@ -78,7 +78,7 @@ struct AccessoryRig {
     sim::PrinterSim printerSim;
     ForwardingUi ui;
     ControllerHost host{ui};
-    TicketPrinterSession printer{host.ports, ui, host.stores.events};
+    TicketPrinterSession printer{host.ports, ui, host.controller};
     AcceptAllSession acceptAll{host.controller, ui};
     CassetteControlsSession controls{host.controller, ui};
     CassetteDataSession cassette{host.controller, ui};

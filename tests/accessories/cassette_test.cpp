@@ -13,6 +13,8 @@
 #include "accessories/id_log_file.h"
 #include "accessory_rig.h"
 #include "link/texts.h"
+#include "pages/cassette/cassette_replies.h"
+#include "pages/reply_bytes.h"
 #include "protocol/catalogue.h"
 
 namespace halvek {
@@ -56,26 +58,34 @@ TEST(CassetteId, TextIsTenDigitsForEveryId) {
 }
 
 TEST(CassetteRecords, RepliesAreStoredAsTheCassetteSendsThem) {
-    CassetteDataStore store;
-    Bytes bills(30);
-    bills[0] = 0x01, bills[1] = 0x02;    // type 1: 258
-    bills[28] = 0xFF, bills[29] = 0xFE;  // type 15: 65534
-    storeCassetteBills(store, bills);
-    EXPECT_EQ(store.billCounts[1], 258);
-    EXPECT_EQ(store.billCounts[15], 65534);
-    EXPECT_EQ(store.billCounts[0], 0);
+    for (bool extended : {true, false}) {
+        const auto store = [extended](auto parse, CassetteDataStore& c, uint8_t code, const Bytes& data) {
+            parse(c, test::ReplyBytes(extended, code, data).reply());
+        };
+        CassetteDataStore c;
+        Bytes bills(30);
+        bills[0] = 0x01, bills[1] = 0x02;    // type 1: 258
+        bills[28] = 0xFF, bills[29] = 0xFE;  // type 15: 65534
+        store(storeCassetteBills, c, cmd::ReadCassBillBuf, bills);
+        EXPECT_EQ(c.billCounts[1], 258);
+        EXPECT_EQ(c.billCounts[15], 65534);
+        EXPECT_EQ(c.billCounts[0], 0);
 
-    // A short reply fills what it carries; the rest reads 0.
-    storeCassetteBills(store, Bytes{0x00, 0x07, 0x00});
-    EXPECT_EQ(store.billCounts[1], 7);
-    EXPECT_EQ(store.billCounts[2], 0);
-    EXPECT_EQ(store.billCounts[15], 0);
+        // A short reply fills what it carries; the rest reads 0.
+        store(storeCassetteBills, c, cmd::ReadCassBillBuf, Bytes{0x00, 0x07, 0x00});
+        EXPECT_EQ(c.billCounts[1], 7);
+        EXPECT_EQ(c.billCounts[2], 0);
+        EXPECT_EQ(c.billCounts[15], 0);
 
-    Bytes faults(20);
-    for (size_t i = 0; i < faults.size(); ++i) faults[i] = static_cast<uint8_t>(i + 1);
-    storeCassetteFaults(store, faults);
-    EXPECT_EQ(store.faultCounts[0], 1);
-    EXPECT_EQ(store.faultCounts[19], 20);
+        Bytes faults(20);
+        for (size_t i = 0; i < faults.size(); ++i) faults[i] = static_cast<uint8_t>(i + 1);
+        store(storeCassetteFaults, c, cmd::ReadCassFaultBuf, faults);
+        EXPECT_EQ(c.faultCounts[0], 1);
+        EXPECT_EQ(c.faultCounts[19], 20);
+
+        store(storeCassetteId, c, cmd::ReadCassetteId, Bytes{0xAA, 0xBB, 0x00, 0x12, 0xD6, 0x87, 0xCC, 0xDD});
+        EXPECT_EQ(cassetteIdFromReply(c.idReply), 1234567u) << extended;
+    }
 }
 
 TEST(CassetteRecords, BillViewShowsSixteenRowsAndTotalsOverFifteen) {
@@ -242,13 +252,42 @@ TEST_F(CassetteFixture, WriteWithTheLogAdvancesAndRefusesDuplicates) {
 TEST_F(CassetteFixture, WithoutTheLogTheSameIdMayBeWrittenAgain) {
     session.open();
     ASSERT_TRUE(session.setIdNumberText("7"));
-    EXPECT_FALSE(session.setIdNumberText("7x"));
     session.writeId();
     session.writeId();
     EXPECT_EQ(session.idNumber(), 7u);
     EXPECT_EQ(texts(), (std::vector<std::string>(2,
                                                  "Write new ID cmd|Write ID: 0000000007 to stacker's memory ? "
                                                  "\r\n Click on OK  to continue")));
+}
+
+TEST_F(CassetteFixture, WriteRefusesABoxThatHoldsNoId) {
+    session.open();
+    ASSERT_TRUE(session.setIdNumberText("77"));
+    struct Case {
+        const char* box;
+        const char* said;
+    };
+    for (const Case c : {Case{"4294967296", "Please enter an integer between 0 and 4294967295."},
+                         Case{"7x", "Please enter a positive integer."}}) {
+        EXPECT_FALSE(session.setIdNumberText(c.box));
+        session.writeId();  // not 77, which the box no longer shows
+        EXPECT_EQ(texts().back(), std::string("Info|") + c.said) << c.box;
+        EXPECT_EQ(controller.requestState(cmd::WriteCassetteId), RequestState::Idle);
+    }
+    ASSERT_TRUE(session.setIdNumberText("4294967295"));
+    session.writeId();
+    EXPECT_EQ(controller.requestState(cmd::WriteCassetteId), RequestState::Requested);
+    EXPECT_EQ(host.stores.cassette.idToWrite, cassetteIdRecord(4294967295u));
+}
+
+TEST_F(CassetteFixture, TheIdFieldShowsOnlyAnAnswerToThisRead) {
+    host.stores.cassette.idReply = {0, 0, 0, 0, 0, 41, 0, 0};  // an earlier read's
+    session.open();
+    session.readId();
+    EXPECT_EQ(controller.requestState(cmd::ReadCassetteId), RequestState::Requested);
+    controller.clearRequest(cmd::ReadCassetteId);  // the read is given up
+    session.onCassetteDataRefreshed();             // READ DATA's answer comes in
+    EXPECT_EQ(session.idFieldText(), "");
 }
 
 TEST_F(CassetteFixture, ReopeningKeepsTheChosenLogFile) {

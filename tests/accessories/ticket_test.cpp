@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
 #include <string>
 
 #include "accessories/ticket_bytes.h"
@@ -38,6 +37,30 @@ TEST(TicketBytes, BothLayoutsToTheByte) {
     EXPECT_EQ(ticketBytes(couponTicket("4711000012345")), kHeader + kLines + kBarCodeSetup + barCoupon + kNumberLine +
                                                               ascii("4711000012345") + kMaker + Bytes{0x0C});
     EXPECT_EQ(windowTicket("1").size(), 28u);  // elements written one by one
+}
+
+TEST(TicketBytes, ACouponCodeThatCannotBePrintedIsRefused) {
+    struct Case {
+        std::string code;
+        const char* fault;  // nullptr: printed
+    };
+    const Case cases[] = {
+        {"4711000012345", nullptr},
+        {" ~AZ", nullptr},
+        {std::string(255, '7'), nullptr},
+        {"", "the coupon has no code"},
+        {std::string(256, '7'), "the code has 256 characters, a bar code at most 255"},
+        {"12\x1B@34", "the code holds the byte 0x1B, which is not a printable character"},
+        {"12\x1DV\x01", "the code holds the byte 0x1D, which is not a printable character"},
+        {"\x0C", "the code holds the byte 0x0C, which is not a printable character"},
+        {"1\x7F", "the code holds the byte 0x7F, which is not a printable character"},
+        {"1\xC3\xA9", "the code holds the byte 0xC3, which is not a printable character"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(couponCodeFault(c.code), c.fault ? c.fault : "") << shownCode(c.code);
+        EXPECT_EQ(couponTicket(c.code).empty(), c.fault != nullptr) << shownCode(c.code);
+    }
+    EXPECT_EQ(shownCode("12\x1B@\x0C"), "12\\x1B@\\x0C");
 }
 
 TEST(TicketDecoder, NamesEveryElementWhateverThePieces) {
@@ -168,6 +191,47 @@ TEST(TicketE2E, AStackedCouponIsPrintedWithItsCode) {
         rig.ticks(3);
         EXPECT_TRUE(rig.printerSim.elements().empty());
     }
+}
+
+// Records what the controller tells its listeners and the printer tells its window.
+struct Heard : StatusListener, TicketPrinterListener {
+    void eventAdded(const std::string& text) override { events.push_back(text); }
+    void printerChanged() override {}
+    void printFailed(const std::string& text, const std::string& reason) override {
+        window.push_back(text + " / " + reason);
+    }
+    Strings events, window;
+};
+
+TEST(TicketE2E, ACouponCodeWithPrinterCommandsNeverReachesThePrinter) {
+    test::AccessoryRig rig;
+    Heard heard;
+    rig.host.controller.addStatusListener(&heard);
+    rig.printer.setListener(&heard);
+    rig.connect();
+    ASSERT_TRUE(rig.printer.setPortIndex(1));
+    ASSERT_TRUE(rig.printer.openPort());
+    // "12", ESC @ (reset), "3", GS V 1 (cut), FF.
+    ASSERT_TRUE(rig.sim.execute("coupon-hex 31321B40331D56010C").empty());
+    const std::string said =
+        "coupon ticket not printed: 12\\x1B@3\\x1DV\\x01\\x0C (the code holds the byte 0x1B, which is not a "
+        "printable character)";
+    ASSERT_TRUE(rig.tickUntil([&] {
+        return std::find(heard.events.begin(), heard.events.end(), said) != heard.events.end();
+    })) << testing::PrintToString(heard.events);
+    const auto& lines = rig.host.stores.events.lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), said), lines.end());
+    ASSERT_EQ(heard.window.size(), 1u);
+    EXPECT_EQ(heard.window[0], said + " / the code holds the byte 0x1B, which is not a printable character");
+
+    // The next good coupon prints, and its ticket is the first thing the printer got.
+    ASSERT_TRUE(rig.sim.execute("coupon 4711").empty());
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.printerSim.elements().size() >= 28; }));
+    const Strings got = rig.printerSim.elements();
+    EXPECT_EQ(got.size(), 28u);
+    EXPECT_EQ(got.front(), "ESC @");
+    EXPECT_EQ(got[13], "GS k 7 4 4711");
+    rig.host.controller.removeStatusListener(&heard);
 }
 
 }  // namespace

@@ -12,14 +12,14 @@
 #include <filesystem>
 #include <fstream>
 
-#include "ui/accessories/accept_all_window.h"
-#include "ui/accessories/cassette_controls_window.h"
-#include "ui/accessories/cassette_data_window.h"
-#include "ui/accessories/ticket_printer_window.h"
 #include "link/controller_host.h"
 #include "sim/printer/printer_sim.h"
 #include "support/pty_pair.h"
 #include "support/recording_ui.h"
+#include "ui/accessories/accept_all_window.h"
+#include "ui/accessories/cassette_controls_window.h"
+#include "ui/accessories/cassette_data_window.h"
+#include "ui/accessories/ticket_printer_window.h"
 
 namespace halvek::ui {
 namespace {
@@ -52,6 +52,16 @@ TEST_F(WindowsFixture, CassetteDataPaintsBothViewsAndKeepsItsLog) {
     EXPECT_TRUE(w->logBox()->isChecked());
     EXPECT_EQ(w->list()->count(), 1);
     EXPECT_EQ(w->idField()->text(), "42");
+    // A number the cassette cannot hold stays on screen, refused, and is not
+    // swapped for the last good one when the window redraws.
+    w->idField()->selectAll();
+    QTest::keyClicks(w->idField(), "4294967296");
+    session.onCassetteDataRefreshed();
+    EXPECT_EQ(w->idField()->text(), "4294967296");
+    EXPECT_FALSE(session.idRefusal().empty());
+    QTest::keyClick(w->idField(), Qt::Key_Backspace);
+    EXPECT_TRUE(session.idRefusal().empty());
+    EXPECT_EQ(session.idNumber(), 429496729u);
     host.stores.cassette.billCounts[1] = 3;
 
     QImage bills = shown(*w);
@@ -119,6 +129,15 @@ TEST_F(WindowsFixture, AcceptAllWindowShowsTheRunningCountdownWhenReopened) {
         w.periodField()->setText("");
         QTest::keyClicks(w.periodField(), "5");
         EXPECT_EQ(session.period(), 5);
+        // An emptied box is no period: START says so and sends nothing.
+        QTest::keyClick(w.periodField(), Qt::Key_Backspace);
+        const auto buttons = w.findChildren<QPushButton*>();
+        QPushButton* start =
+            *std::find_if(buttons.begin(), buttons.end(), [](QPushButton* b) { return b->text() == "START"; });
+        QTest::mouseClick(start, Qt::LeftButton);
+        EXPECT_FALSE(session.running());
+        EXPECT_EQ(ui.messages.back().text, "Please enter a positive integer.");
+        QTest::keyClicks(w.periodField(), "5");
         ASSERT_TRUE(session.start());
         EXPECT_TRUE(ticker.active());
         session.onTick();

@@ -80,7 +80,7 @@ TEST_F(CrcFiles, TheSimulatedUnitAnswersLateAndBothVerdictsCome) {
             // The rig's user interface only records the refresh; hand it on as a window would.
             if (!rig.ui.refreshed.empty() && rig.ui.refreshed.back() == View::Crc) {
                 rig.ui.refreshed.clear();
-                session.onProgramResult();
+                session.onProgramResult(rig.host.stores.crc.lastRead);
             }
         }
         ASSERT_FALSE(session.programTestRunning()) << crcInfo(c.algorithm).caption;

@@ -19,23 +19,27 @@ namespace fs = std::filesystem;
 TEST(SeedCheck, BoxesAreReadAsUpToFourUpperCaseHexDigits) {
     struct Case {
         const char *low, *high;
+        bool wide;  // CRC_32: the high box counts
         bool valid;
         const char *shownLow, *shownHigh;
         uint16_t seed16;
         uint32_t seed32;
     };
     const Case cases[] = {
-        {"1", "", true, "0001", "0000", 0x0001, 0x00000001},
-        {"", "", true, "0000", "0000", 0, 0},
-        {"FFFF", "FFFF", true, "FFFF", "FFFF", 0xFFFF, 0xFFFFFFFF},
-        {"BEEF", "12", true, "BEEF", "0012", 0xBEEF, 0x0012BEEF},
-        {"12G", "", false, "", "", 0, 0},
-        {"ff", "", false, "", "", 0, 0},  // the box makes typing upper case; lower case is not a digit here
-        {"0001", "1 2", false, "", "", 0, 0},
-        {"12345", "", false, "", "", 0, 0},
+        {"1", "", true, true, "0001", "0000", 0x0001, 0x00000001},
+        {"", "", true, true, "0000", "0000", 0, 0},
+        {"FFFF", "FFFF", true, true, "FFFF", "FFFF", 0xFFFF, 0xFFFFFFFF},
+        {"BEEF", "12", true, true, "BEEF", "0012", 0xBEEF, 0x0012BEEF},
+        {"12G", "", true, false, "", "", 0, 0},
+        {"ff", "", true, false, "", "", 0, 0},  // the box makes typing upper case; lower case is not a digit here
+        {"0001", "1 2", true, false, "", "", 0, 0},
+        {"12345", "", true, false, "", "", 0, 0},
+        // The disabled high box is left as it is, whatever it holds.
+        {"1", "XYZ!!", false, true, "0001", "XYZ!!", 0x0001, 0x00000001},
+        {"12G", "", false, false, "", "", 0, 0},
     };
     for (const Case& c : cases) {
-        const SeedCheck s = checkSeeds(c.low, c.high);
+        const SeedCheck s = checkSeeds(c.low, c.high, c.wide);
         EXPECT_EQ(s.valid, c.valid) << c.low << "/" << c.high;
         if (!c.valid) continue;
         EXPECT_EQ(s.low, c.shownLow);
@@ -79,7 +83,7 @@ TEST(CrcCatalogue, TheNineDigitsGiveTheCatalogueValues) {
     const std::string digits = "123456789";
     const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(digits.data()), digits.size());
     for (const Case& c : cases) {
-        const SeedCheck s = checkSeeds(c.low, c.high);
+        const SeedCheck s = checkSeeds(c.low, c.high, crcInfo(c.algorithm).wide);
         ASSERT_TRUE(s.valid);
         uint32_t fromFile = 0;
         std::string reason;
@@ -134,7 +138,7 @@ TEST_F(SessionFixture, AProgramTestBlinksAndAsksForTheResultEvery3Seconds) {
     EXPECT_EQ(requests.size(), 3u);
 
     store.result16 = 0x1A2B;
-    session.onProgramResult();
+    session.onProgramResult(cmd::ReadCrc16);
     EXPECT_EQ(session.fields().programCrc, "1A2B");
     EXPECT_EQ(session.fields().status, crctext::kProgramDone);
     EXPECT_TRUE(session.fields().controlsEnabled);
@@ -142,9 +146,44 @@ TEST_F(SessionFixture, AProgramTestBlinksAndAsksForTheResultEvery3Seconds) {
 
     // A late answer after the test is over changes nothing.
     store.result16 = 0x9999;
-    session.onProgramResult();
+    session.onProgramResult(cmd::ReadCrc16);
     EXPECT_EQ(session.fields().programCrc, "1A2B");
     EXPECT_EQ(session.fields().status, crctext::kProgramDone);
+}
+
+TEST_F(SessionFixture, OnlyTheReadOfTheRunningWidthGivesTheResult) {
+    session.setAlgorithm(CrcAlgorithm::Crc32);
+    session.run();
+    store.result16 = 0x1111;  // a "Read CRC 16" answered meanwhile
+    store.result32 = 0x22222222;
+    session.onProgramResult(cmd::ReadCrc16);
+    EXPECT_TRUE(session.programTestRunning());
+    EXPECT_EQ(session.fields().programCrc, "0000");
+    session.onProgramResult(cmd::ReadCrc32);
+    EXPECT_EQ(session.fields().programCrc, "22222222");
+
+    session.setAlgorithm(CrcAlgorithm::Crc16);
+    session.run();
+    session.onProgramResult(cmd::ReadCrc32);
+    EXPECT_TRUE(session.programTestRunning());
+    session.onProgramResult(cmd::ReadCrc16);
+    EXPECT_EQ(session.fields().programCrc, "1111");
+}
+
+TEST_F(SessionFixture, TheDisabledHighSeedBoxStopsNoSixteenBitTest) {
+    session.setAlgorithm(CrcAlgorithm::Crc32);
+    session.setSeedTexts("0001", "ZZ");  // typed while CRC_32 was chosen
+    session.setAlgorithm(CrcAlgorithm::Ccitt);
+    session.run();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(requests, std::vector<uint8_t>{cmd::RunCrc16});
+    EXPECT_EQ(session.fields().highSeed, "ZZ");
+    session.onProgramResult(cmd::ReadCrc16);
+
+    session.setAlgorithm(CrcAlgorithm::Crc32);
+    session.run();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, crctext::kInvalidSeed);
 }
 
 TEST_F(SessionFixture, OnlyTheFileBoxComputesAtOnceAndSendsNothing) {
@@ -174,7 +213,7 @@ TEST_F(SessionFixture, BothBoxesGiveTheVerdictWhenTheProgramAnswers) {
         EXPECT_EQ(session.fields().fileCrc, "31C3") << "shown at once";
         EXPECT_EQ(session.fields().status, crctext::kInProgress);
         store.result16 = static_cast<uint16_t>(c.program);
-        session.onProgramResult();
+        session.onProgramResult(cmd::ReadCrc16);
         EXPECT_EQ(session.fields().status, c.verdict);
     }
 }
@@ -185,7 +224,7 @@ TEST_F(SessionFixture, ACancelledFileDialogLeavesTheProgramAlone) {
     EXPECT_EQ(session.fields().fileName, crctext::kNoFile);
     session.run();
     store.result16 = 0x0102;
-    session.onProgramResult();
+    session.onProgramResult(cmd::ReadCrc16);
     EXPECT_EQ(session.fields().status, crctext::kProgramDone);
     EXPECT_EQ(session.fields().fileCrc, "0000");
 }
@@ -215,7 +254,7 @@ TEST_F(SessionFixture, AnInvalidSeedOrAnUnreadableFileIsSaidAndNothingIsLeftDisa
     session.setProgramBox(true);
     session.run();
     store.result16 = 0;
-    session.onProgramResult();
+    session.onProgramResult(cmd::ReadCrc16);
     EXPECT_EQ(session.fields().status, crctext::kProgramDone);
 }
 

@@ -217,6 +217,14 @@ const Case kCases[] = {
          EXPECT_EQ(s.afterScript, (Frames{{0x02, 0x00, 0x00, 0x07, 0x55, 0xFF, 0xA2}}));
          EXPECT_EQ(s.afterStep[1], (Frames{{0x02, 0x04, 0x55, 0xA5, 0x02, 0x04, 0x55, 0xA5}}));
      }},
+    {"crc-busy leaves Read CRC unanswered until the unit's checksum is done",
+     {"crc-busy 800"},
+     {{cmd::RunCrc32, 0, true, {0xFF, 0xFF, 0xFF, 0xFF}}, {cmd::ReadCrc32, 500}, {cmd::ReadCrc32, 900}},
+     [](const Sent& s) {
+         EXPECT_TRUE(s.afterStep[1].empty());
+         ASSERT_EQ(s.afterStep[2].size(), 1u);
+         EXPECT_EQ(s.afterStep[2][0][4], cmd::ReadCrc32);
+     }},
     {"truncate-next cuts one reply short",
      {"truncate-next"},
      {{cmd::Status}, {cmd::Status}},
@@ -272,6 +280,7 @@ TEST(ScenarioLanguage, RefusesBadArgumentsWithTheirUsage) {
         {"coupon-hex 1B5", "coupon-hex HEXBYTES"},
         {"coupon-hex ZZ", "coupon-hex HEXBYTES"},
         {"events 12", "events N (1 to 11)"},
+        {"crc-busy -1", "crc-busy MS"},
         {"insert 99", "bill type must be 1 to 64"},
         {"frobnicate", "unknown command 'frobnicate'"},
     };

@@ -69,7 +69,7 @@ void CrcTestSession::uncheckFileBox() {
 
 void CrcTestSession::run() {
     if (!fields_.controlsEnabled) return;
-    const SeedCheck check = checkSeeds(fields_.lowSeed, fields_.highSeed);
+    const SeedCheck check = checkSeeds(fields_.lowSeed, fields_.highSeed, crcInfo(fields_.algorithm).wide);
     if (!check.valid) {
         fields_.lowSeed = crctext::kZero;
         changed();
@@ -139,10 +139,11 @@ void CrcTestSession::onTick() {
     changed();
 }
 
-void CrcTestSession::onProgramResult() {
+void CrcTestSession::onProgramResult(uint8_t readCode) {
     // A late answer to a test that is over (or was never started here) changes nothing.
     if (!programRunning_) return;
     const bool wide = crcInfo(runAlgorithm_).wide;
+    if (readCode != (wide ? cmd::ReadCrc32 : cmd::ReadCrc16)) return;
     programValue_ = wide ? store_.result32 : store_.result16;
     fields_.programCrc = formatCrc(runAlgorithm_, programValue_);
     if (fields_.fileBox && fileChosen_ && fileValid_)

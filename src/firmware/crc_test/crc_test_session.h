@@ -53,8 +53,10 @@ class CrcTestSession {
     // Every 500 ms while wantsTicks().
     void onTick();
     bool wantsTicks() const { return timerRunning_; }
-    // A "Read CRC 16" or "Read CRC 32" reply has been stored.
-    void onProgramResult();
+    // A "Read CRC 16" or "Read CRC 32" reply has been stored (readCode says
+    // which). Only the read of the test under way gives its result: the other
+    // width's store holds an older answer.
+    void onProgramResult(uint8_t readCode);
 
     const Fields& fields() const { return fields_; }
     bool programTestRunning() const { return programRunning_; }

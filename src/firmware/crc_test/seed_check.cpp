@@ -22,12 +22,12 @@ bool readBox(std::string& text, uint16_t& value) {
 
 }  // namespace
 
-SeedCheck checkSeeds(const std::string& lowText, const std::string& highText) {
+SeedCheck checkSeeds(const std::string& lowText, const std::string& highText, bool wide) {
     SeedCheck c;
     c.low = lowText;
     c.high = highText;
     uint16_t low = 0, high = 0;
-    c.valid = readBox(c.low, low) && readBox(c.high, high);
+    c.valid = readBox(c.low, low) && (!wide || readBox(c.high, high));
     if (!c.valid) return c;
     c.seeds.seed16 = low;
     c.seeds.seed32 = static_cast<uint32_t>(high) << 16 | low;

@@ -46,12 +46,14 @@ AcceptAllWindow::AcceptAllWindow(QWidget* parent, AcceptAllSession& session)
     close->setGeometry(dluRect(153, 66, 56, 14));
     close->setDefault(true);
 
-    connect(period_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        bool ok = false;
-        const int v = t.toInt(&ok);
-        if (ok) session_.setPeriod(v);
+    connect(period_, &QLineEdit::textEdited, this,
+            [this](const QString& t) { session_.setPeriodText(t.toStdString()); });
+    connect(start_, &QPushButton::clicked, this, [this] {
+        if (!session_.start() && !session_.periodRefusal().empty()) {
+            period_->setFocus();
+            period_->selectAll();
+        }
     });
-    connect(start_, &QPushButton::clicked, this, [this] { session_.start(); });
     connect(reset, &QPushButton::clicked, this, [this] { session_.reset(); });
     connect(close, &QPushButton::clicked, this, &QDialog::close);
     session_.setListener(this);
@@ -62,7 +64,9 @@ AcceptAllWindow::~AcceptAllWindow() { session_.setListener(nullptr); }
 
 void AcceptAllWindow::acceptAllChanged() {
     const bool running = session_.running();
-    if (period_->text() != QString::number(session_.period()) && !period_->hasFocus())
+    // A refused text stays as typed, for START to refuse too.
+    if (session_.periodRefusal().empty() && period_->text() != QString::number(session_.period()) &&
+        !period_->hasFocus())
         period_->setText(QString::number(session_.period()));
     timeLeft_->setText(QString::number(session_.timeLeft()));
     mode_->setText(session_.modeText());

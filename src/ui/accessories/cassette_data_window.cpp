@@ -158,8 +158,10 @@ void CassetteDataWindow::cassetteDataChanged() {
         for (const std::string& l : lines) list_->addItem(QString::fromStdString(l));
         if (list_->count()) list_->setCurrentRow(list_->count() - 1);
     }
+    // A refused number stays as typed, for WRITE to refuse too.
     const QString id = QString::number(session_.idNumber());
-    if (edit_->text() != id && !(edit_->text().isEmpty() && session_.idNumber() == 0)) edit_->setText(id);
+    if (session_.idRefusal().empty() && edit_->text() != id && !(edit_->text().isEmpty() && session_.idNumber() == 0))
+        edit_->setText(id);
     idRead_->setText(QString::fromStdString(session_.idFieldText()));
     const bool faults = session_.view() == CassetteDataSession::ViewKind::Faults;
     tabs_->setCurrentIndex(faults ? 1 : 0);

@@ -105,7 +105,7 @@ MainWindow::MainWindow(const WindowOptions& options, QWidget* parent)
       pageContext_{host_.controller, host_.stores, *this, capture_, viewData_, [this] { drawingArea_->update(); }},
       simulatorPath_(options.simulatorPath),
       acceptAll_(host_.controller, *this),
-      printer_(host_.ports, *this, host_.stores.events),
+      printer_(host_.ports, *this, host_.controller),
       cassetteData_(host_.controller, *this),
       cassetteControls_(host_.controller, *this) {
     useDialogFont(this);
@@ -453,7 +453,7 @@ void MainWindow::refreshView(View view) {
             cassetteControls_.onSensorReply(host_.stores.cassette.stackerSensor);
             break;
         case View::Crc:
-            if (auto* crc = qobject_cast<CrcPage*>(upperPage_)) crc->onProgramResult();
+            if (auto* crc = qobject_cast<CrcPage*>(upperPage_)) crc->onProgramResult(host_.stores.crc.lastRead);
             break;
         default:
             break;

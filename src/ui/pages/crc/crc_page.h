@@ -32,7 +32,7 @@ class CrcPage : public QWidget, public CrcTestListener {
     CrcPage(QWidget* parent, LinkController& controller, Stores& stores, FileChooser chooseFile = {}, Say say = {});
 
     // The window calls this on refreshView(View::Crc): a read reply was stored.
-    void onProgramResult() { session_.onProgramResult(); }
+    void onProgramResult(uint8_t readCode) { session_.onProgramResult(readCode); }
     CrcTestSession& session() { return session_; }
 
     void crcTestChanged() override;
