@@ -83,17 +83,6 @@ std::string couponCodeFault(std::string_view code) {
     return {};
 }
 
-std::string shownCode(std::string_view code) {
-    std::string out;
-    for (const char c : code) {
-        if (printable(c))
-            out += c;
-        else
-            out += "\\x" + hexByte(c).substr(2);
-    }
-    return out;
-}
-
 Ticket couponTicket(std::string_view code) {
     if (!couponCodeFault(code).empty()) return {};
     Ticket t;

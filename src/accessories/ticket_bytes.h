@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "link/shown_code.h"
+
 namespace halvek {
 
 // The bar-code ticket printer's command elements and the two tickets built
@@ -42,9 +44,6 @@ Ticket couponTicket(std::string_view code);
 // characters: a control byte (ESC, GS, FF, ...) would reach the printer as a
 // command of its own, in the middle of a ticket that is money.
 std::string couponCodeFault(std::string_view code);
-// The code as it can be shown in a line of text: bytes outside printable
-// ASCII written as \xNN.
-std::string shownCode(std::string_view code);
 
 // All elements one after the other.
 std::vector<uint8_t> ticketBytes(const Ticket& ticket);

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "link/link_controller.h"
+#include "link/shown_code.h"
 #include "link/texts.h"
 #include "protocol/catalogue.h"
 #include "protocol/status_bits.h"
@@ -97,7 +98,7 @@ void LinkController::decodeStatus(const Reply& r) {
                     std::string coupon;
                     for (size_t i = 0; i < count && r.byte(from + i) != 0; ++i)
                         coupon += static_cast<char>(r.byte(from + i));
-                    addEvent("coupon: " + coupon);
+                    addEvent("coupon: " + shownCode(coupon));
                     ++expectedLifeCount_;
                     credit(type);
                     for (StatusListener* l : listeners_) l->couponStacked(coupon);

@@ -221,6 +221,10 @@ TEST(TicketE2E, ACouponCodeWithPrinterCommandsNeverReachesThePrinter) {
     })) << testing::PrintToString(heard.events);
     const auto& lines = rig.host.stores.events.lines();
     EXPECT_NE(std::find(lines.begin(), lines.end(), said), lines.end());
+    // The coupon's own event carries no control byte either (the event list, the journal).
+    const std::string coupon = "coupon: 12\\x1B@3\\x1DV\\x01\\x0C";
+    EXPECT_NE(std::find(heard.events.begin(), heard.events.end(), coupon), heard.events.end())
+        << testing::PrintToString(heard.events);
     ASSERT_EQ(heard.window.size(), 1u);
     EXPECT_EQ(heard.window[0], said + " / the code holds the byte 0x1B, which is not a printable character");
 

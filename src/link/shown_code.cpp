@@ -1,0 +1,23 @@
+#include "link/shown_code.h"
+
+#include <cstdint>
+#include <cstdio>
+
+namespace halvek {
+
+std::string shownCode(std::string_view code) {
+    std::string out;
+    for (const char c : code) {
+        const auto b = static_cast<uint8_t>(c);
+        if (b >= 0x20 && b <= 0x7E) {
+            out += c;
+        } else {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", static_cast<unsigned>(b));
+            out += buf;
+        }
+    }
+    return out;
+}
+
+}  // namespace halvek
