@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QImage>
 #include <QLabel>
@@ -118,6 +119,31 @@ TEST_F(WindowsFixture, TicketPrinterWindowFollowsThePort) {
     EXPECT_TRUE(session.isOpen());  // the window closed, the port did not
     ASSERT_TRUE(test::eventually([&] { return printer.elements().size() >= 28; }));
     EXPECT_EQ(printer.elements()[9], "GS k 7 24 012345678901234567890123");
+}
+
+// A printer failure is told in one line that fits, in a red that reads on a
+// light or a dark window, with the whole text and the reason in the tip.
+TEST_F(WindowsFixture, TicketPrinterFailureReadsInEitherTheme) {
+    TicketPrinterSession session(host.ports, ui, host.stores.events);
+    const QPalette before = QApplication::palette();
+    for (const QColor window : {QColor(240, 240, 240), QColor(45, 45, 48)}) {
+        QPalette p = before;
+        p.setColor(QPalette::Window, window);
+        QApplication::setPalette(p);
+        TicketPrinterWindow w(nullptr, session);
+        shown(w);
+        const std::string text = "ticket not printed: 012345678901234567890123";
+        w.printFailed(text, "the printer did not read for a second");
+        QLabel* problem = nullptr;
+        for (QLabel* l : w.findChildren<QLabel*>())
+            if (l->toolTip().startsWith("ticket not printed")) problem = l;
+        ASSERT_NE(problem, nullptr);
+        EXPECT_LE(problem->fontMetrics().horizontalAdvance(problem->text()), problem->width());
+        EXPECT_EQ(problem->toolTip().toStdString(), text + "\nthe printer did not read for a second");
+        const int contrast = std::abs(problem->palette().color(QPalette::WindowText).lightness() - window.lightness());
+        EXPECT_GE(contrast, 90) << window.name().toStdString();
+    }
+    QApplication::setPalette(before);
 }
 
 TEST_F(WindowsFixture, AcceptAllWindowShowsTheRunningCountdownWhenReopened) {

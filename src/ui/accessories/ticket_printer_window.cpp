@@ -3,6 +3,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
@@ -40,7 +41,11 @@ TicketPrinterWindow::TicketPrinterWindow(QWidget* parent, TicketPrinterSession& 
     // Where write failures are shown; the event list has them too.
     problem_ = new QLabel(this);
     problem_->setGeometry(dluRect(119, 82, 142, 11));
-    problem_->setStyleSheet("color: #B00000");
+    // A red that reads on the window's own background, light or dark.
+    QPalette red = problem_->palette();
+    red.setColor(QPalette::WindowText,
+                 red.color(QPalette::Window).lightness() < 128 ? QColor(255, 128, 128) : QColor(176, 0, 0));
+    problem_->setPalette(red);
 
     connect(open_, &QPushButton::clicked, this, [this] {
         session_.togglePort();
@@ -71,8 +76,10 @@ void TicketPrinterWindow::printerChanged() {
 }
 
 void TicketPrinterWindow::printFailed(const std::string& text, const std::string& reason) {
-    problem_->setText(QString::fromStdString(text));
-    problem_->setToolTip(QString::fromStdString(reason));
+    // The line has room for the start of the text; the whole of it and the reason are in the tip.
+    const QString whole = QString::fromStdString(text);
+    problem_->setText(problem_->fontMetrics().elidedText(whole, Qt::ElideRight, problem_->width()));
+    problem_->setToolTip(whole + "\n" + QString::fromStdString(reason));
 }
 
 }  // namespace halvek::ui
