@@ -174,6 +174,9 @@ TEST(VideoPagesUi, QuickTestClearResultsLeavesEveryLineIncomplete) {
     img = rig.grab();
     EXPECT_FALSE(rig.stores().optics.received || rig.stores().video.received);
     for (int y : {256, 286, 316}) EXPECT_FALSE(inkIn(img, QRect(535, y, 70, 12), kFailed));
+    // The longest label, the video's "( to complete please insert VLA paper)", ends before the rule at 530.
+    EXPECT_TRUE(inkIn(img, QRect(500, 316, 26, 12), kGrey));
+    EXPECT_FALSE(inkIn(img, QRect(527, 316, 3, 12), kGrey));
     // Run Test without a line: refused, and nothing to complete.
     QTest::mouseClick(rig.page<QuickTestPanel>()->runButton(), Qt::LeftButton);
     QCoreApplication::processEvents();

@@ -1,8 +1,10 @@
 #include "ui/pages/quick_test/quick_test_page.h"
 
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 
 #include "link/texts.h"
 #include "pages/quick_test/quick_test_texts.h"
@@ -80,11 +82,22 @@ void paintQuickTestView(QPainter& p, const QuickTestView& view) {
         p.setPen(QPen(rgb(l.colour), 1));
         p.drawLine(l.x1, l.y1, l.x2, l.y2);
     }
+    const QFont font = p.font();
     for (const QuickTestView::Text& t : view.texts) {
+        // A text ends before the next rule to its right: one that would run over it
+        // is drawn narrower, so it never touches the column beside it.
+        int room = 600;
+        for (const QuickTestView::Line& l : view.lines)
+            if (l.x1 == l.x2 && l.x1 > t.x && l.y1 <= t.y && t.y <= l.y2) room = std::min(room, l.x1 - t.x - 3);
+        const QString text = QString::fromStdString(t.text);
+        const int width = QFontMetrics(font).horizontalAdvance(text);
+        QFont narrow = font;
+        if (width > room) narrow.setStretch(std::max(50, 100 * room / width));
+        p.setFont(narrow);
         p.setPen(rgb(t.colour));
-        p.drawText(QRect(t.x, t.y, 600, 14), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                   QString::fromStdString(t.text));
+        p.drawText(QRect(t.x, t.y, room, 14), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
     }
+    p.setFont(font);
 }
 
 }  // namespace halvek::ui
