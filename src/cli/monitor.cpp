@@ -26,7 +26,9 @@ void onStopSignal(int) { stopRequested = 1; }
 
 // A byte the unit sent reaches the terminal only as plain printable ASCII:
 // everything else is written as an escape, so a coupon code holding escape
-// sequences cannot drive the terminal, and one happening stays one line.
+// sequences cannot drive the terminal, and one happening stays one line. A
+// backslash stays as it is: the event texts show a coupon's odd bytes as \xNN
+// already, and a technician should read them so, not doubled.
 std::string escapeForTerminal(const std::string& s) {
     std::string out;
     for (const char ch : s) {
@@ -37,8 +39,6 @@ std::string escapeForTerminal(const std::string& s) {
             out += "\\r";
         } else if (c == '\n') {
             out += "\\n";
-        } else if (c == '\\') {
-            out += "\\\\";
         } else if (c < 0x20 || c >= 0x7F) {
             char buf[8];
             std::snprintf(buf, sizeof buf, "\\x%02X", c);

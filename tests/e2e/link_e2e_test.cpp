@@ -160,7 +160,7 @@ TEST(Monitor, PrintsWhatHappensAndFailsWithTheReason) {
 // The unit's bytes reach the terminal only as printable ASCII; every event a
 // reply adds is printed, in order; scripts get one JSON object a line.
 TEST(Monitor, EscapesTheUnitsBytesAndPrintsEveryEvent) {
-    EXPECT_EQ(cli::escapeForTerminal("ab\x1B]0;x\x07\xC3\t\\"), "ab\\x1B]0;x\\x07\\xC3\\t\\\\");
+    EXPECT_EQ(cli::escapeForTerminal("ab\x1B]0;x\x07\xC3\t\\"), "ab\\x1B]0;x\\x07\\xC3\\t\\");
 
     sim::SimServer sim;
     ASSERT_TRUE(sim.start());
