@@ -50,7 +50,7 @@ TEST(ProtocolFramer, ResynchronisesAfterNoiseBadHeadersAndGaps) {
     // The checksum covers the reserved byte: 0x5A more there is 0x5A less in the checksum.
     Bytes reserved = rtc;
     reserved[1] = 0x5A;
-    const unsigned sum = (rtc[rtc.size() - 2] << 8 | rtc.back()) - 0x5Au;
+    const unsigned sum = (static_cast<unsigned>(rtc[rtc.size() - 2]) << 8 | rtc.back()) - 0x5Au;
     reserved[reserved.size() - 2] = static_cast<uint8_t>(sum >> 8);
     reserved.back() = static_cast<uint8_t>(sum);
     ASSERT_TRUE(checksumValid(reserved.data(), reserved.size(), true));

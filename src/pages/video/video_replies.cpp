@@ -29,7 +29,7 @@ bool storeVideo(VideoStore& v, bool l8v, const Reply& r) {
                 sumT += v.trans[ch][col][s];
             }
             v.trans[ch][col][0] = static_cast<uint8_t>(sumT / samples);
-            v.refl[ch][col][0] = l8v && (ch == 3 || ch == 4) ? 0 : static_cast<uint8_t>(sumR / samples);
+            v.refl[ch][col][0] = static_cast<uint8_t>(l8v && (ch == 3 || ch == 4) ? 0 : sumR / samples);
         }
     v.received = true;
     return true;
