@@ -140,7 +140,9 @@ bool CassetteDataSession::setIdNumberText(const std::string& text) {
     if (!id) {
         char range[96];
         std::snprintf(range, sizeof range, kOutOfRangeFormat, 0u, static_cast<unsigned>(UINT32_MAX));
-        idRefusal_ = text.find_first_not_of("0123456789") == std::string::npos ? range : kNotAPositiveInteger;
+        // Digits too many for an ID are out of range; an empty box or other characters are no number.
+        const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+        idRefusal_ = digits ? range : kNotAPositiveInteger;
         return false;
     }
     idNumber_ = *id;

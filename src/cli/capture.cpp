@@ -138,6 +138,7 @@ int runCapture(const std::vector<std::string>& args, std::ostream& out, std::ost
     ui.attach(&loop);
     host.block.frameTap.store(&capture);
     selectLine(host, port, com);
+    host.stores.escrow.autoAccept = true;  // it plays the machine controller
     host.controller.setExtendedMode(extended);
     host.controller.setPollInterval(static_cast<int>(interval));
     if (!host.controller.connect()) {

@@ -54,6 +54,10 @@ std::string checkLinkOptions(const LinkOptions& o) {
 }
 
 void selectLine(ControllerHost& host, const std::string& port, long com) {
+    // A console command moves no money unless it plays the machine controller
+    // (monitor, capture turn it back on): a bill in escrow is left to the unit,
+    // which returns it at its time-out.
+    host.stores.escrow.autoAccept = false;
     if (port.empty()) {
         SettingsFile settings;
         mapKeptPort(host.ports, settings);
@@ -121,9 +125,6 @@ bool CliLink::open(const LinkOptions& o) {
     }
     selectLine(*host_, port, o.com);
     LinkController& c = host_->controller;
-    // A console that reads or sets moves no money: a bill in escrow is left to
-    // the unit, which returns it at its time-out.
-    host_->stores.escrow.autoAccept = false;
     c.setExtendedMode(o.extended);
     c.setPollInterval(static_cast<int>(o.interval));
     return c.connect();

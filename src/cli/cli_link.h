@@ -34,8 +34,9 @@ bool parseLinkOption(const std::vector<std::string>& args, size_t& i, LinkOption
 std::string checkLinkOptions(const LinkOptions& options);
 
 // Puts the validator's line behind the controller's COM entry: the device given
-// (--port), or COM com as the window maps it (the device kept in halvek.ini,
-// else HALVEK_COM<n>, else /dev/ttyS<n-1>).
+// (--port), or COM com as the window maps it (HALVEK_COM<n> when set, else the
+// device kept in halvek.ini, else /dev/ttyS<n-1>). It also turns auto-accept off: a
+// command that only reads, sets or loads leaves a bill in escrow to the unit.
 void selectLine(ControllerHost& host, const std::string& port, long com);
 // The device behind COM com as the window maps it.
 std::string comDevice(long com);

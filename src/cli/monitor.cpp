@@ -222,6 +222,7 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
     ui.setSimulated(link.simulate);
     if (journal.isOpen()) host.controller.addStatusListener(&journal);
     selectLine(host, port, link.com);
+    host.stores.escrow.autoAccept = true;  // it plays the machine controller
     host.controller.setExtendedMode(link.extended);
     host.controller.setPollInterval(static_cast<int>(link.interval));
     if (!host.controller.connect()) {

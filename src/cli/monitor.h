@@ -11,7 +11,7 @@ namespace halvek::cli {
 //   message: <title>: <text>   state: <state name>
 //   link: <what the link noticed>, and at the end what it dropped, retried and gave up
 // Plain printable ASCII stays; every other byte is written as \xNN (tab, CR and
-// LF as \t, \r, \n, the backslash doubled).
+// LF as \t, \r, \n; the backslash stays, as the event texts escape their own).
 std::string escapeForTerminal(const std::string& text);
 
 int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -187,8 +187,6 @@ int report(const Arguments& a, std::ostream& out, std::ostream& err) {
     ReportUi ui(err);
     ControllerHost host(ui);
     selectLine(host, port, a.com);
-    // Writing a report moves no money: a bill in escrow is left to the unit.
-    host.stores.escrow.autoAccept = false;
     host.controller.setExtendedMode(a.extended);
     host.controller.setPollInterval(static_cast<int>(a.interval));
     const std::string device = host.controller.portPath();

@@ -21,7 +21,7 @@ class SettingsFile {
     // Writes the line at the start of the file, leaving any longer old content after it.
     bool savePortIndex(int index);
 
-    // The device chosen for a COM entry (what --com N=PATH says for one run), kept
+    // The device chosen for a COM entry (picked in the list or given by --com N=PATH), kept
     // on a line "Val_Port_Path:N=PATH\r\n" after the first one, so that a reader
     // that knows only the first line still finds its index there.
     struct PortDevice {

@@ -9,7 +9,8 @@ std::string shownCode(std::string_view code) {
     std::string out;
     for (const char c : code) {
         const auto b = static_cast<uint8_t>(c);
-        if (b >= 0x20 && b <= 0x7E) {
+        // A backslash of the code is escaped too, so \xNN always means a byte.
+        if (b >= 0x20 && b <= 0x7E && b != '\\') {
             out += c;
         } else {
             char buf[8];

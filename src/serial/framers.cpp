@@ -84,6 +84,9 @@ void ProtocolFramer::feed(const uint8_t* bytes, const bool* damaged, size_t n, N
             continue;
         }
         if (received_ < expected_) continue;
+        // Every frame that came goes to the capture, a "poll now" merged below too:
+        // the capture is the evidence of what the unit sent.
+        if (FrameTap* tap = block_.frameTap.load()) tap->captureFrame(buf.data(), expected_, false);
         if (interrupt && surplusPollNow(nowMs)) {
             block_.pollNowsMerged.fetch_add(1);
             received_ = 0;
@@ -91,7 +94,6 @@ void ProtocolFramer::feed(const uint8_t* bytes, const bool* damaged, size_t n, N
             block_.replyAnnounced.store(0);
             continue;
         }
-        if (FrameTap* tap = block_.frameTap.load()) tap->captureFrame(buf.data(), expected_, false);
         block_.receiveDamaged.store(damaged_);
         block_.receiveExtended.store(extended_);
         // The first frame after a written one is taken as its reply, in either

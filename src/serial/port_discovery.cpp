@@ -98,21 +98,50 @@ bool readTty(const std::string& root, const std::string& name, const std::map<st
     return true;
 }
 
+// The length of the well-formed UTF-8 sequence at s[i] (2 to 4), or 0.
+size_t utf8Sequence(const std::string& s, size_t i) {
+    const auto at = [&](size_t k) { return k < s.size() ? static_cast<unsigned char>(s[k]) : 0u; };
+    const unsigned c = at(i);
+    size_t n = 0;
+    unsigned low = 0x80, high = 0xBF;  // the second byte's range
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        if (c == 0xE0) low = 0xA0;   // no overlong forms
+        if (c == 0xED) high = 0x9F;  // no surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        if (c == 0xF0) low = 0x90;
+        if (c == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (at(i + 1) < low || at(i + 1) > high) return 0;
+    for (size_t k = 2; k < n; ++k)
+        if (at(i + k) < 0x80 || at(i + k) > 0xBF) return 0;
+    return n;
+}
+
 std::string jsonText(const std::string& s) {
     std::string out = "\"";
-    for (const char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);  // the byte, whatever the sign of char
+    for (size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);  // the byte, whatever the sign of char
         if (c == '"' || c == '\\') {
             out += '\\';
-            out += ch;
+            out += s[i];
+        } else if (const size_t n = c >= 0x80 ? utf8Sequence(s, i) : 0; n > 0) {
+            // An adapter's name in UTF-8 ("Café") is passed on as it is.
+            out.append(s, i, n);
+            i += n - 1;
         } else if (c < 0x20 || c >= 0x7F) {
-            // Plain ASCII out: a byte of an adapter's string that is not valid UTF-8
-            // would make the whole list unreadable to a JSON reader.
+            // Any other byte as an escape: a byte that is not valid UTF-8 would
+            // make the whole list unreadable to a JSON reader.
             char buf[8];
             std::snprintf(buf, sizeof buf, "\\u%04x", c);
             out += buf;
         } else {
-            out += ch;
+            out += s[i];
         }
     }
     return out + "\"";

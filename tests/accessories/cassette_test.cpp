@@ -267,8 +267,9 @@ TEST_F(CassetteFixture, WriteRefusesABoxThatHoldsNoId) {
         const char* box;
         const char* said;
     };
-    for (const Case c : {Case{"4294967296", "Please enter an integer between 0 and 4294967295."},
-                         Case{"7x", "Please enter a positive integer."}}) {
+    for (const Case c :
+         {Case{"4294967296", "Please enter an integer between 0 and 4294967295."},
+          Case{"7x", "Please enter a positive integer."}, Case{"", "Please enter a positive integer."}}) {
         EXPECT_FALSE(session.setIdNumberText(c.box));
         session.writeId();  // not 77, which the box no longer shows
         EXPECT_EQ(texts().back(), std::string("Info|") + c.said) << c.box;

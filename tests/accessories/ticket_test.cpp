@@ -61,6 +61,7 @@ TEST(TicketBytes, ACouponCodeThatCannotBePrintedIsRefused) {
         EXPECT_EQ(couponTicket(c.code).empty(), c.fault != nullptr) << shownCode(c.code);
     }
     EXPECT_EQ(shownCode("12\x1B@\x0C"), "12\\x1B@\\x0C");
+    EXPECT_EQ(shownCode("a\\b"), "a\\x5Cb");  // \xNN always means a byte
 }
 
 TEST(TicketDecoder, NamesEveryElementWhateverThePieces) {

@@ -59,8 +59,8 @@ TEST(ConsolePorts, AComEntryLeadsWhereTheWindowKeptIt) {
     };
     const Row rows[] = {
         {"the kept device", "Val_Port_Num:1\r\nVal_Port_Path:2=/dev/halvek-kept\r\n", 2, nullptr, "/dev/halvek-kept"},
-        {"the kept device before the environment", "Val_Port_Num:1\r\nVal_Port_Path:2=/dev/halvek-kept\r\n", 2,
-         "/dev/halvek-env", "/dev/halvek-kept"},
+        {"the environment of this run before the kept device", "Val_Port_Num:1\r\nVal_Port_Path:2=/dev/halvek-kept\r\n",
+         2, "/dev/halvek-env", "/dev/halvek-env"},
         {"another entry: the environment", "Val_Port_Num:1\r\nVal_Port_Path:2=/dev/halvek-kept\r\n", 3,
          "/dev/halvek-env", "/dev/halvek-env"},
         {"another entry: the default", "Val_Port_Num:1\r\nVal_Port_Path:2=/dev/halvek-kept\r\n", 4, nullptr,
@@ -89,6 +89,17 @@ TEST(ConsolePorts, AConnectingCommandOpensTheKeptDevice) {
     std::ostringstream out, err;
     EXPECT_EQ(cli::runRead({"setup", "--com", "2", "--interval", "100"}, out, err), 0) << err.str();
     EXPECT_FALSE(out.str().empty());
+}
+
+// A name in UTF-8 stays itself in the JSON list; only bytes that are not UTF-8 are escaped.
+TEST(ConsolePorts, AnAdapterNamedInUtf8KeepsItsNameInJson) {
+    test::FakeMachine m;
+    m.addUsb({"ttyUSB0", "ftdi_sio", "0403", "6001", "Maker \xc3\xa9\xff", "Caf\xc3\xa9", "S1", "usb-Maker-if00-port0",
+              1, 1});
+    std::ostringstream json, err;
+    ASSERT_EQ(cli::runPorts({"--json", "--root", m.root()}, json, err), 0);
+    EXPECT_NE(json.str().find("\"product\": \"Caf\xc3\xa9\""), std::string::npos) << json.str();
+    EXPECT_NE(json.str().find("\"manufacturer\": \"Maker \xc3\xa9\\u00ff\""), std::string::npos) << json.str();
 }
 
 // An adapter whose USB strings hold a terminal's control sequence and a byte

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "fake_machine.h"
+#include "support/fresh_dir.h"
 #include "ui/main/doctor_dialog.h"
 #include "ui/main/main_window.h"
 #include "ui/main/port_choice_box.h"
@@ -52,7 +53,7 @@ TEST(DoctorDialog, ShowsTheReportAndChecksAgain) {
 // A device given with --com N=PATH for the COM entry in use is there on the next
 // start without it; one given for another entry leaves the kept one alone.
 TEST(MainWindow, KeepsTheDeviceGivenForTheComEntryInUse) {
-    const std::string settings = ::testing::TempDir() + "/halvek-kept-" + std::to_string(::getpid()) + ".ini";
+    const std::string settings = halvek::test::freshDir("halvek-settings-") + "/halvek.ini";
     std::ofstream(settings, std::ios::binary) << "Val_Port_Num:1\r\nVal_Port_Path:2=/dev/ttyUSB7\r\n";
     ui::WindowOptions plain;
     plain.settingsPath = settings;

@@ -107,12 +107,20 @@ TEST(ProtocolFramer, MergesPollNowsThatFollowTooClosely) {
     block.interruptMode = true;
     ProtocolFramer framer(block);
     Taken taken(block);
+    // The capture still gets every frame that came: it is the evidence of a flood.
+    struct Tap : FrameTap {
+        size_t frames = 0;
+        void captureFrame(const uint8_t*, size_t, bool) override { ++frames; }
+    } tap;
+    block.frameTap.store(&tap);
     const bool none[64] = {};
     auto at = [&](const Bytes& b, int64_t ms) { framer.feed(b.data(), none, b.size(), taken, ms); };
     at(cat({pollNow, pollNow, status, pollNow}), 1000);
     at(pollNow, 1000 + ProtocolFramer::kPollNowGapMs - 1);
     EXPECT_EQ(taken.frames, (std::vector<Bytes>{pollNow, status}));
     EXPECT_EQ(block.pollNowsMerged.load(), 3u);
+    EXPECT_EQ(tap.frames, 5u);
+    block.frameTap.store(nullptr);
     at(pollNow, 1000 + ProtocolFramer::kPollNowGapMs);
     feed(framer, taken, pollNow, {4});
     EXPECT_EQ(taken.frames.size(), 4u);

@@ -20,6 +20,7 @@
 #include "link/texts.h"
 #include "protocol/catalogue.h"
 #include "sim/sim_server.h"
+#include "support/fresh_dir.h"
 #include "support/qt_pump.h"
 #include "ui/main/bill_list_view.h"
 #include "ui/main/poll_interval_window.h"
@@ -32,12 +33,7 @@ using namespace std::chrono_literals;
 
 using halvek::test::pumpUntil;
 
-std::string tempDir() {
-    static int n = 0;
-    const std::string d = ::testing::TempDir() + "/halvek-ui-" + std::to_string(getpid()) + "-" + std::to_string(n++);
-    mkdir(d.c_str(), 0755);
-    return d;
-}
+std::string tempDir() { return halvek::test::freshDir("halvek-ui-"); }
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

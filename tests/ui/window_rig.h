@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "sim/sim_server.h"
+#include "support/fresh_dir.h"
 #include "support/qt_pump.h"
 #include "ui/main/main_window.h"
 
@@ -22,12 +23,7 @@ using namespace std::chrono_literals;
 
 using halvek::test::pumpUntil;
 
-inline std::string tempDir() {
-    static int n = 0;
-    const std::string d = ::testing::TempDir() + "/halvek-ui-" + std::to_string(getpid()) + "-w" + std::to_string(n++);
-    mkdir(d.c_str(), 0755);
-    return d;
-}
+inline std::string tempDir() { return halvek::test::freshDir("halvek-ui-"); }
 
 // A main window whose COM 1 is the simulated validator (or a device that is
 // not there), with its message boxes recorded and answered OK.

@@ -17,6 +17,7 @@
 #include "protocol/catalogue.h"
 #include "sim/sim_server.h"
 #include "support/caption.h"
+#include "support/fresh_dir.h"
 #include "support/qt_pump.h"
 #include "ui/main/main_window.h"
 #include "ui/pages/optics/optics_page.h"
@@ -35,7 +36,7 @@ struct WindowRig {
         if (simulated) sim.start();
         WindowOptions o;
         o.comPaths = {{1, simulated ? sim.devicePath() : "/dev/halvek-none"}};
-        o.settingsPath = ::testing::TempDir() + "/halvek-pages-" + std::to_string(getpid()) + ".ini";
+        o.settingsPath = halvek::test::freshDir("halvek-settings-") + "/halvek.ini";
         window = std::make_unique<MainWindow>(o);
         window->setMessageHook([this](const Message& m) {
             messages.push_back(m);

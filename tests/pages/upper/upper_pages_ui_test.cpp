@@ -26,6 +26,7 @@
 #include "sim/sim_server.h"
 #include "sim/unit_bits.h"
 #include "support/caption.h"
+#include "support/fresh_dir.h"
 #include "support/qt_pump.h"
 #include "ui/main/geometry.h"
 #include "ui/main/main_window.h"
@@ -44,13 +45,7 @@ using namespace std::chrono_literals;
 using halvek::test::caption;
 using halvek::test::pumpUntil;
 
-std::string tempDir() {
-    static int n = 0;
-    const std::string d =
-        ::testing::TempDir() + "/halvek-upper-" + std::to_string(getpid()) + "-" + std::to_string(n++);
-    mkdir(d.c_str(), 0755);
-    return d;
-}
+std::string tempDir() { return halvek::test::freshDir("halvek-upper-"); }
 
 // Where a grab is kept for a look by eye: the test's own temporary folder.
 QString grabPath(const QString& name) { return QString::fromStdString(tempDir()) + "/" + name + ".png"; }

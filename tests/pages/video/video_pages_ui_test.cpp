@@ -11,6 +11,7 @@
 
 #include "protocol/catalogue.h"
 #include "sim/sim_server.h"
+#include "support/fresh_dir.h"
 #include "support/qt_pump.h"
 #include "ui/main/main_window.h"
 #include "ui/pages/quick_test/quick_test_page.h"
@@ -45,7 +46,7 @@ struct WindowRig {
         sim.start();
         WindowOptions o;
         o.comPaths = {{1, sim.devicePath()}};
-        o.settingsPath = ::testing::TempDir() + "/halvek-video-" + std::to_string(getpid()) + ".ini";
+        o.settingsPath = halvek::test::freshDir("halvek-settings-") + "/halvek.ini";
         window = std::make_unique<MainWindow>(o);
         window->setMessageHook([this](const Message& m) {
             messages.push_back(m);

@@ -92,7 +92,7 @@ void paintQuickTestView(QPainter& p, const QuickTestView& view) {
         const QString text = QString::fromStdString(t.text);
         const int width = QFontMetrics(font).horizontalAdvance(text);
         QFont narrow = font;
-        if (width > room) narrow.setStretch(std::max(50, 100 * room / width));
+        if (width > 0 && width > room) narrow.setStretch(std::max(50, 100 * std::max(room, 0) / width));
         p.setFont(narrow);
         p.setPen(rgb(t.colour));
         p.drawText(QRect(t.x, t.y, room, 14), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
