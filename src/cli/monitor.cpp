@@ -132,17 +132,14 @@ class MonitorUi : public NullUserInterface, public StatusListener {
   private:
     // The link's state as the window shows it beside CONNECT, printed when it changes.
     void catchUpLinkState() {
-        const LinkController& c = host_->controller;
-        if (!c.linkOpen()) heard_ = false;
-        if (c.linkOpen() && c.linkConnected() && c.missedPollCount() == 0) heard_ = true;
-        const LinkState now = linkStateOf({c.linkOpen(), c.linkConnected(), c.missedPollCount(), heard_});
+        const LinkState now = linkStateOf(linkFactsOf(host_->controller));
         if (now == linkState_) return;
         linkState_ = now;
         out_.print("link", linkStateCaption(now, simulated_));
     }
 
     MonitorOutput& out_;
-    bool simulated_ = false, heard_ = false;
+    bool simulated_ = false;
     LinkState linkState_ = LinkState::Closed;
     ControllerHost* host_ = nullptr;
     HeadlessLoop* loop_ = nullptr;

@@ -1,5 +1,7 @@
 #include "link/link_state.h"
 
+#include "link/link_controller.h"
+
 namespace halvek {
 
 LinkState linkStateOf(const LinkFacts& f) {
@@ -10,6 +12,11 @@ LinkState linkStateOf(const LinkFacts& f) {
     if (!f.connected) return f.missedPolls > kAnsweringMissedPolls ? LinkState::NoAnswer : LinkState::Waiting;
     if (f.heard && f.missedPolls <= kAnsweringMissedPolls) return LinkState::Answering;
     return LinkState::Waiting;
+}
+
+LinkFacts linkFactsOf(const LinkController& c) {
+    // An answer since CONNECT is what the controller counts the unit present by.
+    return {c.linkOpen(), c.linkConnected(), c.missedPollCount(), c.unitAnswered()};
 }
 
 const char* linkStateText(LinkState state) {

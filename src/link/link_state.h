@@ -20,6 +20,10 @@ constexpr int kAnsweringMissedPolls = 2;
 
 LinkState linkStateOf(const LinkFacts& facts);
 
+class LinkController;
+// The facts as the controller holds them now.
+LinkFacts linkFactsOf(const LinkController& controller);
+
 const char* linkStateText(LinkState state);
 // The text shown: the state, after "simulated: " when the line is the simulator's.
 std::string linkStateCaption(LinkState state, bool simulated);

@@ -95,7 +95,6 @@ MainWindow::MainWindow(const WindowOptions& options, QWidget* parent)
                     this,
                     [this] {
                         host_.mailbox.serveOne();
-                        if (controller().missedPollCount() == 0) heardSinceConnect_ = true;
                         updateLinkState();
                     },
                     Qt::QueuedConnection);
@@ -308,15 +307,13 @@ void MainWindow::warnSettings() {
 
 void MainWindow::pressConnect() {
     comPorts_->setToolTip(q(controller().portPath()));
-    if (!controller().linkOpen()) heardSinceConnect_ = false;
     controller().connect();
     updateLinkState();
 }
 
 void MainWindow::updateLinkState() {
     if (!linkState_) return;
-    const LinkFacts facts{controller().linkOpen(), controller().linkConnected(), controller().missedPollCount(),
-                          heardSinceConnect_};
+    const LinkFacts facts = linkFactsOf(controller());
     const std::string path = controller().openPortPath();
     const bool simulated = !simulatorPath_.empty() && path == simulatorPath_;
     linkState_->showState(linkStateOf(facts), simulated, q(path));

@@ -142,7 +142,6 @@ class MainWindow : public QMainWindow, public UserInterface, public CaptureListe
     QTimer pollTimer_;
     bool settingsComplained_ = false;
     std::string simulatorPath_;
-    bool heardSinceConnect_ = false;
     CaptureDialogs captureDialogs_ = CaptureDialogs::standard();
 
     // The accessory sessions live as long as the window; their windows come and go.
