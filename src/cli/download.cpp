@@ -294,6 +294,9 @@ int runDownload(const std::vector<std::string>& args, std::ostream& out, std::os
         },
         std::chrono::hours(2));
     progress.end();
+    if (const uint32_t stray = session.strayBytes())
+        out << "note: " << stray << (stray == 1 ? " byte" : " bytes")
+            << " the loader sent after its replies were dropped" << std::endl;
     const double secs = std::chrono::duration<double>(Clock::now() - started).count();
     if (session.status() != DownloadStatus::Finished) {
         out << "download failed: " << session.failure() << std::endl;

@@ -1,16 +1,21 @@
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <thread>
 
 #include "cli/download.h"
 #include "cli/upload.h"
 #include "sim/loader/program_image.h"
 #include "sim/sim_server.h"
 #include "support/byte_file.h"
+#include "support/pty_pair.h"
 
 namespace halvek {
 namespace {
@@ -106,6 +111,55 @@ TEST_F(FirmwareE2E, HandoverFromAPollingControllerLoadsRunsAndVerifiesTheProgram
         for (FirmwareRecord& r : held.records) r.bytes[0] = unitLead;
         sim.withModel([&](sim::ValidatorModel& m) { EXPECT_EQ(m.program().toBytes(), held.toBytes()); });
     }
+}
+
+// A loader that sends a line end after its answers: each answer is taken
+// whole and what follows it dropped, so no step is refused or timed out for it.
+TEST_F(FirmwareE2E, BytesTheLoaderSendsAfterItsAnswersAreDroppedAndCounted) {
+    const FirmwareFile f = sim::program::generate({0, 1}, "L8VQA079");
+    const std::string path = writeFile(f);
+    sim.setLoader(true);
+    for (const char* step : {"connect", "erase", "header", "block", "ack", "header-data", "block-data"})
+        ASSERT_EQ(sim.execute(std::string("trail ") + step + " 1000"), "");
+    EXPECT_EQ(run(cli::runDownload, {path, "--port", sim.devicePath()}), 0) << out.str();
+    // Two bytes after each answer from DOWNLOAD on: the connect asked again, the erase, the
+    // header, its data and their ack, and three for each of the 64 blocks.
+    EXPECT_NE(out.str().find("note: " + std::to_string(2 * (5 + 3 * 64)) +
+                             " bytes the loader sent after its replies were dropped"),
+              std::string::npos)
+        << out.str();
+    EXPECT_NE(lastLine().find("download done: " + path + ", 64 blocks"), std::string::npos) << out.str();
+    sim.withLoader([&](sim::DownloadLoader& l) { EXPECT_EQ(l.loaded().toBytes(), f.toBytes()); });
+}
+
+// The device hangs up in the middle of the blocks (the far end is gone): the
+// download says so at once and stops, rather than timing out a hundred times.
+TEST_F(FirmwareE2E, ALineHungUpMidTransferIsSaidAtOnce) {
+    const std::string path = writeFile(sim::program::generate({0, 1, 2}, "L8VQA080"));
+    test::PtyPair line;
+    std::atomic<bool> stop{false};
+    // A loader on the line's far end that goes away after its 20th block.
+    std::thread loader([&] {
+        sim::DownloadLoader l;
+        while (!stop && l.blocks().size() < 20) {
+            pollfd p{line.master(), POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0) continue;
+            uint8_t buf[512];
+            const ssize_t n = ::read(line.master(), buf, sizeof buf);
+            if (n <= 0) continue;
+            termios t{};
+            ::tcgetattr(line.master(), &t);
+            l.feed(buf, static_cast<size_t>(n), cfgetospeed(&t) == B38400 ? 38400 : 9600);
+            for (const Bytes& b : l.takeOutput()) line.send(b);
+        }
+        line.closeMaster();
+    });
+    const int rc = run(cli::runDownload, {path, "--port", line.slavePath()});
+    stop = true;
+    loader.join();
+    EXPECT_EQ(rc, 1) << out.str();
+    EXPECT_EQ(lastLine(), "download failed: Line lost: " + line.slavePath() + " hung up or went away") << out.str();
+    EXPECT_EQ(out.str().find("timeout"), std::string::npos) << out.str();
 }
 
 TEST_F(FirmwareE2E, UploadInBothFrameLayoutsIsTheUnitsProgram) {
