@@ -5,6 +5,13 @@
 // first poll, then every read, command and reply, at 9600 8E1), with the
 // commands the report sent, so that a read asked twice shows.
 //   report_bench [INTERVAL_MS...]      (default: 100 350)
+// Elapsed time over that wire time on the 2-core build machine (the plain
+// reader: 0.89x for the statistics alone, 0.94x for the three default parts;
+// below 1 as the simulator paces only its replies):
+//   before: stats 3.39x at 100 ms, 5.75x at 350 ms; stats,sensors,optics 2.22x and 5.54x,
+//           sending the revision, the statistics, both diagnostics reads twice and the
+//           start-up reads (bill enables, security levels, set-up) besides
+//   after:  0.90x and 0.94x at either interval, each read once
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
