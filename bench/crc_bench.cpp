@@ -1,6 +1,9 @@
-// The CRC page's file checksum over a firmware file of 2880 blocks, beside
-// zlib's crc32 over the same bytes in the same run (zlib is here only to
-// compare with; the program does not use it).
+// The CRC page's file checksum over a firmware file of 2880 blocks: Halvek's
+// CRC-32 (through zlib's), the byte-at-a-time reference it replaced, and
+// zlib's crc32 called directly, over the same bytes in the same run.
+// On the 2-core build machine, before and after the change:
+//   BM_Crc32        429 MB/s (byte at a time) -> 5.6 GB/s (through zlib)
+//   BM_FileCrc32    407 MB/s                  -> 4.0 GB/s (read from the page cache)
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -34,6 +37,13 @@ void BM_Crc32(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(f.size()));
 }
 BENCHMARK(BM_Crc32);
+
+void BM_Crc32Reference(benchmark::State& state) {
+    const auto& f = firmwareFile();
+    for (auto _ : state) benchmark::DoNotOptimize(~crc32UpdateReference(0xFFFFFFFF, f));
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(f.size()));
+}
+BENCHMARK(BM_Crc32Reference);
 
 void BM_Crc32Zlib(benchmark::State& state) {
     const auto& f = firmwareFile();

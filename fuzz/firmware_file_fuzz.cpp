@@ -2,7 +2,8 @@
 // whatever a file holds, it is either refused with a fault that names the
 // file, and the download places nothing for the loader (the unit keeps its
 // program), or every record the download would send is whole and checked, and
-// written back it is the same file up to its last counted record.
+// written back it is the same file, byte for byte (a file ends with its last
+// counted record).
 #include <string>
 #include <vector>
 
@@ -66,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const FirmwareRecord& r : file.records) FUZZ_CHECK(r.checkRight(), "a record with a wrong check was taken");
 
     const std::vector<uint8_t> written = file.toBytes();
-    FUZZ_CHECK(written.size() <= size && std::equal(written.begin(), written.end(), data),
+    FUZZ_CHECK(written.size() == size && std::equal(written.begin(), written.end(), data),
                "written back, the file is not what was read");
     FirmwareFile again;
     FUZZ_CHECK(parseFirmwareFile(written, name, again).ok, "the file written back is refused");

@@ -69,6 +69,20 @@ bool DownloadLoader::refuseNow(const std::string& step) {
     return true;
 }
 
+// A loader that sends a line end after its answer (some do, after a reset or
+// from a debug build): the host must take the answer and drop the rest.
+bool DownloadLoader::trailNow(const std::string& step) {
+    auto it = faults_.find(step);
+    if (it == faults_.end() || it->second.trail == 0) return false;
+    --it->second.trail;
+    return true;
+}
+
+void DownloadLoader::reply(const Bytes& b) {
+    out_.push_back(b);
+    if (trailNow(answering_)) out_.back().insert(out_.back().end(), {0x0D, 0x0A});
+}
+
 bool DownloadLoader::muteNow(const std::string& step) {
     auto it = faults_.find(step);
     if (it == faults_.end() || it->second.mute == 0) return false;
@@ -136,6 +150,7 @@ void DownloadLoader::parse() {
 }
 
 void DownloadLoader::command(uint8_t code, const uint8_t* p) {
+    if (const LoaderCommand* c = find(code)) answering_ = c->step;
     switch (code) {
         case 0x08:
             if (refuseNow("connect")) return refuse();
@@ -186,6 +201,7 @@ void DownloadLoader::dataComplete() {
     const bool header = expect_ == Expect::HeaderData;
     expect_ = Expect::Command;
     const char* step = header ? "header-data" : "block-data";
+    answering_ = step;
     if (muteNow(step)) {
         data_.clear();
         return;
@@ -211,6 +227,7 @@ void DownloadLoader::dataComplete() {
 }
 
 void DownloadLoader::acknowledge() {
+    answering_ = "ack";
     if (muteNow("ack")) return;
     if (pending_ == Pending::None || refuseNow("ack")) {
         refuse();
@@ -251,6 +268,10 @@ std::string DownloadLoader::execute(const std::string& line) {
     if (word == "refuse" && step == "rate")
         return "refuse rate: the rate change has no answer to refuse (mute rate makes the loader ignore it)";
     Fault& f = faults_[step];
+    if (word == "trail") {
+        f.trail = static_cast<int>(n);
+        return "";
+    }
     if (word == "mute") {
         f.mute = static_cast<int>(n);
         return "";
@@ -268,9 +289,10 @@ std::string DownloadLoader::execute(const std::string& line) {
 }
 
 const char* DownloadLoader::scenarioHelp() {
-    return "refuse STEP N [after M] | mute STEP [N]  (loader; STEP: connect leave header header-data block\n"
-           "block-data ack erase finish, and rate for mute) | loader | loader-on-download [on|off] | power-cycle\n"
-           "(in the loader: runs what it loaded) | corrupt-packet N";
+    return "refuse STEP N [after M] | mute STEP [N] | trail STEP [N]  (loader; STEP: connect leave header\n"
+           "header-data block block-data ack erase finish, and rate for mute; trail: CR LF after the next N\n"
+           "answers) | loader | loader-on-download [on|off] | power-cycle (in the loader: runs what it loaded) |\n"
+           "corrupt-packet N";
 }
 
 }  // namespace halvek::sim

@@ -25,10 +25,12 @@ class DownloadLoader {
     // Replies, one entry per reply, in order.
     std::vector<Bytes> takeOutput();
 
-    // "refuse STEP N [after M]", "mute STEP [N]"; "" on success, else the complaint.
+    // "refuse STEP N [after M]", "mute STEP [N]", "trail STEP [N]"; "" on success, else the complaint.
     std::string execute(const std::string& line);
     static const char* scenarioHelp();
-    static bool isLoaderCommand(const std::string& word) { return word == "refuse" || word == "mute"; }
+    static bool isLoaderCommand(const std::string& word) {
+        return word == "refuse" || word == "mute" || word == "trail";
+    }
 
     void reset();  // power-up in the loader
     int baud() const { return baud_; }
@@ -49,16 +51,18 @@ class DownloadLoader {
         int after = 0;   // acceptances still to come before the refusals
         int refuse = 0;  // refusals still to give
         int mute = 0;    // frames still to ignore
+        int trail = 0;   // replies still to follow with stray bytes
     };
 
     void parse();
     void command(uint8_t code, const uint8_t* params);
     void acknowledge();
     void dataComplete();
-    void reply(const Bytes& b) { out_.push_back(b); }
-    void refuse() { out_.push_back({0x23, 0x4E}); }
+    void reply(const Bytes& b);
+    void refuse() { reply({0x23, 0x4E}); }
     bool refuseNow(const std::string& step);
     bool muteNow(const std::string& step);
+    bool trailNow(const std::string& step);
     void say(const std::string& s) const {
         if (log) log(s);
     }
@@ -79,6 +83,7 @@ class DownloadLoader {
     std::map<std::string, Fault> faults_;
     std::vector<Bytes> out_;
     uint32_t dropped_ = 0;
+    std::string answering_;  // the step the reply being made answers
 };
 
 }  // namespace halvek::sim

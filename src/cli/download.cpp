@@ -243,10 +243,6 @@ int runDownload(const std::vector<std::string>& args, std::ostream& out, std::os
         return 1;
     }
     out << "file: " << o.file << ", " << file.blockCount() << " blocks, CRC_32 " << hex8(file.crc32()) << std::endl;
-    if (file.bytesAfterRecords != 0)
-        out << "note: the " << file.bytesAfterRecords
-            << " bytes after the last counted record are not sent; the unit's program checksum leaves them out"
-            << std::endl;
     if (o.dryRun && !o.simulate) {
         out << "dry run: the file is sound; nothing was sent" << std::endl;
         return 0;
@@ -298,6 +294,9 @@ int runDownload(const std::vector<std::string>& args, std::ostream& out, std::os
         },
         std::chrono::hours(2));
     progress.end();
+    if (const uint32_t stray = session.strayBytes())
+        out << "note: " << stray << (stray == 1 ? " byte" : " bytes")
+            << " the loader sent after its replies were dropped" << std::endl;
     const double secs = std::chrono::duration<double>(Clock::now() - started).count();
     if (session.status() != DownloadStatus::Finished) {
         out << "download failed: " << session.failure() << std::endl;

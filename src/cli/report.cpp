@@ -150,7 +150,8 @@ int parse(const std::vector<std::string>& args, Arguments& a, std::ostream& out,
 // reader thread's notifications in between, until done() holds or time runs out.
 bool runUntil(ControllerHost& host, ReportUi& ui, ReportSession& session, Clock::time_point deadline,
               const std::function<bool()>& done) {
-    auto nextTick = Clock::now() + std::chrono::milliseconds(ui.intervalMs);
+    auto nextTick = Clock::now();
+    bool replyIn = false;
     while (!done()) {
         if (stopRequested || host.mailbox.cancelled() || Clock::now() >= deadline) return false;
         if (Clock::now() >= nextTick) {
@@ -159,7 +160,15 @@ bool runUntil(ControllerHost& host, ReportUi& ui, ReportSession& session, Clock:
             session.onTick();
             continue;
         }
-        host.mailbox.serveUntil(std::min(nextTick, deadline));
+        // The report's next read goes out as soon as the reply before it is in,
+        // not at the next tick (once per reply: a frame that cannot go out now
+        // waits for the tick).
+        if (replyIn && ui.timerRunning && session.countdown().readReadyToSend()) {
+            replyIn = false;
+            host.controller.onTick();
+            continue;
+        }
+        replyIn = host.mailbox.serveUntil(std::min(nextTick, deadline));
     }
     return true;
 }
@@ -208,6 +217,11 @@ int report(const Arguments& a, std::ostream& out, std::ostream& err) {
             << "; no report written\n";
         return 1;
     }
+    // The report asks for what it needs itself: the start-up reads of the
+    // connection (the bill enables, the security levels, the set-up...) would
+    // only hold its reads back.
+    host.controller.setStartupCountdown(0);
+    session.onTick();
     const int limitMs = (ReportCountdown::kSettleLimit + ReportCountdown::kTickLimit + 4) * ui.intervalMs;
     runUntil(host, ui, session, Clock::now() + std::chrono::milliseconds(limitMs),
              [&] { return session.ready() || session.failed(); });

@@ -1,5 +1,7 @@
 #include "firmware/crc.h"
 
+#include <zlib.h>
+
 #include <array>
 
 namespace halvek {
@@ -52,9 +54,15 @@ uint16_t crc16(uint16_t polynomial, uint16_t seed, std::span<const uint8_t> byte
     return crc16Update(polynomial, seed, bytes);
 }
 
-uint32_t crc32Update(uint32_t reg, std::span<const uint8_t> bytes) {
+uint32_t crc32UpdateReference(uint32_t reg, std::span<const uint8_t> bytes) {
     for (uint8_t b : bytes) reg = (reg >> 8) ^ kTable32[(b ^ reg) & 0xFF];
     return reg;
+}
+
+uint32_t crc32Update(uint32_t reg, std::span<const uint8_t> bytes) {
+    // zlib's crc32 of no buffer at all is its start value, whatever the register.
+    if (bytes.empty()) return reg;
+    return ~static_cast<uint32_t>(::crc32_z(~reg & 0xFFFFFFFFul, bytes.data(), bytes.size()));
 }
 
 uint32_t crc32(uint32_t seed, std::span<const uint8_t> bytes) { return ~crc32Update(seed, bytes); }

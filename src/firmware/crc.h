@@ -16,6 +16,12 @@ uint32_t crc32(uint32_t seed, std::span<const uint8_t> bytes);
 
 // Running forms, for data that arrive in pieces (a file read in blocks).
 uint16_t crc16Update(uint16_t polynomial, uint16_t reg, std::span<const uint8_t> bytes);
+// Through zlib's crc32, which keeps its register inverted between calls: the
+// unit's register, not inverted, maps onto it by inverting it on the way in
+// and out.
 uint32_t crc32Update(uint32_t reg, std::span<const uint8_t> bytes);
+// The same one byte at a time from a table: slow, plain to read, and the
+// reference the fast form is held to.
+uint32_t crc32UpdateReference(uint32_t reg, std::span<const uint8_t> bytes);
 
 }  // namespace halvek

@@ -108,6 +108,16 @@ void DownloadSession::portFailed(const char* text) {
     listener_.messageShown(fwtext::kInfo, text);
 }
 
+// The device hung up under the open port (unplugged, or its far end gone): no
+// reply can come, so waiting out the time-outs would only hide it.
+void DownloadSession::lineLost() {
+    timerRunning_ = false;
+    const std::string device = port_.device();
+    failure_ = std::string(fwtext::kLineLost) + ": " + (device.empty() ? "the device" : device) + fwtext::kLineLostWhy;
+    show(DownloadStatus::Failed);
+    listener_.messageShown(fwtext::kInfo, failure_);
+}
+
 void DownloadSession::open() {
     listener_.downloadEnabled(false);
     rateCode_ = kBlockRateCode;
@@ -159,6 +169,7 @@ DownloadSession::Start DownloadSession::download() {
     show(DownloadStatus::Downloading);
     block_.receiveMode.store(ReceiveMode::Download);
     refusals_ = timeouts_ = replyTimer_ = 0;
+    strayAtStart_ = block_.downloadStrayBytes.load();
     // The whole file is read and checked before the loader is even asked to
     // erase: a file that fails leaves the unit's program as it was.
     const FirmwareFileFault f = readFirmwareFile(filePath_, file_);
@@ -355,6 +366,10 @@ void DownloadSession::timedOut() {
 
 void DownloadSession::onTick() {
     if (!timerRunning_) return;
+    if (portOwned_ && block_.portLost.load() && status_ != DownloadStatus::Failed) {
+        lineLost();
+        return;
+    }
     if (firstOpen_ == 1) {
         firstOpen_ = 0;
         openAndPlace(9600, DownloadStep::Connect, fwtext::kRateFailed);

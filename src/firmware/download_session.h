@@ -35,6 +35,8 @@ class DownloadPort {
     virtual bool open(int baud) = 0;
     virtual void close() = 0;
     virtual std::string lastError() const = 0;
+    // The device, as messages name it ("" when there is no name to give).
+    virtual std::string device() const { return {}; }
 };
 
 // What the download asks of the link controller when it takes the line over.
@@ -113,12 +115,15 @@ class DownloadSession {
     const FirmwareFile& file() const { return file_; }
     bool unitWasAnswering() const { return snapshot_ & 0x02; }
     const std::string& failure() const { return failure_; }
+    // Bytes the loader sent after a reply was whole, dropped, since DOWNLOAD.
+    uint32_t strayBytes() const { return block_.downloadStrayBytes.load() - strayAtStart_; }
 
   private:
     void place(DownloadStep step);
     void show(DownloadStatus s);
     void fail(const std::string& text, const std::string& title);
     void portFailed(const char* text);
+    void lineLost();
     void openAndPlace(int baud, DownloadStep step, const char* failText);
     bool goodReply();
     void refused(const char* text, const char* title, DownloadStep again);
@@ -148,6 +153,7 @@ class DownloadSession {
     DownloadStep step_ = DownloadStep::None;
     DownloadStatus status_ = DownloadStatus::Ready;
     std::string failure_;
+    uint32_t strayAtStart_ = 0;
 };
 
 int baudForRateCode(uint8_t code);

@@ -1,11 +1,14 @@
 #include "firmware/firmware_file.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "firmware/crc.h"
+#include "firmware/regular_file.h"
 
 namespace halvek {
 namespace {
@@ -108,7 +111,18 @@ FirmwareFileFault parseFirmwareFile(std::span<const uint8_t> bytes, const std::s
                                         "sector 0)"
                                       : ""));
     }
-    out.bytesAfterRecords = body - size_t{count} * kFirmwareRecordSize;
+    // A file ends with its last counted record. Anything behind it means the
+    // header and the body disagree (a count too small, two files run together,
+    // a transfer that appended junk): which part is the program cannot be told,
+    // and loading the counted part alone could leave the unit a program cut short.
+    const size_t end = kFirmwareHeaderSize + size_t{count} * kFirmwareRecordSize;
+    if (bytes.size() > end) {
+        const size_t extra = bytes.size() - end;
+        return fault(path, 0,
+                     std::to_string(extra) + (extra == 1 ? " byte" : " bytes") + " after the last of the " +
+                         std::to_string(count) + " records the header announces, from offset " + std::to_string(end) +
+                         ": a firmware file ends with its last record");
+    }
     out.records.resize(count);
     for (uint32_t i = 0; i < count; ++i) {
         FirmwareRecord& r = out.records[i];
@@ -125,8 +139,15 @@ FirmwareFileFault parseFirmwareFile(std::span<const uint8_t> bytes, const std::s
 
 FirmwareFileFault readFirmwareFile(const std::string& path, FirmwareFile& out) {
     out = FirmwareFile{};
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return fault(path, 0, std::string("cannot open the file: ") + std::strerror(errno));
+    std::string reason;
+    const int fd = openRegularFile(path, reason);
+    if (fd < 0) return fault(path, 0, "cannot open the file: " + reason);
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (!f) {
+        const int err = errno;
+        ::close(fd);
+        return fault(path, 0, std::string("cannot open the file: ") + std::strerror(err));
+    }
     std::vector<uint8_t> bytes;
     uint8_t chunk[65536];
     size_t n = 0;

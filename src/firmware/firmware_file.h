@@ -68,12 +68,11 @@ struct FirmwareFile {
 
     FirmwareHeader header;
     std::vector<FirmwareRecord> records;  // the counted ones, in file order
-    size_t bytesAfterRecords = 0;         // in the file after the counted records: never sent
 
     uint32_t blockCount() const { return static_cast<uint32_t>(records.size()); }
     std::vector<uint8_t> toBytes() const;
     // CRC_32 with seed 0 of the header and the counted records as they stand
-    // (the CRC page's default over a file without bytes after its records).
+    // (the CRC page's default over the file).
     uint32_t crc32() const;
     // The same over the program as a unit holds it after a download: the
     // header and the counted records, each with the given lead byte.
@@ -97,8 +96,9 @@ struct FirmwareFileFault {
 };
 
 // Reads and checks a whole file: header readable, block count within the
-// file, every counted record complete and its check right. A file longer than
-// any header can describe is refused without being read to its end.
+// file, every counted record complete and its check right, nothing after the
+// last of them. A file longer than any header can describe is refused without
+// being read to its end; a device, pipe or folder without being read at all.
 FirmwareFileFault readFirmwareFile(const std::string& path, FirmwareFile& out);
 // The same over bytes already in memory (the path only names them in the fault).
 FirmwareFileFault parseFirmwareFile(std::span<const uint8_t> bytes, const std::string& path, FirmwareFile& out);

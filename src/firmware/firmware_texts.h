@@ -42,6 +42,9 @@ inline constexpr const char* kAckFailed = "send ack cmd failed";
 inline constexpr const char* kTimeouts = "Over 100 timeout errors";
 inline constexpr const char* kRateFailed = "failed connection rate change";
 inline constexpr const char* k9600Failed = "failed connection at 9600";
+// The device hung up under the download: "Line lost: /dev/ttyUSB0 hung up or went away".
+inline constexpr const char* kLineLost = "Line lost";
+inline constexpr const char* kLineLostWhy = " hung up or went away";
 
 inline constexpr const char* kInfo = "Info";
 inline constexpr const char* kInfoLower = "info";

@@ -35,6 +35,7 @@ class SerialDownloadPort : public DownloadPort {
     bool open(int baud) override;
     void close() override;
     std::string lastError() const override { return block_.port.lastError(); }
+    std::string device() const override { return path_; }
 
   private:
     CommBlock& block_;

@@ -11,11 +11,14 @@ std::string commandName(uint8_t code) {
     return info ? info->name : "command";
 }
 
+std::string unanswered(uint8_t code) { return "the unit did not answer \"" + commandName(code) + "\""; }
+
+constexpr ReportPart kPartOrder[] = {ReportPart::Statistics, ReportPart::Sensors, ReportPart::MainOptics,
+                                     ReportPart::Video};
+
 }  // namespace
 
 ReportCountdown::ReportCountdown(LinkController& controller) : controller_(controller) {}
-
-int ReportCountdown::countdown() const { return phase_ == Phase::Reading ? controller_.reportCountdown() : kTicks; }
 
 void ReportCountdown::start() {
     phase_ = Phase::WaitingForStartup;
@@ -30,19 +33,23 @@ void ReportCountdown::start() {
     if (lineQuiet()) begin();
 }
 
-void ReportCountdown::wantVideo() {
-    if (videoWanted_) return;
-    videoWanted_ = true;
-    if (phase_ == Phase::Reading) add(ReportPart::Video, cmd::ReadDiagn0, kVideoSelector, true);
+void ReportCountdown::wantParts(const ReportOptions& options) {
+    for (ReportPart p : kPartOrder) {
+        if (!options.includes(p) || wanted_[static_cast<size_t>(p)]) continue;
+        wanted_[static_cast<size_t>(p)] = true;
+        if (phase_ == Phase::Reading) addPartReads(p);
+    }
+    if (phase_ == Phase::Reading) askNext();
 }
 
-void ReportCountdown::add(ReportPart part, uint8_t code, uint8_t selector, bool ownRequest) {
-    reads_.push_back({part, code, selector, ownRequest, ReadState::Waiting, {}});
+void ReportCountdown::add(ReportPart part, uint8_t code, uint8_t selector, bool forEveryPart) {
+    reads_.push_back({part, code, selector, forEveryPart, ReadState::Waiting, {}, false});
 }
 
-// Nothing requested and nothing awaited: the reads of a fresh connection are through.
+// The unit answers, and nothing is requested or awaited: the reads of a fresh
+// connection are through.
 bool ReportCountdown::lineQuiet() const {
-    if (controller_.startupCountdown() > 0) return false;
+    if (!controller_.unitAnswered() || controller_.startupCountdown() > 0) return false;
     for (int code = 1; code < 256; ++code)
         if (controller_.requestState(static_cast<uint8_t>(code)) != RequestState::Idle) return false;
     return true;
@@ -50,58 +57,71 @@ bool ReportCountdown::lineQuiet() const {
 
 void ReportCountdown::begin() {
     phase_ = Phase::Reading;
-    controller_.setReportCountdown(kTicks);
-    add(ReportPart::Statistics, cmd::ReadStats, 0, false);
-    add(ReportPart::MainOptics, cmd::ReadDiagn1, 0, false);
-    add(ReportPart::Sensors, cmd::ReadDiagn0, kSensorSelector, false);
-    // The header's revision and the bill values come from the start-up reads; a
-    // connection whose start-up reads went unanswered has not got them yet.
-    const Stores& s = controller_.stores();
-    if (s.identity.revision[0] == '\0') add(ReportPart::Statistics, cmd::ReadProgRev, 0, true);
-    if (!s.bills.tableLoaded)
-        add(ReportPart::Statistics, controller_.extendedMode() ? cmd::ReadCreditTable : cmd::ReadUnitOpt, 0, true);
-    if (videoWanted_) add(ReportPart::Video, cmd::ReadDiagn0, kVideoSelector, true);
+    ticks_ = 0;
+    // The header's revision comes from the start-up reads; a connection whose
+    // start-up reads went unanswered (or were left out) has not got it yet. It
+    // also says whether this firmware has the diagnostics reads at all.
+    if (controller_.stores().identity.revision[0] == '\0') add(ReportPart::Statistics, cmd::ReadProgRev, 0, true);
+    add(ReportPart::Sensors, cmd::ReadDiagn0, kSensorSelector, true);
+    for (ReportPart p : kPartOrder)
+        if (wanted_[static_cast<size_t>(p)]) addPartReads(p);
+    askNext();
 }
 
-bool ReportCountdown::diagnosticsReadPending() const {
-    return controller_.requestState(cmd::ReadDiagn0) != RequestState::Idle;
+void ReportCountdown::addPartReads(ReportPart part) {
+    switch (part) {
+        case ReportPart::Statistics:
+            add(part, cmd::ReadStats, 0);
+            // The bill values of the statistics come from the bill table.
+            if (!controller_.stores().bills.tableLoaded)
+                add(part, controller_.extendedMode() ? cmd::ReadCreditTable : cmd::ReadUnitOpt, 0);
+            break;
+        case ReportPart::Sensors:
+            break;  // the sensor read is made for every report
+        case ReportPart::MainOptics:
+            add(part, cmd::ReadDiagn1, 0);
+            break;
+        case ReportPart::Video:
+            // The white-paper video test result: the last one the unit holds.
+            add(part, cmd::ReadDiagn0, kVideoSelector);
+            break;
+    }
+}
+
+// One read at a time, in the order they were added: the variant is known before
+// the optics are decoded, and the two diagnostics reads never share a selector.
+void ReportCountdown::askNext() {
+    for (Read& r : reads_) {
+        if (r.state == ReadState::Asked) return;
+        // Without the revision or the variant no part can be written: nothing more is read.
+        if (r.state == ReadState::Failed && r.forEveryPart && !r.unavailable) return;
+        if (r.state != ReadState::Waiting) continue;
+        ask(r);
+        if (r.state != ReadState::Failed) return;
+    }
 }
 
 void ReportCountdown::ask(Read& read) {
+    const bool pending = controller_.requestState(read.code) != RequestState::Idle;
     if (read.code == cmd::ReadDiagn0) {
         if (!controller_.diagnosticsAvailable()) {
+            read.unavailable = true;
             setState(read, ReadState::Failed, text::kSensorsNotAvailable);
             return;
         }
-        // One selector serves both diagnostics reads: the video read waits until the
-        // sensor read is out of the way, or it would take the sensors' selector.
-        if (controller_.reportCountdown() > 0 || diagnosticsReadPending()) return;
+        // A diagnostics read asked elsewhere goes first: its selector is not ours.
+        if (pending) return;
         controller_.setDiagnosticsSelector(read.selector);
     }
-    controller_.request(read.code);
+    // Already on its way (a page asked for it): its reply serves the report too.
+    if (!pending) controller_.request(read.code);
     setState(read, ReadState::Asked);
 }
 
+// The request has ended without its reply: given up, or refused by the unit.
 void ReportCountdown::follow(Read& read) {
-    const bool requested = controller_.requestState(read.code) != RequestState::Idle;
-    if (read.state == ReadState::Waiting) {
-        if (read.ownRequest) {
-            ask(read);
-        } else if (requested) {
-            setState(read, ReadState::Asked);
-        } else if (controller_.reportCountdown() == 0) {
-            // The countdown has asked for it (unless the firmware cannot answer it),
-            // and the request has ended without its reply.
-            if (read.code == cmd::ReadDiagn0 && !controller_.diagnosticsAvailable())
-                setState(read, ReadState::Failed, text::kSensorsNotAvailable);
-            else
-                setState(read, ReadState::Failed, "the unit did not answer \"" + commandName(read.code) + "\"");
-        }
-        return;
-    }
-    // The request has ended without its reply: given up, or refused by the unit.
-    if (read.state == ReadState::Asked && !requested)
-        setState(read, ReadState::Failed, "the unit did not answer \"" + commandName(read.code) + "\"");
+    if (read.state == ReadState::Asked && controller_.requestState(read.code) == RequestState::Idle)
+        setState(read, ReadState::Failed, unanswered(read.code));
 }
 
 void ReportCountdown::onTick() {
@@ -109,24 +129,25 @@ void ReportCountdown::onTick() {
     ++ticks_;
     if (phase_ == Phase::WaitingForStartup) {
         // A line that does not settle is read all the same, with what it gives.
-        if (lineQuiet() || ticks_ > kSettleLimit) {
-            ticks_ = 0;
-            begin();
-        }
+        if (lineQuiet() || ticks_ > kSettleLimit) begin();
         return;
     }
-    for (Read& r : reads_)
-        if (r.state == ReadState::Waiting || r.state == ReadState::Asked) follow(r);
+    for (Read& r : reads_) follow(r);
+    askNext();
     if (ticks_ > kTickLimit)
         for (Read& r : reads_)
             if (r.state == ReadState::Waiting || r.state == ReadState::Asked)
-                setState(r, ReadState::Failed, "the unit did not answer \"" + commandName(r.code) + "\" in time");
+                setState(r, ReadState::Failed, unanswered(r.code) + " in time");
 }
 
 void ReportCountdown::onReply(uint8_t code, uint8_t selector, bool stored) {
     for (Read& r : reads_) {
-        if (r.code != code || (r.selector != 0 && r.selector != selector)) continue;
-        if (r.state != ReadState::Waiting && r.state != ReadState::Asked) continue;
+        if (r.code != code || r.state != ReadState::Asked) continue;
+        // The other diagnostics read (a page's) came in between: ours is asked again.
+        if (r.selector != 0 && r.selector != selector) {
+            setState(r, ReadState::Waiting);
+            continue;
+        }
         // A reply too short for its data leaves the store as it was: writing that
         // as the unit's data would put stale or empty figures in the report.
         if (stored)
@@ -135,6 +156,7 @@ void ReportCountdown::onReply(uint8_t code, uint8_t selector, bool stored) {
             setState(r, ReadState::Failed,
                      "the unit's reply to \"" + commandName(r.code) + "\" was too short for its data");
     }
+    if (phase_ == Phase::Reading) askNext();
 }
 
 void ReportCountdown::setState(Read& read, ReadState state, std::string failure) {
@@ -143,24 +165,45 @@ void ReportCountdown::setState(Read& read, ReadState state, std::string failure)
     if (changed_) changed_();
 }
 
+int ReportCountdown::readsLeft() const {
+    int n = 0;
+    for (const Read& r : reads_) n += r.state == ReadState::Waiting || r.state == ReadState::Asked;
+    return n;
+}
+
+bool ReportCountdown::readReadyToSend() const {
+    if (phase_ != Phase::Reading) return false;
+    bool ready = false;
+    for (const Read& r : reads_)
+        ready = ready || (r.state == ReadState::Asked && controller_.requestState(r.code) == RequestState::Requested);
+    if (!ready) return false;
+    for (int code = 1; code < 256; ++code)
+        if (controller_.requestState(static_cast<uint8_t>(code)) == RequestState::AwaitingReply) return false;
+    return true;
+}
+
+// A part waits for its own reads and for those every part needs, except a
+// variant read this firmware does not have: such a unit tells no variant.
+bool ReportCountdown::counts(const Read& read, ReportPart part) const {
+    return read.part == part || (read.forEveryPart && !read.unavailable);
+}
+
 ReadState ReportCountdown::state(ReportPart part) const {
-    if (phase_ != Phase::Reading) return ReadState::Waiting;
-    bool any = false, allAnswered = true, anyAsked = false;
+    if (phase_ != Phase::Reading || !wanted_[static_cast<size_t>(part)]) return ReadState::Waiting;
+    bool allAnswered = true, anyAsked = false;
     for (const Read& r : reads_) {
-        if (r.part != part) continue;
-        any = true;
+        if (!counts(r, part)) continue;
         if (r.state == ReadState::Failed) return ReadState::Failed;
         if (r.state != ReadState::Answered) allAnswered = false;
         if (r.state == ReadState::Asked) anyAsked = true;
     }
-    if (!any) return ReadState::Waiting;  // video not asked for
     if (allAnswered) return ReadState::Answered;
     return anyAsked ? ReadState::Asked : ReadState::Waiting;
 }
 
 std::string ReportCountdown::failure(ReportPart part) const {
     for (const Read& r : reads_)
-        if (r.part == part && r.state == ReadState::Failed) return r.failure;
+        if (counts(r, part) && r.state == ReadState::Failed) return r.failure;
     return {};
 }
 

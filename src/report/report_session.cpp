@@ -17,15 +17,15 @@ ReportSession::ReportSession(LinkController& controller, ReportSessionListener* 
 
 bool ReportSession::open() {
     if (!controller_.timerRunning()) return false;
+    countdown_.wantParts(options_);
     countdown_.start();
-    if (options_.video) countdown_.wantVideo();
     return true;
 }
 
 void ReportSession::setOptions(const ReportOptions& options) {
     options_ = options;
     options_.serialNumber = limitSerialNumber(options.serialNumber);
-    if (options_.video && countdown_.started()) countdown_.wantVideo();
+    countdown_.wantParts(options_);
     if (listener_) listener_->reportReadsChanged();
 }
 

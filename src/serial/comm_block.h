@@ -91,6 +91,8 @@ struct CommBlock {
     std::atomic<ReceiveMode> receiveMode{ReceiveMode::Protocol};
     std::atomic<uint8_t> downloadStep{0};
     std::atomic<uint8_t> downloadReplyLength{0};
+    // Bytes that came after a loader's reply was whole, before the next frame went out: dropped.
+    std::atomic<uint32_t> downloadStrayBytes{0};
 
     // The link's mode flags, read by the reader thread for framing and collecting.
     std::atomic<bool> extendedMode{true};

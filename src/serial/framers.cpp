@@ -110,20 +110,24 @@ void ProtocolFramer::feed(const uint8_t* bytes, const bool* damaged, size_t n, N
 }
 
 void DownloadFramer::onCommandWritten(NotificationSink& sink) {
-    received_ = 0;
+    reset();
     if (block_.downloadStep.load() == kSilentStep) sink.deliver(Notification::TransferDone);
 }
 
 void DownloadFramer::feed(const uint8_t* chunk, size_t n, NotificationSink& sink) {
     ReceiveBuffer& buf = block_.receiveBuffer;
     for (size_t i = 0; i < n; ++i) {
-        if (received_ >= buf.size()) return;  // nothing the loader sends is this long
+        // Past the reply, or longer than anything the loader sends.
+        if (replyTaken_ || received_ >= buf.size()) {
+            block_.downloadStrayBytes.fetch_add(1);
+            continue;
+        }
         buf[received_++] = chunk[i];
         const size_t want = block_.downloadReplyLength.load();
         if (received_ > 1 && received_ == want) {
-            block_.downloadReplyLength.store(0);
-            sink.deliver(Notification::TransferDone);
+            replyTaken_ = true;
             received_ = 0;
+            if (!sink.deliver(Notification::TransferDone)) return;
         }
     }
 }

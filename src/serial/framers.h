@@ -52,19 +52,26 @@ class ProtocolFramer {
 };
 
 // Download loader replies: as long as the download session said it would be.
+// One reply per frame written: once it is whole, whatever else comes before the
+// next frame is written (line noise, a loader's stray bytes) is dropped and
+// counted, so that it can neither pass for a second reply nor start the next.
 class DownloadFramer {
   public:
     // The step after which the loader answers nothing: the session goes on as soon as it is written.
     static constexpr uint8_t kSilentStep = 30;
 
     explicit DownloadFramer(CommBlock& block) : block_(block) {}
-    void reset() { received_ = 0; }
+    void reset() {
+        received_ = 0;
+        replyTaken_ = false;
+    }
     void onCommandWritten(NotificationSink& sink);
     void feed(const uint8_t* chunk, size_t n, NotificationSink& sink);
 
   private:
     CommBlock& block_;
     size_t received_ = 0;
+    bool replyTaken_ = false;
 };
 
 // Firmware upload: a first frame (the header reply) and then 133-byte packets,

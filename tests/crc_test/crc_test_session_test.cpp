@@ -1,10 +1,12 @@
 #include "firmware/crc_test/crc_test_session.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "firmware/crc.h"
 #include "firmware/crc_test/crc_texts.h"
@@ -93,6 +95,27 @@ TEST(CrcCatalogue, TheNineDigitsGiveTheCatalogueValues) {
                                     ? crc32(s.seeds.seed32, bytes)
                                     : crc16(crcInfo(c.algorithm).polynomial, s.seeds.seed16, bytes);
         EXPECT_EQ(direct, fromFile) << c.known;
+    }
+}
+
+// zlib's CRC-32 carries the unit's seeded variant: any seed, any bytes, and
+// data fed in pieces give what the byte-at-a-time reference gives.
+TEST(Crc32, TheFastFormIsTheReferenceOverRandomBytesSeedsAndPieces) {
+    std::mt19937 random(20261210);
+    std::vector<uint8_t> bytes(70000);
+    for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
+    const uint32_t seeds[] = {0, 0xFFFFFFFF, 0x12345678, static_cast<uint32_t>(random())};
+    const size_t lengths[] = {0, 1, 3, 7, 8, 31, 64, 1000, 4093, 70000};
+    for (uint32_t seed : seeds) {
+        for (size_t length : lengths) {
+            const std::span<const uint8_t> data(bytes.data(), length);
+            const uint32_t reference = crc32UpdateReference(seed, data);
+            ASSERT_EQ(crc32Update(seed, data), reference) << std::hex << seed << " " << std::dec << length;
+            EXPECT_EQ(crc32(seed, data), ~reference);
+            // In two pieces, cut anywhere, as a file read in blocks is.
+            const size_t cut = length == 0 ? 0 : random() % length;
+            EXPECT_EQ(crc32Update(crc32Update(seed, data.first(cut)), data.subspan(cut)), reference);
+        }
     }
 }
 
@@ -249,6 +272,22 @@ TEST_F(SessionFixture, AnInvalidSeedOrAnUnreadableFileIsSaidAndNothingIsLeftDisa
     EXPECT_TRUE(session.fields().controlsEnabled);
     EXPECT_EQ(session.fields().fileCrc, "0000");
     EXPECT_NE(session.fields().status, crctext::kInProgress);
+
+    // Only a plain file is read: /dev/zero never ends, a pipe would wait for a writer.
+    const fs::path fifo = dir.path / "pipe.L8F";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const struct {
+        std::string path, kind;
+    } notFiles[] = {{"/dev/zero", "a character device"}, {fifo.string(), "a named pipe"}};
+    for (const auto& c : notFiles) {
+        messages.clear();
+        session.chooseFile(c.path);
+        session.run();
+        ASSERT_EQ(messages.size(), 1u) << c.path;
+        EXPECT_EQ(messages[0].detail, c.path + ": not a regular file (" + c.kind + ")");
+        EXPECT_TRUE(session.fields().controlsEnabled);
+    }
+    session.chooseFile(gone.string());
 
     // With the program test under way too, the missing file gives no verdict.
     session.setProgramBox(true);

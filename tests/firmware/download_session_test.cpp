@@ -26,6 +26,7 @@ struct FakePort : DownloadPort {
         ++closes;
     }
     std::string lastError() const override { return {}; }
+    std::string device() const override { return "/dev/ttyUSB9"; }
     std::vector<int> opens;
     int closes = 0;
     bool isOpen = false;
@@ -318,6 +319,53 @@ TEST_F(DownloadRig, HandoverFromAPollingControllerEndsWithLeave) {
     run(good);
     EXPECT_EQ(steps().back(), S::Leave);
     EXPECT_EQ(session.status(), DownloadStatus::Finished);
+}
+
+// A device that hangs up (unplugged, its far end gone) is said at the next
+// tick, wherever the transfer stands, not after a hundred time-outs.
+TEST_F(DownloadRig, ALineHungUpIsSaidAtOnceAndTheTransferStops) {
+    for (const S at : {S::EraseAll, S::BlockData, S::Finish}) {
+        SetUp();
+        rec.messages.clear();
+        placed.clear();
+        block.portLost = false;
+        DownloadSession s(block, port, link, rec);
+        link.flags = 0;
+        s.open();
+        s.chooseFile(path_);
+        block.transmitLength.store(0);
+        std::copy_n(Bytes{0x23, 0x41}.begin(), 2, block.receiveBuffer.begin());
+        s.onTransferDone();
+        ASSERT_EQ(s.download(), DownloadSession::Start::Started);
+        // The loader answers until the frame of the step under test, then the line is gone.
+        for (int guard = 0; guard < 5000 && !block.portLost; ++guard) {
+            if (block.transmitFree()) {
+                s.onTick();
+                continue;
+            }
+            const auto step = static_cast<S>(block.downloadStep.load());
+            block.transmitLength.store(0);
+            if (step == at) {
+                block.portLost = true;
+                break;
+            }
+            if (step == S::RateChange) {
+                s.onTransferDone();
+                continue;
+            }
+            const Bytes reply = (step == S::HeaderData || step == S::BlockData) ? Bytes(128, 0) : Bytes{0x23, 0x41};
+            std::copy(reply.begin(), reply.end(), block.receiveBuffer.begin());
+            s.onTransferDone();
+        }
+        ASSERT_TRUE(block.portLost.load());
+        s.onTick();
+        EXPECT_EQ(s.status(), DownloadStatus::Failed) << static_cast<int>(at);
+        EXPECT_FALSE(s.timerRunning());
+        EXPECT_FALSE(port.isOpen);
+        EXPECT_EQ(s.timeouts(), 0);
+        EXPECT_EQ(rec.messages, (std::vector<std::string>{"Info: Line lost: /dev/ttyUSB9 hung up or went away"}));
+        EXPECT_EQ(s.failure(), "Line lost: /dev/ttyUSB9 hung up or went away");
+    }
 }
 
 TEST_F(DownloadRig, ABadFileIsRefusedBeforeAnythingIsSent) {

@@ -1,16 +1,21 @@
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <thread>
 
 #include "cli/download.h"
 #include "cli/upload.h"
 #include "sim/loader/program_image.h"
 #include "sim/sim_server.h"
 #include "support/byte_file.h"
+#include "support/pty_pair.h"
 
 namespace halvek {
 namespace {
@@ -87,35 +92,74 @@ TEST_F(FirmwareE2E, StandaloneDownloadAtTheRealBaudSwitchLoadsTheFileExactly) {
 }
 
 // Twice in one run of the unit, which restarts into its loader at every
-// "Download Firmware": files whose bytes the loader is never sent (record
-// lead bytes, bytes after the counted records) are still verified.
+// "Download Firmware": a file whose record lead bytes the loader is never sent
+// is still verified, and loaded again the same.
 TEST_F(FirmwareE2E, HandoverFromAPollingControllerLoadsRunsAndVerifiesTheProgram) {
     FirmwareFile leads = sim::program::generate({0, 1}, "L8VQA078");
     for (FirmwareRecord& r : leads.records) r.bytes[0] = 0xC3;
-    const FirmwareFile trailing = sim::program::generate({0, 1, 2}, "L8VQA080");
-    Bytes trailingBytes = trailing.toBytes();
-    trailingBytes.insert(trailingBytes.end(), 77, 0xEE);
-    const std::string trailingPath = dir_ + "/TRAIL.L8F";
-    ASSERT_TRUE(test::writeByteFile(trailingPath, trailingBytes));
-    struct Case {
-        std::string path;
-        const FirmwareFile& file;
-    } cases[] = {{writeFile(leads), leads}, {trailingPath, trailing}};
+    const std::string path = writeFile(leads);
     const uint8_t unitLead = FirmwareFile::kUnitRecordLead;  // what the unit keeps in each lead byte
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.path);
-        EXPECT_EQ(run(cli::runDownload, {c.path, "--port", sim.devicePath()}), 0) << out.str();
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        EXPECT_EQ(run(cli::runDownload, {path, "--port", sim.devicePath()}), 0) << out.str();
         EXPECT_NE(out.str().find("unit answers"), std::string::npos);
-        EXPECT_NE(lastLine().find("program CRC_32 " + cli::hex8(c.file.crc32WithLead(unitLead)) + " verified"),
+        EXPECT_NE(lastLine().find("program CRC_32 " + cli::hex8(leads.crc32WithLead(unitLead)) + " verified"),
                   std::string::npos)
             << out.str();
         EXPECT_FALSE(sim.inLoader());
-        FirmwareFile held = c.file;
+        FirmwareFile held = leads;
         for (FirmwareRecord& r : held.records) r.bytes[0] = unitLead;
         sim.withModel([&](sim::ValidatorModel& m) { EXPECT_EQ(m.program().toBytes(), held.toBytes()); });
     }
-    EXPECT_NE(out.str().find("note: the 77 bytes after the last counted record are not sent"), std::string::npos)
+}
+
+// A loader that sends a line end after its answers: each answer is taken
+// whole and what follows it dropped, so no step is refused or timed out for it.
+TEST_F(FirmwareE2E, BytesTheLoaderSendsAfterItsAnswersAreDroppedAndCounted) {
+    const FirmwareFile f = sim::program::generate({0, 1}, "L8VQA079");
+    const std::string path = writeFile(f);
+    sim.setLoader(true);
+    for (const char* step : {"connect", "erase", "header", "block", "ack", "header-data", "block-data"})
+        ASSERT_EQ(sim.execute(std::string("trail ") + step + " 1000"), "");
+    EXPECT_EQ(run(cli::runDownload, {path, "--port", sim.devicePath()}), 0) << out.str();
+    // Two bytes after each answer from DOWNLOAD on: the connect asked again, the erase, the
+    // header, its data and their ack, and three for each of the 64 blocks.
+    EXPECT_NE(out.str().find("note: " + std::to_string(2 * (5 + 3 * 64)) +
+                             " bytes the loader sent after its replies were dropped"),
+              std::string::npos)
         << out.str();
+    EXPECT_NE(lastLine().find("download done: " + path + ", 64 blocks"), std::string::npos) << out.str();
+    sim.withLoader([&](sim::DownloadLoader& l) { EXPECT_EQ(l.loaded().toBytes(), f.toBytes()); });
+}
+
+// The device hangs up in the middle of the blocks (the far end is gone): the
+// download says so at once and stops, rather than timing out a hundred times.
+TEST_F(FirmwareE2E, ALineHungUpMidTransferIsSaidAtOnce) {
+    const std::string path = writeFile(sim::program::generate({0, 1, 2}, "L8VQA080"));
+    test::PtyPair line;
+    std::atomic<bool> stop{false};
+    // A loader on the line's far end that goes away after its 20th block.
+    std::thread loader([&] {
+        sim::DownloadLoader l;
+        while (!stop && l.blocks().size() < 20) {
+            pollfd p{line.master(), POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0) continue;
+            uint8_t buf[512];
+            const ssize_t n = ::read(line.master(), buf, sizeof buf);
+            if (n <= 0) continue;
+            termios t{};
+            ::tcgetattr(line.master(), &t);
+            l.feed(buf, static_cast<size_t>(n), cfgetospeed(&t) == B38400 ? 38400 : 9600);
+            for (const Bytes& b : l.takeOutput()) line.send(b);
+        }
+        line.closeMaster();
+    });
+    const int rc = run(cli::runDownload, {path, "--port", line.slavePath()});
+    stop = true;
+    loader.join();
+    EXPECT_EQ(rc, 1) << out.str();
+    EXPECT_EQ(lastLine(), "download failed: Line lost: " + line.slavePath() + " hung up or went away") << out.str();
+    EXPECT_EQ(out.str().find("timeout"), std::string::npos) << out.str();
 }
 
 TEST_F(FirmwareE2E, UploadInBothFrameLayoutsIsTheUnitsProgram) {
@@ -146,6 +190,10 @@ TEST_F(FirmwareE2E, ExitCodesOfTheConsoleTools) {
     const std::string good = writeFile(f);
     f.records[9].bytes[40] ^= 1;
     const std::string bad = writeFile(f, "BAD.L8F");
+    Bytes trailing = sim::program::generate({0}, "REV").toBytes();
+    trailing.insert(trailing.end(), 77, 0xEE);
+    const std::string trail = dir_ + "/TRAIL.L8F";
+    ASSERT_TRUE(test::writeByteFile(trail, trailing));
     sim.setLoader(true);
     struct Case {
         int (*tool)(const Strings&, std::ostream&, std::ostream&);
@@ -162,6 +210,17 @@ TEST_F(FirmwareE2E, ExitCodesOfTheConsoleTools) {
          {bad, "--port", sim.devicePath()},
          1,
          "download failed: " + bad + ": record 10: record check"},
+        {cli::runDownload,
+         {trail, "--port", sim.devicePath()},
+         1,
+         "download failed: " + trail +
+             ": 77 bytes after the last of the 32 records the header announces, from offset 4384: a firmware file "
+             "ends with its last record (nothing was sent)"},
+        {cli::runDownload,
+         {"/dev/zero", "--dry-run"},
+         1,
+         "download failed: /dev/zero: cannot open the file: not a "
+         "regular file (a character device)"},
         {cli::runDownload,
          {dir_ + "/none.L8F", "--dry-run"},
          1,
@@ -182,7 +241,7 @@ TEST_F(FirmwareE2E, ExitCodesOfTheConsoleTools) {
             EXPECT_EQ(lastLine().rfind(c.words, 0), 0u) << lastLine();
         }
     }
-    // The bad file reached nothing: the loader never saw an erase.
+    // The bad files reached nothing: the loader never saw an erase.
     sim.withLoader([](sim::DownloadLoader& l) { EXPECT_FALSE(l.erased()); });
 }
 

@@ -1,6 +1,7 @@
 #include "firmware/firmware_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -141,16 +142,36 @@ TEST(FirmwareFile, TheUnitsProgramChecksumMatchesWhatWasSent) {
     for (const Case& c : cases) EXPECT_EQ(c.file.matchesProgram(c.unit), c.match) << c.name;
 }
 
-TEST_F(FileFixture, BytesAfterTheCountedRecordsAreCountedButNoPartOfTheProgram) {
+// A file ends with its last counted record: bytes behind it, be it one, a
+// whole record the count leaves out or a megabyte, refuse the file.
+TEST_F(FileFixture, BytesAfterTheLastCountedRecordRefuseTheFile) {
     const FirmwareFile made = sim::program::generate({0}, "REV");
-    std::vector<uint8_t> bytes = made.toBytes();
-    bytes.insert(bytes.end(), 200, 0x5A);
-    FirmwareFile read;
-    ASSERT_TRUE(readFirmwareFile(write(bytes), read).ok);
-    EXPECT_EQ(read.blockCount(), 32u);
-    EXPECT_EQ(read.bytesAfterRecords, 200u);
-    EXPECT_EQ(read.crc32(), made.crc32());
-    EXPECT_TRUE(read.matchesProgram(made.crc32()));
+    for (size_t extra : {size_t{1}, size_t{200}, kFirmwareRecordSize, size_t{1} << 20}) {
+        std::vector<uint8_t> bytes = made.toBytes();
+        bytes.insert(bytes.end(), extra, 0x5A);
+        const std::string path = write(bytes);
+        FirmwareFile read;
+        const FirmwareFileFault f = readFirmwareFile(path, read);
+        ASSERT_FALSE(f.ok) << extra;
+        EXPECT_EQ(f.message(), path + ": " + std::to_string(extra) + (extra == 1 ? " byte" : " bytes") +
+                                   " after the last of the 32 records the header announces, from offset 4384: a "
+                                   "firmware file ends with its last record");
+    }
+}
+
+// Only a plain file is read: a device would never end, a pipe would wait.
+TEST_F(FileFixture, ADeviceAPipeOrAFolderIsRefusedUnread) {
+    const std::string fifo = dir_ + "/pipe.L8F";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const struct {
+        std::string path;
+        const char* kind;
+    } cases[] = {{"/dev/zero", "a character device"}, {fifo, "a named pipe"}, {dir_, "a folder"}};
+    for (const auto& c : cases) {
+        FirmwareFile out;
+        const FirmwareFileFault f = readFirmwareFile(c.path, out);
+        EXPECT_EQ(f.message(), c.path + ": cannot open the file: not a regular file (" + c.kind + ")");
+    }
 }
 
 TEST_F(FileFixture, AFileLongerThanAnyHeaderCanDescribeIsRefusedUnread) {

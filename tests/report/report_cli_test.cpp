@@ -71,6 +71,12 @@ TEST(ReportCli, AFolderGetsTheProposedNameAndOnlyTheChosenParts) {
     EXPECT_EQ(bytes.find("PART III"), std::string::npos);
     EXPECT_NE(bytes.find("\r\n Red     080   080   080   080   080   ;    000   220   220   220   000\r\n"),
               std::string::npos);
+
+    // The statistics alone still read the variant, which names and titles the file.
+    const CliRun stats = report({dir.path.string(), "--simulate", "--serial", "78", "--parts", "stats"});
+    ASSERT_EQ(stats.rc, 0) << stats.err;
+    EXPECT_EQ(test::fileBytes(dir.path / "L8V_78.TXT").substr(0, 2 * kStars.size()),
+              kStars + "************************* L8V diagnostics file ******************************\r\n");
 }
 
 TEST(ReportCli, FailsWithTheReasonAndWritesNothing) {

@@ -22,8 +22,7 @@ struct HandUnit : ReportSessionListener {
     // when the header is not known).
     explicit HandUnit(bool headerKnown = true) {
         b.controller.startTimer();
-        b.controller.onTick();
-        b.take();
+        b.status({0, 1, 0, 0, 0, 0});  // the unit answers, idle
         b.controller.setStartupCountdown(0);
         if (headerKnown) {
             const char rev[] = "L8VQA034";
@@ -49,8 +48,9 @@ struct HandUnit : ReportSessionListener {
     void answer(const Bytes& frame) {
         const uint8_t code = frame[codeOffset(true)];
         const uint8_t selector = frame.size() > 7 ? frame[dataOffset(true)] : 0;
-        sent.push_back({code, selector});
         if (code == cmd::Status) return;  // polls go unanswered: only the reads matter here
+        sent.push_back({code, selector});
+        ++asked[{code, selector}];
         const Way way = ways.count(code) ? ways[code] : Answer;
         if (way == Silent) return;
         if (way == Refuse) return b.reply(cmd::Unsupported);
@@ -93,7 +93,7 @@ struct HandUnit : ReportSessionListener {
     std::map<uint8_t, Way> ways;
     std::string revision = "L8VQA034";
     std::vector<std::pair<uint8_t, uint8_t>> sent;
-    std::map<std::pair<uint8_t, uint8_t>, int> answered;
+    std::map<std::pair<uint8_t, uint8_t>, int> answered, asked;
     int changes = 0;
 };
 
@@ -114,19 +114,44 @@ TEST(ReportCountdown, OkOnlyOnceEveryReadOfTheChosenPartsIsAnswered) {
     ASSERT_TRUE(u.session.ready());
     EXPECT_TRUE(sawWaiting);
     EXPECT_GT(u.changes, 0);
-    // The last of the three reads (the sensors, at the countdown's 5) had to be in.
-    EXPECT_EQ((u.answered[{cmd::ReadStats, 0}]), 1);
-    EXPECT_EQ((u.answered[{cmd::ReadDiagn1, 0}]), 1);
-    EXPECT_EQ((u.answered[{cmd::ReadDiagn0, 0xA0}]), 1);
-    EXPECT_FALSE(u.wasSent(cmd::ReadDiagn0, 0xA1));  // video not chosen: not read
+    // Each read once, one a tick: the sensors (the variant), then the statistics and the optics.
+    const std::vector<std::pair<uint8_t, uint8_t>> order = {
+        {cmd::ReadDiagn0, 0xA0}, {cmd::ReadStats, 0}, {cmd::ReadDiagn1, 0}};
+    EXPECT_EQ(u.sent, order);
     EXPECT_EQ(u.session.proposedFileName(), "L8V_123.TXT");
+}
 
-    // Statistics alone are ready as soon as their reply is in, before the other reads.
-    HandUnit s;
-    s.choose(true, false, false, false);
-    s.session.open();
-    ASSERT_TRUE(s.tickUntil([&] { return s.session.ready(); }));
-    EXPECT_FALSE(s.wasSent(cmd::ReadDiagn0));
+// The variant names the file and titles it, whatever parts are chosen: the
+// sensor read that tells it comes first, and every part waits for it.
+TEST(ReportCountdown, EveryPartWaitsForTheReadThatTellsTheVariant) {
+    struct Case {
+        bool stats, sensors, optics, video;
+        std::vector<std::pair<uint8_t, uint8_t>> sent;
+    } cases[] = {
+        {true, false, false, false, {{cmd::ReadDiagn0, 0xA0}, {cmd::ReadStats, 0}}},
+        {false, false, true, false, {{cmd::ReadDiagn0, 0xA0}, {cmd::ReadDiagn1, 0}}},
+        {false, false, false, true, {{cmd::ReadDiagn0, 0xA0}, {cmd::ReadDiagn0, 0xA1}}},
+    };
+    for (const Case& c : cases) {
+        HandUnit u;
+        u.choose(c.stats, c.sensors, c.optics, c.video);
+        u.session.open();
+        ASSERT_TRUE(u.tickUntil([&] { return u.session.ready(); }));
+        EXPECT_EQ(u.sent, c.sent);
+        EXPECT_TRUE(u.b.stores.sensors.l8v);
+        EXPECT_EQ(u.session.proposedFileName(), "L8V_123.TXT");
+        if (c.stats) {
+            EXPECT_NE(u.session.reportBytes().find(" L8V diagnostics file "), std::string::npos);
+        }
+    }
+    // The variant read unanswered: no part is written under a variant guessed.
+    HandUnit silent;
+    silent.ways[cmd::ReadDiagn0] = HandUnit::Silent;
+    silent.choose(true, false, false, false);
+    silent.session.open();
+    ASSERT_TRUE(silent.tickUntil([&] { return silent.session.failed(); }));
+    EXPECT_EQ(silent.session.problem(), "Statistics: the unit did not answer \"read diagn.(0)\"");
+    EXPECT_EQ((silent.asked[{cmd::ReadStats, 0}]), 0);  // nothing read behind it
 }
 
 TEST(ReportCountdown, APartWhoseReadGoesUnansweredIsNamedAndBlocksOnlyItself) {

@@ -1,6 +1,5 @@
 #include "firmware/crc_test/crc_algorithm.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "firmware/crc.h"
+#include "firmware/regular_file.h"
 
 namespace halvek {
 
@@ -19,11 +19,9 @@ std::string formatCrc(CrcAlgorithm a, uint32_t value) {
 }
 
 bool fileCrc(const std::string& path, CrcAlgorithm a, const CrcSeeds& seeds, uint32_t& result, std::string& reason) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        reason = std::strerror(errno);
-        return false;
-    }
+    // Only a plain file has an end to read to: /dev/zero would be read for ever.
+    const int fd = openRegularFile(path, reason);
+    if (fd < 0) return false;
     const CrcAlgorithmInfo& info = crcInfo(a);
     uint16_t reg16 = seeds.seed16;
     uint32_t reg32 = seeds.seed32;

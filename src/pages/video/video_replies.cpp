@@ -32,6 +32,7 @@ bool storeVideo(VideoStore& v, bool l8v, const Reply& r) {
             v.refl[ch][col][0] = static_cast<uint8_t>(l8v && (ch == 3 || ch == 4) ? 0 : sumR / samples);
         }
     v.received = true;
+    v.levelsHeld = true;
     return true;
 }
 

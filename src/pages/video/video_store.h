@@ -10,7 +10,10 @@ namespace halvek {
 struct VideoStore {
     // [channel][colour][sample]; sample 0 holds the mean after a reply.
     std::array<std::array<std::array<uint8_t, 5>, 4>, 7> refl{}, trans{};
+    // A reply came since the Quick test's "Clear Results", which clears only this.
     bool received = false;
+    // The levels are a reply's: the Video test page judges them while it shows them.
+    bool levelsHeld = false;
     uint8_t reflLevel(size_t ch, size_t col) const { return refl[ch][col][0]; }
     uint8_t transLevel(size_t ch, size_t col) const { return trans[ch][col][0]; }
 };

@@ -56,7 +56,8 @@ std::vector<JudgedLevel> judgedLevels(const VideoStore& video, bool l8v) {
 
 VideoVerdict judgeVideo(const VideoStore& video, bool l8v) {
     VideoVerdict v;
-    v.judged = video.received;
+    // The verdict follows the levels on the chart, whatever the Quick test has cleared.
+    v.judged = video.levelsHeld;
     for (const JudgedLevel& l : judgedLevels(video, l8v))
         if (!l.inRange()) ++(l.reflective ? v.reflectiveOut : v.transmissiveOut);
     return v;

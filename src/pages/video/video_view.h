@@ -23,8 +23,11 @@ struct JudgedLevel {
 std::vector<JudgedLevel> judgedLevels(const VideoStore& video, bool l8v);
 
 // Whether the white-paper levels lie in their ranges. Every judged channel
-// counts once video data have arrived, a dead one (all levels equal, often all
-// zero) included; before that there is nothing to judge.
+// counts once video levels are held, a dead one (all levels equal, often all
+// zero) included, and whichever channel is drawn last; before that there is
+// nothing to judge. (A chart that skipped a channel of four equal levels would
+// pass a unit with a dead channel, and one whose verdict hung on the last
+// channel drawn would say nothing of the others.)
 struct VideoVerdict {
     bool judged = false;
     int transmissiveOut = 0;

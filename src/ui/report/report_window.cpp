@@ -125,7 +125,7 @@ void ReportWindow::showState() {
         state = QString::fromStdString("Cannot be read: " + session_.problem());
     else if (!session_.ready() && session_.options().any())
         state = QString::fromStdString("Reading " + session_.waitingFor() + " ... " +
-                                       std::to_string(session_.countdown().countdown()));
+                                       std::to_string(session_.countdown().readsLeft()));
     status_->setText(state);
 }
 

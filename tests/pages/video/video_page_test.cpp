@@ -22,7 +22,7 @@ VideoStore healthyL8v() {
     VideoStore s;
     fill(s, false, 80);
     fill(s, true, 220);
-    s.received = true;
+    s.levelsHeld = true;
     return s;
 }
 
@@ -50,7 +50,7 @@ TEST(VideoVerdict, TheLimitsOfEachRange) {
                 s.refl[ch][col][0] = static_cast<uint8_t>(r.reflective[col].centre);
             }
         (c.reflective ? s.refl : s.trans)[1][c.colour][0] = static_cast<uint8_t>(c.level);
-        s.received = true;
+        s.levelsHeld = true;
         const VideoVerdict v = judgeVideo(s, c.l8v);
         const int out = c.reflective ? v.reflectiveOut : v.transmissiveOut;
         EXPECT_EQ(out, c.inRange ? 0 : 1) << c.l8v << c.reflective << c.colour << " " << c.level;

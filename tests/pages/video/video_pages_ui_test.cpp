@@ -94,7 +94,7 @@ TEST(VideoPagesUi, TheVideoChartWithItsRangesAndVerdict) {
         }
     s.video.trans[0][0][0] = 90;  // ch0 red: y 260 in the box at x 150
     s.video.trans[4][2][0] = 40;  // below the scale
-    s.video.received = true;
+    s.video.received = s.video.levelsHeld = true;
     rig.window->lowerTabs()->setCurrentIndex(page::VideoTest);
     ASSERT_EQ(rig.link().lowerPage(), page::VideoTest);
     const QImage img = rig.grab();
@@ -167,7 +167,7 @@ TEST(VideoPagesUi, QuickTestOfAUnitWithVideoOutOfRange) {
 
 TEST(VideoPagesUi, QuickTestClearResultsLeavesEveryLineIncomplete) {
     WindowRig rig;
-    rig.stores().optics.received = rig.stores().video.received = true;
+    rig.stores().optics.received = rig.stores().video.received = rig.stores().video.levelsHeld = true;
     rig.window->lowerTabs()->setCurrentIndex(page::QuickTest);
     QImage img = rig.grab();
     EXPECT_TRUE(inkIn(img, QRect(535, 316, 70, 12), kFailed));  // all-zero levels fail
@@ -175,6 +175,11 @@ TEST(VideoPagesUi, QuickTestClearResultsLeavesEveryLineIncomplete) {
     img = rig.grab();
     EXPECT_FALSE(rig.stores().optics.received || rig.stores().video.received);
     for (int y : {256, 286, 316}) EXPECT_FALSE(inkIn(img, QRect(535, y, 70, 12), kFailed));
+    // The Video test page still shows the levels, and so still judges them.
+    rig.window->lowerTabs()->setCurrentIndex(page::VideoTest);
+    EXPECT_TRUE(inkIn(rig.grab(), QRect(48 + 130, 354, 40, 12), kTeal));  // "transmissive:  out of range"
+    rig.window->lowerTabs()->setCurrentIndex(page::QuickTest);
+    img = rig.grab();
     // The longest label, the video's "( to complete please insert VLA paper)", ends before the rule at 530.
     EXPECT_TRUE(inkIn(img, QRect(500, 316, 26, 12), kGrey));
     EXPECT_FALSE(inkIn(img, QRect(527, 316, 3, 12), kGrey));
