@@ -14,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "bounded_file.h"
 #include "protocol/frame.h"
 #include "pty_endpoint.h"
 #include "serial/comm_block.h"
@@ -135,11 +136,14 @@ std::string SimServer::execute(const std::string& line) {
 }
 
 bool SimServer::runScript(const std::string& path, std::string* error) {
-    std::ifstream in(path);
-    if (!in) {
-        if (error) *error = "cannot read the script " + path + ": " + std::strerror(errno);
+    // A script is a page of commands: anything bigger is not one.
+    static constexpr size_t kScriptLimit = 1 << 20;
+    std::string text, reason;
+    if (!readBoundedFile(path, kScriptLimit, "the script", text, reason)) {
+        if (error) *error = reason;
         return false;
     }
+    std::istringstream in(text);
     std::string line;
     for (int n = 1; std::getline(in, line); ++n) {
         const std::string complaint = execute(line);

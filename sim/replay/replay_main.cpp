@@ -11,24 +11,13 @@
 #include <sstream>
 
 #include "replay_server.h"
+#include "sim/bounded_file.h"
 
 namespace halvek::sim {
 namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
 void onSignal(int) { stopRequested = 1; }
-
-bool readFile(const std::string& path, std::string& text, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot read the capture " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    text = ss.str();
-    return true;
-}
 
 bool makeLink(const std::string& device, const std::string& path, std::string& error) {
     struct stat st {};
@@ -50,7 +39,9 @@ bool makeLink(const std::string& device, const std::string& path, std::string& e
 
 int runReplay(const ReplayOptions& o) {
     std::string text, error;
-    if (!readFile(o.file, text, error)) {
+    // The biggest capture the host writes (its largest limit and the line past it) fits.
+    static constexpr size_t kCaptureLimit = 256000000 + 4096;
+    if (!readBoundedFile(o.file, kCaptureLimit, "the capture", text, error)) {
         std::cerr << "halvek-sim: " << error << "\n";
         return 1;
     }

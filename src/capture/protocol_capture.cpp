@@ -17,24 +17,8 @@ int64_t steadyMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// Writes all of it, or says why not.
-bool writeAll(int fd, const char* data, size_t size, std::string& reason) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            reason = std::strerror(errno);
-            return false;
-        }
-        if (n == 0) {
-            reason = "nothing could be written";
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
+// How long a close waits for a file that has stopped taking lines.
+constexpr auto kCloseGrace = std::chrono::seconds(1);
 
 }  // namespace
 
@@ -52,8 +36,9 @@ bool ProtocolCapture::open(const std::string& path, std::string* error) {
         return false;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    auto writer = std::make_unique<BoundedWriter>(fd, kQueueBytes, true);
     std::lock_guard lock(mutex_);
-    fd_ = fd;
+    writer_ = std::move(writer);
     path_ = path;
     written_ = 0;
     startMs_ = clock_();
@@ -62,15 +47,30 @@ bool ProtocolCapture::open(const std::string& path, std::string* error) {
     return true;
 }
 
-void ProtocolCapture::closeLocked() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    active_.store(false, std::memory_order_release);
+void ProtocolCapture::finishWriter(std::unique_ptr<BoundedWriter> writer, std::string* reason) {
+    if (!writer) return;
+    const bool complete = writer->finish(std::chrono::steady_clock::now() + kCloseGrace);
+    if (complete || !reason) return;
+    if (writer->failed())
+        *reason = writer->error();
+    else
+        *reason = std::to_string(writer->unwrittenBytes()) + " bytes were not written: the file takes no more";
 }
 
-void ProtocolCapture::close() {
-    std::lock_guard lock(mutex_);
-    closeLocked();
+bool ProtocolCapture::close(std::string* why) {
+    std::unique_ptr<BoundedWriter> writer, ended;
+    {
+        std::lock_guard lock(mutex_);
+        writer = std::move(writer_);
+        ended = std::move(endedWriter_);
+        active_.store(false, std::memory_order_release);
+    }
+    // Outside the lock: the reader thread never waits on a slow file.
+    std::string reason;
+    finishWriter(std::move(ended), nullptr);
+    finishWriter(std::move(writer), &reason);
+    if (why) *why = reason;
+    return reason.empty();
 }
 
 std::string ProtocolCapture::path() const {
@@ -95,39 +95,52 @@ int ProtocolCapture::limitIndex() const {
 }
 
 void ProtocolCapture::onTick() {
+    std::unique_ptr<BoundedWriter> writer;
     CaptureEnd end;
     std::string path, reason;
     {
         std::lock_guard lock(mutex_);
+        if (!ended_ && writer_ && writer_->failed()) endLocked(CaptureEnd::WriteFailed, writer_->error());
         if (!ended_) return;
         ended_ = false;
+        writer = std::move(endedWriter_);
         end = end_;
         path = endPath_;
         reason = endReason_;
     }
+    // At the limit, what is queued is still written; a failed file is given up.
+    finishWriter(std::move(writer), nullptr);
     if (listener_) listener_->captureEnded(end, path, reason);
+}
+
+void ProtocolCapture::endLocked(CaptureEnd end, const std::string& reason) {
+    endedWriter_ = std::move(writer_);
+    active_.store(false, std::memory_order_release);
+    ended_ = true;
+    end_ = end;
+    endPath_ = path_;
+    endReason_ = reason;
 }
 
 void ProtocolCapture::captureFrame(const uint8_t* frame, size_t length, bool sent) {
     std::lock_guard lock(mutex_);
-    if (fd_ < 0) return;
+    if (!writer_) return;
     if (written_ >= limit()) {
-        closeLocked();
-        ended_ = true;
-        end_ = CaptureEnd::LimitReached;
-        endPath_ = path_;
-        endReason_.clear();
+        endLocked(CaptureEnd::LimitReached, "");
         return;
     }
     line_.clear();
     capture::appendCaptureLine(line_, frame, length, sent, clock_() - startMs_);
-    std::string reason;
-    if (!writeAll(fd_, line_.data(), line_.size(), reason)) {
-        closeLocked();
-        ended_ = true;
-        end_ = CaptureEnd::WriteFailed;
-        endPath_ = path_;
-        endReason_ = reason;
+    if (writer_->failed()) {
+        endLocked(CaptureEnd::WriteFailed, writer_->error());
+        return;
+    }
+    // A file that takes no more ends the capture here rather than leave a hole in it.
+    if (!writer_->push(line_)) {
+        endLocked(CaptureEnd::WriteFailed,
+                  writer_->failed()
+                      ? writer_->error()
+                      : "the file takes no more (" + std::to_string(writer_->queuedBytes()) + " bytes waiting)");
         return;
     }
     written_ += line_.size();

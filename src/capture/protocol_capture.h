@@ -3,10 +3,12 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "capture/capture_texts.h"
+#include "serial/bounded_writer.h"
 #include "serial/comm_block.h"
 
 namespace halvek {
@@ -23,13 +25,20 @@ class CaptureListener {
 };
 
 // The protocol capture file: one time-stamped line per frame sent or received.
-// The reader thread writes the lines (captureFrame); the main thread opens and
-// closes the file and sets the limit. A mutex hands the file over between
-// them, so a close never meets a write half done. What the reader thread
-// cannot say itself (the limit was reached, a write failed) waits for the
-// owner's next onTick() and goes to the listener there.
+// The reader thread makes the lines (captureFrame) and hands them to a bounded
+// writer whose own thread writes the file, so a file system or a FIFO reader
+// that stalls never holds up the line; the main thread opens and closes the
+// file and sets the limit. A mutex hands the writer over between them, so a
+// close never meets a line half queued. A file that stops taking the lines
+// (the queue is full, or a write failed) ends the capture there: the file
+// keeps every line whole and in order, with no hole in it. What the reader
+// thread cannot say itself (the limit was reached, a write failed) waits for
+// the owner's next onTick() and goes to the listener there.
 class ProtocolCapture : public FrameTap {
   public:
+    // Lines waiting for a slow file, at most: some seconds of the busiest polling.
+    static constexpr size_t kQueueBytes = 1 << 20;
+
     using Clock = std::function<int64_t()>;  // milliseconds of any steady clock
 
     explicit ProtocolCapture(Clock clock = {});
@@ -40,7 +49,9 @@ class ProtocolCapture : public FrameTap {
     // Main thread. Opens (creating or emptying) the file and starts the clock;
     // a capture already open is closed first. False with the reason on failure.
     bool open(const std::string& path, std::string* error = nullptr);
-    void close();
+    // Writes what is queued (waiting a moment at most for a file that takes
+    // nothing) and closes the file. False, with why, when lines were left unwritten.
+    bool close(std::string* reason = nullptr);
     bool active() const { return active_.load(std::memory_order_acquire); }
     std::string path() const;
     uint64_t written() const;
@@ -61,11 +72,15 @@ class ProtocolCapture : public FrameTap {
     static bool acceptablePath(const std::string& path) { return path.size() > 4; }
 
   private:
-    void closeLocked();
+    // Ends the capture from the reader thread: the writer is handed to the main
+    // thread, which finishes it at its next onTick().
+    void endLocked(CaptureEnd end, const std::string& reason);
+    static void finishWriter(std::unique_ptr<BoundedWriter> writer, std::string* reason);
 
     Clock clock_;
     mutable std::mutex mutex_;  // guards everything below but the atomics
-    int fd_ = -1;
+    std::unique_ptr<BoundedWriter> writer_;
+    std::unique_ptr<BoundedWriter> endedWriter_;  // the reader thread's end: finished on the main thread
     std::string path_;
     uint64_t written_ = 0;
     int64_t startMs_ = 0;

@@ -7,6 +7,7 @@
 
 #include "capture/protocol_capture.h"
 #include "cli/cli_link.h"
+#include "cli/terminal_text.h"
 #include "link/controller_host.h"
 #include "sim/sim_server.h"
 
@@ -19,7 +20,7 @@ void onStopSignal(int) { stopRequested = 1; }
 const char* kUsage =
     "usage: halvek-cli capture FILE (--port PATH | --com N | --simulate) [--q7 | --q7e] [--interval MS]\n"
     "                           [--seconds S] [--limit BYTES]\n"
-    "  FILE          the capture file; it is created, or emptied if it exists\n"
+    "  FILE          the capture file; it is created, or emptied if it exists, once the line is open\n"
     "  --port PATH   the validator's device, e.g. /dev/ttyUSB0\n"
     "  --com N       COM N as the window maps it (the device kept for it in halvek.ini, else\n"
     "                HALVEK_COM<N>, else /dev/ttyS<N-1>)\n"
@@ -36,9 +37,7 @@ class CaptureUi : public NullUserInterface, public CaptureListener {
     void attach(HeadlessLoop* loop) { loop_ = loop; }
 
     Answer showMessage(const Message& m) override {
-        err_ << "message: " << m.title << ": " << m.text;
-        if (!m.detail.empty()) err_ << " (" << m.detail << ")";
-        err_ << "\n";
+        err_ << "message: " << shownMessage(m) << "\n";
         return m.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
     }
     void startPollTimer(int ms) override {
@@ -128,23 +127,25 @@ int runCapture(const std::vector<std::string>& args, std::ostream& out, std::ost
     ProtocolCapture capture;
     capture.setLimit(static_cast<uint64_t>(limit));
     capture.setListener(&ui);
-    std::string reason;
-    if (!capture.open(file, &reason)) {
-        err << "halvek-cli capture: cannot open " << file << ": " << reason << "\n";
-        return 1;
-    }
     ControllerHost host(ui);
     HeadlessLoop loop(host);
     ui.attach(&loop);
-    host.block.frameTap.store(&capture);
     selectLine(host, port, com);
     host.stores.escrow.autoAccept = true;  // it plays the machine controller
     host.controller.setExtendedMode(extended);
     host.controller.setPollInterval(static_cast<int>(interval));
     if (!host.controller.connect()) {
-        err << "halvek-cli capture: " << host.block.port.lastError() << "\n";
+        err << "halvek-cli capture: " << escapeForTerminal(host.block.port.lastError()) << "\n";
         return 1;
     }
+    // Only once the line is open: a device that is not there leaves an older capture as it was.
+    // Nothing is sent before the first tick, so no frame is missed.
+    std::string reason;
+    if (!capture.open(file, &reason)) {
+        err << "halvek-cli capture: cannot open " << file << ": " << reason << "\n";
+        return 1;
+    }
+    host.block.frameTap.store(&capture);
     stopRequested = 0;
     std::signal(SIGINT, onStopSignal);
     std::signal(SIGTERM, onStopSignal);
@@ -158,7 +159,12 @@ int runCapture(const std::vector<std::string>& args, std::ostream& out, std::ost
     host.block.frameTap.store(nullptr);
     capture.onTick();  // an end the last frames brought
     const uint64_t written = capture.written();
-    capture.close();
+    const bool ended = ui.ended;
+    if (std::string why; !capture.close(&why) && !ended) {
+        // The file (a FIFO whose reader stopped, say) did not take the last lines in time.
+        err << "halvek-cli capture: writing " << file << " failed: " << why << "\n";
+        ui.failed = true;
+    }
     out << "capture: " << written << " bytes written to " << file << "\n";
     return ui.failed ? 1 : 0;
 }

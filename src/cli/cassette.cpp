@@ -8,6 +8,7 @@
 #include "accessories/cassette_data_session.h"
 #include "accessories/cassette_id.h"
 #include "cli/cli_link.h"
+#include "cli/terminal_text.h"
 #include "link/controller_host.h"
 #include "protocol/catalogue.h"
 #include "sim/sim_server.h"
@@ -34,9 +35,7 @@ class CassetteUi : public NullUserInterface {
     void attach(HeadlessLoop* loop) { loop_ = loop; }
     Answer showMessage(const Message& m) override {
         if (m.buttons == Buttons::Ok) {
-            err_ << "halvek-cli cassette: " << m.title << ": " << m.text;
-            if (!m.detail.empty()) err_ << " (" << m.detail << ")";
-            err_ << "\n";
+            err_ << "halvek-cli cassette: " << shownMessage(m) << "\n";
             ++refusals;
         }
         return m.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
@@ -164,7 +163,8 @@ int runCassette(const std::vector<std::string>& args, std::ostream& out, std::os
     // The first status reply tells whether a cassette is attached; the
     // start-up reads bring the bill values the totals need.
     if (!run.until([&] { return host.controller.linkConnected() && host.controller.startupCountdown() == 0; })) {
-        err << "halvek-cli cassette: the validator on " << host.controller.portPath() << " does not answer\n";
+        err << "halvek-cli cassette: the validator on " << escapeForTerminal(host.controller.portPath())
+            << " does not answer\n";
         host.close();
         return 1;
     }

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "cli/terminal_text.h"
 #include "link/kept_port.h"
 #include "protocol/catalogue.h"
 #include "sim/sim_server.h"
@@ -80,9 +81,7 @@ class CliLink::Ui : public NullUserInterface {
     Ui(const std::string& name, std::ostream& err) : name_(name), err_(err) {}
     void attach(HeadlessLoop* loop) { loop_ = loop; }
     Answer showMessage(const Message& m) override {
-        err_ << name_ << ": " << m.title << ": " << m.text;
-        if (!m.detail.empty()) err_ << " (" << m.detail << ")";
-        err_ << "\n";
+        err_ << name_ << ": " << shownMessage(m) << "\n";
         return m.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
     }
     void startPollTimer(int ms) override {
@@ -148,7 +147,7 @@ bool CliLink::waitForStartup(std::chrono::milliseconds timeout) {
         return true;
     };
     const bool ok = runUntil([&] { return c.linkConnected() && c.startupCountdown() == 0 && idle(); }, timeout);
-    if (!ok) err_ << name_ << ": no answer from the validator on " << c.portPath() << "\n";
+    if (!ok) err_ << name_ << ": no answer from the validator on " << escapeForTerminal(c.portPath()) << "\n";
     return ok;
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "cli/cli_link.h"
+#include "cli/terminal_text.h"
 #include "firmware/crc_test/crc_test_session.h"
 #include "firmware/crc_test/crc_texts.h"
 #include "firmware/crc_test/seed_check.h"
@@ -67,11 +68,7 @@ class CrcToolUi : public NullUserInterface, public CrcTestListener {
     bool failed = false;
 
   private:
-    void say(const Message& m) {
-        err_ << m.title << ": " << m.text;
-        if (!m.detail.empty()) err_ << " (" << m.detail << ")";
-        err_ << "\n";
-    }
+    void say(const Message& m) { err_ << shownMessage(m) << "\n"; }
     std::ostream& err_;
     HeadlessLoop* loop_ = nullptr;
     CrcTestSession* session_ = nullptr;
@@ -184,7 +181,7 @@ int runCrc(const std::vector<std::string>& args, std::ostream& out, std::ostream
         selectLine(host, c.port, c.com);
         host.controller.setExtendedMode(c.extended);
         if (!host.controller.connect()) {
-            err << "halvek-cli crc: " << host.block.port.lastError() << "\n";
+            err << "halvek-cli crc: " << escapeForTerminal(host.block.port.lastError()) << "\n";
             return 1;
         }
     }

@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "cli/cli_link.h"
+#include "cli/terminal_text.h"
 #include "firmware/download_session.h"
 #include "firmware/firmware_file.h"
 #include "firmware/link_access.h"
@@ -66,9 +67,7 @@ bool LineOptions::complete(std::string& complaint) const {
 }
 
 Answer ConsoleUi::showMessage(const Message& m) {
-    out_ << "message: " << m.title << ": " << m.text;
-    if (!m.detail.empty()) out_ << " (" << m.detail << ")";
-    out_ << std::endl;
+    out_ << "message: " << shownMessage(m) << std::endl;
     return m.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
 }
 
@@ -254,11 +253,11 @@ int runDownload(const std::vector<std::string>& args, std::ostream& out, std::os
     ui.attach(&loop);
     std::unique_ptr<sim::SimServer> simulator;
     if (!prepareLine(o, host, simulator, err, "download")) return 1;
-    const std::string path = host.controller.portPath();
+    const std::string path = escapeForTerminal(host.controller.portPath());
 
     const bool answering = probeUnit(host, loop, std::chrono::milliseconds(1200));
     if (!(host.controller.linkFlags() & linkflag::PortOpen)) {
-        out << "download failed: " << host.block.port.lastError() << std::endl;
+        out << "download failed: " << escapeForTerminal(host.block.port.lastError()) << std::endl;
         return 1;
     }
     out << (answering ? "unit answers: asking it to start its download loader"

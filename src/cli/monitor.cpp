@@ -1,19 +1,24 @@
 #include "cli/monitor.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <memory>
 
 #include "cli/cli_link.h"
 #include "cli/read_targets.h"
+#include "cli/terminal_text.h"
 #include "link/controller_host.h"
 #include "link/link_state.h"
 #include "link/money_journal.h"
 #include "link/texts.h"
 #include "link/time_text.h"
+#include "serial/bounded_writer.h"
 #include "sim/sim_server.h"
 
 namespace halvek::cli {
@@ -24,52 +29,35 @@ void onStopSignal(int) { stopRequested = 1; }
 
 }  // namespace
 
-// A byte the unit sent reaches the terminal only as plain printable ASCII:
-// everything else is written as an escape, so a coupon code holding escape
-// sequences cannot drive the terminal, and one happening stays one line. A
-// backslash stays as it is: the event texts show a coupon's odd bytes as \xNN
-// already, and a technician should read them so, not doubled.
-std::string escapeForTerminal(const std::string& s) {
-    std::string out;
-    for (const char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);  // the byte, whatever the sign of char
-        if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c < 0x20 || c >= 0x7F) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02X", c);
-            out += buf;
-        } else {
-            out += ch;
-        }
-    }
-    return out;
-}
-
 namespace {
 
 // One line per happening: "kind: text", with the time in front when asked
-// for, or one JSON object per line for scripts.
+// for, or one JSON object per line for scripts. With a writer, the lines go
+// through its bounded queue: a line it cannot take is dropped whole and counted.
 class MonitorOutput {
   public:
-    MonitorOutput(std::ostream& out, bool timestamps, bool json) : out_(out), timestamps_(timestamps), json_(json) {}
+    MonitorOutput(std::ostream& out, BoundedWriter* writer, bool timestamps, bool json)
+        : out_(out), writer_(writer), timestamps_(timestamps), json_(json) {}
     void print(const char* kind, const std::string& text) {
+        line_.clear();
         if (json_) {
-            out_ << "{\"time\":" << jsonString(isoTimestamp()) << ",\"kind\":" << jsonString(kind)
-                 << ",\"text\":" << jsonString(text) << "}" << std::endl;
-            return;
+            line_ += "{\"time\":" + jsonString(isoTimestamp()) + ",\"kind\":" + jsonString(kind) +
+                     ",\"text\":" + jsonString(text) + "}\n";
+        } else {
+            if (timestamps_) line_ += isoTimestamp() + " ";
+            line_ += std::string(kind) + ": " + escapeForTerminal(text) + "\n";
         }
-        if (timestamps_) out_ << isoTimestamp() << " ";
-        out_ << kind << ": " << escapeForTerminal(text) << std::endl;
+        if (writer_)
+            writer_->push(line_);
+        else
+            out_ << line_ << std::flush;
     }
 
   private:
     std::ostream& out_;
+    BoundedWriter* writer_;
     bool timestamps_, json_;
+    std::string line_;
 };
 
 class MonitorUi : public NullUserInterface, public StatusListener {
@@ -113,9 +101,7 @@ class MonitorUi : public NullUserInterface, public StatusListener {
 
     Answer showMessage(const Message& m) override {
         catchUp();
-        std::string text = m.title + ": " + m.text;
-        if (!m.detail.empty()) text += " (" + m.detail + ")";
-        out_.print("message", text);
+        out_.print("message", shownMessage(m));
         return m.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;  // the default button
     }
     void setWindowTitle(const std::string& title) override {
@@ -160,6 +146,12 @@ const std::string kUsage =
 }  // namespace
 
 int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (&out != &std::cout) return runMonitor(args, out, err, -1);
+    out.flush();  // what the stream holds comes before the lines written to its descriptor
+    return runMonitor(args, out, err, STDOUT_FILENO);
+}
+
+int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, int linesFd) {
     LinkOptions link;
     long seconds = -1;
     bool timestamps = false, json = false;
@@ -211,7 +203,11 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
         err << "halvek-cli monitor: " << journal.lastError() << "\n";
         return 1;
     }
-    MonitorOutput output(out, timestamps, json);
+    // Room for some minutes of lines: a reader that pauses a moment loses nothing.
+    constexpr size_t kQueuedLines = 256 * 1024;
+    std::unique_ptr<BoundedWriter> writer;
+    if (linesFd >= 0) writer = std::make_unique<BoundedWriter>(linesFd, kQueuedLines, false);
+    MonitorOutput output(out, writer.get(), timestamps, json);
     MonitorUi ui(output);
     ControllerHost host(ui);
     HeadlessLoop loop(host);
@@ -223,7 +219,7 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
     host.controller.setExtendedMode(link.extended);
     host.controller.setPollInterval(static_cast<int>(link.interval));
     if (!host.controller.connect()) {
-        err << "halvek-cli monitor: " << host.block.port.lastError() << "\n";
+        err << "halvek-cli monitor: " << escapeForTerminal(host.block.port.lastError()) << "\n";
         return 1;
     }
     // Ctrl-C or a kill ends the run as EXIT would: the line is closed properly.
@@ -232,14 +228,28 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
     std::signal(SIGTERM, onStopSignal);
     using Clock = std::chrono::steady_clock;
     const auto end = seconds < 0 ? Clock::time_point::max() : Clock::now() + std::chrono::seconds(seconds);
-    while (!stopRequested && Clock::now() < end)
+    // A reader that went away (a closed pipe) ends the run as a signal would.
+    const auto outputGone = [&writer] { return writer && writer->failed(); };
+    while (!stopRequested && !outputGone() && Clock::now() < end)
         loop.runUntil(std::min(end, Clock::now() + std::chrono::milliseconds(200)), [&ui] { ui.catchUp(); });
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
     host.close();
     // What the line cost, said once at the end.
     output.print("link", host.controller.linkSummary());
-    return 0;
+    if (!writer) return 0;
+    // The reader gets a moment for what is queued; then what it did not take is said.
+    constexpr auto kGrace = std::chrono::seconds(1);
+    const bool complete = writer->finish(Clock::now() + kGrace);
+    if (complete && writer->refusedPieces() == 0) return 0;
+    err << "halvek-cli monitor: standard output ";
+    if (writer->failed())
+        err << "failed: " << writer->error();
+    else
+        err << "was not read";
+    err << "; " << writer->refusedPieces() << " lines dropped, " << writer->unwrittenBytes()
+        << " bytes queued but not written\n";
+    return 1;
 }
 
 }  // namespace halvek::cli

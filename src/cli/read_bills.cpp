@@ -15,7 +15,7 @@ void printBills(const LinkController& link, std::ostream& out, bool json) {
                 << ",\"value\":" << bills.value(row + 1) << ",\"enabled\":" << (r->checked ? "true" : "false")
                 << ",\"security\":" << jsonString(r->security) << "}";
         } else {
-            out << r->type << " " << r->currency << " " << r->state << " " << r->security << "\n";
+            out << r->type << " " << escapeForTerminal(r->currency) << " " << r->state << " " << r->security << "\n";
         }
         first = false;
     }

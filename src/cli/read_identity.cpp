@@ -21,9 +21,9 @@ void printIdentity(const LinkController& link, std::ostream& out, bool json) {
     const bool burn = link.extendedMode();
     const std::string type = id.unitType() ? std::string(1, id.unitType()) : "";
     const std::pair<const char*, std::string> fields[] = {
-        {"revision", revisionText(id)},
+        {"revision", escapeForTerminal(revisionText(id))},
         {"revision number", std::to_string(id.revisionNumber)},
-        {"unit type", type},
+        {"unit type", escapeForTerminal(type)},
         {"system id", systemIdText(id)},
         {"asset number", assetNumberText(id)},
         {"serial number", serialText(id)},

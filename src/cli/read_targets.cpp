@@ -1,7 +1,5 @@
 #include "cli/read_targets.h"
 
-#include <cstdio>
-
 #include "link/texts.h"
 #include "protocol/catalogue.h"
 
@@ -54,24 +52,6 @@ std::span<const ReadTarget> readTargets() { return kTargets; }
 
 bool extendedOnly(uint8_t code) {
     return code == cmd::ReadQrvBillCount || code == cmd::ReadBurnCycles || code == cmd::ReadDiagn1;
-}
-
-std::string jsonString(const std::string& s) {
-    std::string out = "\"";
-    for (const char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);  // the byte, whatever the sign of char
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (c < 0x20 || c >= 0x7F) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-        } else {
-            out += ch;
-        }
-    }
-    return out + "\"";
 }
 
 }  // namespace halvek::cli

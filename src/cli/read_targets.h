@@ -5,6 +5,7 @@
 #include <ostream>
 #include <span>
 
+#include "cli/terminal_text.h"
 #include "link/link_controller.h"
 
 namespace halvek::cli {
@@ -42,8 +43,5 @@ void printIdentity(const LinkController& link, std::ostream& out, bool json);
 void printRtc(const LinkController& link, std::ostream& out, bool json);
 // "Real Time Clock not available" for a unit type without a clock.
 const char* rtcUnavailable(const LinkController& link);
-
-// A JSON string literal of s (quotes, backslashes and control bytes escaped).
-std::string jsonString(const std::string& s);
 
 }  // namespace halvek::cli

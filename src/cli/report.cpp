@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "cli/cli_link.h"
+#include "cli/file_target.h"
+#include "cli/terminal_text.h"
 #include "link/controller_host.h"
 #include "report/report_session.h"
 #include "report/report_texts.h"
@@ -38,9 +40,7 @@ class ReportUi : public NullUserInterface {
   public:
     explicit ReportUi(std::ostream& err) : err_(err) {}
     Answer showMessage(const Message& m) override {
-        err_ << "halvek-cli report: " << m.title << ": " << m.text;
-        if (!m.detail.empty()) err_ << " (" << m.detail << ")";
-        err_ << "\n";
+        err_ << "halvek-cli report: " << shownMessage(m) << "\n";
         return m.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
     }
     void startPollTimer(int ms) override {
@@ -181,6 +181,11 @@ std::string targetPath(const std::string& file, const ReportSession& session) {
 }
 
 int report(const Arguments& a, std::ostream& out, std::ostream& err) {
+    // Said before the unit is read, not after: a read-only file is refused as cp would.
+    if (const std::string why = unwritableTarget(a.file, true); !why.empty()) {
+        err << "halvek-cli report: " << why << "; no report written\n";
+        return 1;
+    }
     std::unique_ptr<sim::SimServer> simulator;
     std::string port = a.port;
     if (a.simulate) {
@@ -198,7 +203,7 @@ int report(const Arguments& a, std::ostream& out, std::ostream& err) {
     selectLine(host, port, a.com);
     host.controller.setExtendedMode(a.extended);
     host.controller.setPollInterval(static_cast<int>(a.interval));
-    const std::string device = host.controller.portPath();
+    const std::string device = escapeForTerminal(host.controller.portPath());
     if (!host.controller.connect()) return 1;  // the controller has said why
 
     ReportSession session(host.controller);
@@ -233,6 +238,10 @@ int report(const Arguments& a, std::ostream& out, std::ostream& err) {
         return 1;
     }
     const std::string path = targetPath(a.file, session);
+    if (const std::string why = unwritableTarget(path); !why.empty()) {
+        err << "halvek-cli report: " << why << "; no report written\n";
+        return 1;
+    }
     const ReportFileResult written = session.save(path);
     host.close();
     if (!written.written) {

@@ -6,6 +6,7 @@
 
 #include "cli/cli_link.h"
 #include "cli/read_targets.h"
+#include "cli/terminal_text.h"
 #include "pages/rtc/rtc_view.h"
 #include "pages/setup/setup_view.h"
 #include "protocol/catalogue.h"
@@ -122,7 +123,7 @@ int runSet(const std::vector<std::string>& args, std::ostream& out, std::ostream
     for (uint8_t code : codes) c.request(code);
     // The read goes out only after every command, whatever their codes.
     if (!cli.runUntil([&] { return allSent(c, codes); }, std::chrono::seconds(10))) {
-        err << "halvek-cli set: the commands could not be sent on " << c.portPath() << "\n";
+        err << "halvek-cli set: the commands could not be sent on " << escapeForTerminal(c.portPath()) << "\n";
         return 1;
     }
     if (!cli.readAll({cmd::ReadSetup})) return 1;

@@ -2,6 +2,7 @@
 
 #include "accessories/ticket_printer_session.h"
 #include "cassette.h"
+#include "cli/terminal_text.h"
 
 namespace halvek::cli {
 namespace {
@@ -15,9 +16,7 @@ class TicketUi : public NullUserInterface {
   public:
     explicit TicketUi(std::ostream& err) : err_(err) {}
     Answer showMessage(const Message& m) override {
-        err_ << "halvek-cli ticket: " << m.title << ": " << m.text;
-        if (!m.detail.empty()) err_ << " (" << m.detail << ")";
-        err_ << "\n";
+        err_ << "halvek-cli ticket: " << shownMessage(m) << "\n";
         return Answer::Ok;
     }
 

@@ -1,5 +1,7 @@
 #include "upload.h"
 
+#include "cli/file_target.h"
+#include "cli/terminal_text.h"
 #include "download.h"
 #include "firmware/firmware_texts.h"
 #include "firmware/link_access.h"
@@ -52,6 +54,12 @@ int runUpload(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return 2;
     }
 
+    // Before any transfer: a folder or a read-only file would only fail, or be replaced, at the end.
+    if (const std::string why = unwritableTarget(o.file); !why.empty()) {
+        out << "upload failed: " << why << std::endl;
+        return 1;
+    }
+
     ConsoleUi ui(out);
     ControllerHost host(ui);
     HeadlessLoop loop(host);
@@ -62,7 +70,7 @@ int runUpload(const std::vector<std::string>& args, std::ostream& out, std::ostr
         const std::string reason = host.block.port.isOpen()
                                        ? "No connection: the unit on " + host.controller.portPath() + " does not answer"
                                        : host.block.port.lastError();
-        out << "upload failed: " << reason << std::endl;
+        out << "upload failed: " << escapeForTerminal(reason) << std::endl;
         return 1;
     }
 
@@ -91,8 +99,10 @@ int runUpload(const std::vector<std::string>& args, std::ostream& out, std::ostr
     host.close();
     const double secs = std::chrono::duration<double>(Clock::now() - started).count();
     if (!session.completed()) {
-        out << "upload failed: " << listener.status << " " << session.failure() << "; " << listener.packetLine
-            << std::endl;
+        // The status line may already be the failure: it is said once.
+        std::string why = listener.status;
+        if (why != session.failure()) why += " " + session.failure();
+        out << "upload failed: " << why << "; " << listener.packetLine << std::endl;
         return 1;
     }
     char summary[200];

@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -65,6 +67,32 @@ TEST_F(CaptureCli, StopsAtTheLimitAndRefusesWhatItCannotOpen) {
               std::string::npos)
         << err.str();
     EXPECT_EQ(run({"--simulate"}), 2);
+
+    // A device that is not there leaves an older capture as it was.
+    const fs::path older = dir / "older.TXT";
+    std::ofstream(older) << "older capture";
+    EXPECT_EQ(run({older.string(), "--port", (dir / "nodevice").string(), "--seconds", "1"}), 1);
+    EXPECT_EQ(readFile(older), "older capture");
+}
+
+// A FIFO whose reader stopped reading: the link goes on polling, the run ends
+// at its time and says what was not written.
+TEST_F(CaptureCli, AFifoNobodyReadsNeitherStallsTheLinkNorTheEnd) {
+    const fs::path fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ::fcntl(reader, F_SETPIPE_SZ, 4096);
+    const int filler = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(filler, 0);
+    const std::string block(4096, 'x');
+    while (::write(filler, block.data(), block.size()) > 0) {
+    }
+    ::close(filler);
+    EXPECT_EQ(run({fifo.string(), "--simulate", "--interval", "100", "--seconds", "2"}), 1);
+    EXPECT_NE(err.str().find("writing " + fifo.string() + " failed: "), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("bytes were not written: the file takes no more"), std::string::npos) << err.str();
+    ::close(reader);
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 
@@ -155,6 +159,35 @@ TEST(Monitor, PrintsWhatHappensAndFailsWithTheReason) {
         << err2.str();
     EXPECT_NE(out2.str().find("message: Info: No Connection"), std::string::npos);
     EXPECT_EQ(cli::runMonitor({"--seconds", "1"}, out2, err2), 2);
+}
+
+// Standard output a pipe nobody reads: the link goes on (the bill is stacked
+// and journalled), the run ends at its time, and the unwritten lines are said.
+TEST(Monitor, AnOutputNobodyReadsNeverStallsTheLink) {
+    sim::SimServer sim;
+    ASSERT_TRUE(sim.start());
+    ASSERT_EQ(sim.execute("insert 3"), "");
+    int pipe[2];
+    ASSERT_EQ(::pipe2(pipe, O_CLOEXEC), 0);
+    ::fcntl(pipe[1], F_SETPIPE_SZ, 4096);
+    ::fcntl(pipe[1], F_SETFL, O_NONBLOCK);
+    const std::string block(4096, 'x');
+    while (::write(pipe[1], block.data(), block.size()) > 0) {
+    }
+    ::fcntl(pipe[1], F_SETFL, 0);
+    const std::string journal = ::testing::TempDir() + "/monitor_stalled_" + std::to_string(::getpid()) + ".txt";
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::runMonitor({"--port", sim.devicePath(), "--interval", "100", "--seconds", "3", "--journal", journal},
+                              out, err, pipe[1]),
+              1);
+    EXPECT_NE(err.str().find("halvek-cli monitor: standard output was not read; 0 lines dropped, "), std::string::npos)
+        << err.str();
+    std::ifstream in(journal);
+    const std::string money((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(money.find(" stacked type=3 "), std::string::npos) << money;
+    ::close(pipe[0]);
+    ::close(pipe[1]);
+    std::remove(journal.c_str());
 }
 
 // The unit's bytes reach the terminal only as printable ASCII; every event a

@@ -194,6 +194,9 @@ TEST_F(FirmwareE2E, ExitCodesOfTheConsoleTools) {
     trailing.insert(trailing.end(), 77, 0xEE);
     const std::string trail = dir_ + "/TRAIL.L8F";
     ASSERT_TRUE(test::writeByteFile(trail, trailing));
+    const std::string readOnly = dir_ + "/KEPT.L8F";
+    std::ofstream(readOnly) << "kept";
+    ::chmod(readOnly.c_str(), 0444);
     sim.setLoader(true);
     struct Case {
         int (*tool)(const Strings&, std::ostream&, std::ostream&);
@@ -205,6 +208,9 @@ TEST_F(FirmwareE2E, ExitCodesOfTheConsoleTools) {
         {cli::runDownload, {good, "--port", "/dev/x", "--simulate"}, 2, ""},
         {cli::runDownload, {"--bogus"}, 2, ""},
         {cli::runUpload, {good, "--dry-run", "--simulate"}, 2, ""},
+        // The target is checked before anything is transferred, and said once.
+        {cli::runUpload, {dir_, "--simulate"}, 1, "upload failed: cannot write " + dir_ + ": it is a folder"},
+        {cli::runUpload, {readOnly, "--simulate"}, 1, "upload failed: cannot write " + readOnly + ": it is read-only"},
         {cli::runDownload, {good, "--dry-run"}, 0, "dry run: the file is sound; nothing was sent"},
         {cli::runDownload,
          {bad, "--port", sim.devicePath()},
@@ -241,6 +247,7 @@ TEST_F(FirmwareE2E, ExitCodesOfTheConsoleTools) {
             EXPECT_EQ(lastLine().rfind(c.words, 0), 0u) << lastLine();
         }
     }
+    EXPECT_EQ(readBytes(readOnly), (Bytes{'k', 'e', 'p', 't'}));
     // The bad files reached nothing: the loader never saw an erase.
     sim.withLoader([](sim::DownloadLoader& l) { EXPECT_FALSE(l.erased()); });
 }

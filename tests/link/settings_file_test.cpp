@@ -48,6 +48,24 @@ TEST(SettingsFile, SavingOverwritesTheStartOnly) {
     EXPECT_EQ(f.loadPortIndex(), 4);
 }
 
+// A halvek.ini that is a link to a shared file stays a link: the choice is
+// written through to the file it points at.
+TEST(SettingsFile, ALinkIsKeptAndWrittenThrough) {
+    const std::string target = path("target"), link = path("link");
+    ::unlink(link.c_str());
+    std::ofstream(target, std::ios::binary | std::ios::trunc) << "Val_Port_Num:1\r\n";
+    ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+    SettingsFile f(link);
+    ASSERT_TRUE(f.savePortChoice(2, "/dev/ttyUSB0")) << f.lastError();
+    ASSERT_TRUE(f.savePortIndex(3)) << f.lastError();
+    char pointsAt[4096] = {};
+    ASSERT_GT(::readlink(link.c_str(), pointsAt, sizeof pointsAt - 1), 0) << "the link was replaced";
+    EXPECT_EQ(std::string(pointsAt), target);
+    EXPECT_EQ(read(target), "Val_Port_Num:3\r\nVal_Port_Path:3=/dev/ttyUSB0\r\n");
+    ::unlink(link.c_str());
+    ::unlink(target.c_str());
+}
+
 TEST(SettingsFile, AnUnusablePlaceGivesTheFirstPortAndSaysWhy) {
     SettingsFile f("/proc/halvek-cannot-be-here/halvek.ini");
     EXPECT_EQ(f.loadPortIndex(), 0);

@@ -1,9 +1,14 @@
 // halvek-cli read stats|sensors|optics against the simulated validator on a pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <iterator>
 #include <sstream>
 
 #include "cli/read.h"
+#include "cli/read_targets.h"
+#include "link/controller_host.h"
 #include "sim/sim_server.h"
 
 namespace halvek {
@@ -25,6 +30,50 @@ std::string line(const std::string& text, int n) {
     std::string l;
     for (int i = 0; i <= n; ++i) std::getline(in, l);
     return l;
+}
+
+// A hostile unit's letters (ESC, BEL, CR, LF, bytes that are no UTF-8) reach
+// neither the terminal nor a JSON reader raw: text and JSON show the same \xNN.
+TEST(ReadPagesCli, TheUnitsBytesAreEscapedInTextAndJson) {
+    NullUserInterface ui;
+    ControllerHost host(ui);
+    host.stores.bills.table[0] = {1, 0x1B, '\n', 0xC3, 10, 0};
+    host.stores.bills.tableLoaded = true;
+    host.stores.bills.recomputeValues(true);
+    const char revision[] = "L8\x07\rA\xFF\"\\";
+    std::copy(std::begin(revision), std::end(revision), host.stores.identity.revision.begin());
+    struct Case {
+        void (*print)(const LinkController&, std::ostream&, bool);
+        bool json;
+        std::string shown;
+    } cases[] = {
+        {cli::printBills, false, " \\x1B\\n\\xC3 "},
+        {cli::printBills, true, "\"currency\":\"\\\\x1B\\\\n\\\\xC3\""},
+        {cli::printIdentity, false, "revision         L8\\x07\\rA\\xFF\"\\\n"},
+        {cli::printIdentity, true, "\"revision\":\"L8\\\\x07\\\\rA\\\\xFF\\\"\\\\\""},
+        {cli::printIdentity, false, "unit type        A\n"},
+    };
+    for (const Case& c : cases) {
+        std::ostringstream out;
+        c.print(host.controller, out, c.json);
+        EXPECT_NE(out.str().find(c.shown), std::string::npos) << c.shown << " missing from\n" << out.str();
+        for (const char ch : out.str()) {
+            const auto b = static_cast<unsigned char>(ch);
+            EXPECT_TRUE(b == '\n' || (b >= 0x20 && b < 0x7F)) << "raw byte " << int{b} << " in\n" << out.str();
+        }
+    }
+    host.close();
+}
+
+// A device path holding escape sequences (from halvek.ini or the environment)
+// is named escaped when it cannot be opened.
+TEST(ReadPagesCli, AnOddDevicePathIsEscapedInTheReason) {
+    ::setenv("HALVEK_COM7", "/dev/halvek-\x1B]0;owned\x07", 1);
+    const Result r = read({"bills", "--com", "7"});
+    ::unsetenv("HALVEK_COM7");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("/dev/halvek-\\x1B]0;owned\\x07"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find('\x1B'), std::string::npos) << r.err;
 }
 
 TEST(ReadPagesCli, StatisticsAsTextAndJson) {

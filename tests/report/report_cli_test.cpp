@@ -97,6 +97,15 @@ TEST(ReportCli, FailsWithTheReasonAndWritesNothing) {
     EXPECT_EQ(r.err, "halvek-cli report: cannot create " + blocked + ": Not a directory\n");
     EXPECT_EQ(r.out, "");
 
+    // A file its owner made read-only is refused, as cp would, and kept as it was.
+    const fs::path kept = dir.path / "kept.TXT";
+    std::ofstream(kept) << "older report";
+    fs::permissions(kept, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    r = report({kept.string(), "--simulate", "--interval", "100"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.err, "halvek-cli report: cannot write " + kept.string() + ": it is read-only; no report written\n");
+    EXPECT_EQ(test::fileBytes(kept), "older report");
+
     // Short frames cannot hold the optics data: the unit's short reply is not
     // written as if it were its data.
     r = report({file, "--simulate", "--q7", "--parts", "optics", "--interval", "100"});

@@ -119,6 +119,13 @@ TEST_F(SimulatorTest, RunsScriptedFaults) {
     std::ofstream(path) << "insert 99\n";
     EXPECT_FALSE(sim.runScript(path, &error));
     EXPECT_NE(error.find(":1: bill type must be 1 to 64"), std::string::npos) << error;
+
+    // A folder, or a file far too big to be a script, is refused by name instead of running nothing.
+    EXPECT_FALSE(sim.runScript(::testing::TempDir(), &error));
+    EXPECT_NE(error.find("cannot read the script " + ::testing::TempDir() + ": it is a folder"), std::string::npos)
+        << error;
+    EXPECT_FALSE(sim.runScript("/dev/zero", &error));
+    EXPECT_NE(error.find("the script /dev/zero is too big"), std::string::npos) << error;
 }
 
 TEST_F(SimulatorTest, ACouponCarriesItsCodeWhenStacked) {
