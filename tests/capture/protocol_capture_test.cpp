@@ -181,11 +181,11 @@ TEST_F(CaptureFixture, TheFirstFrameAfterTheLimitClosesTheFileUnwritten) {
     EXPECT_FALSE(capture.active());
     exchange(poll, reply, 1000, 1000);  // nothing is written any more
 
+    EXPECT_TRUE(listener.ends.empty()) << "told on the main thread's tick only";
+    capture.onTick();  // the tick also waits for the writer to write what it holds
     const std::string content = readFile(file);
     EXPECT_EQ(std::count(content.begin(), content.end(), '\n'), 1);
     EXPECT_EQ(content.size(), capture.written());
-    EXPECT_TRUE(listener.ends.empty()) << "told on the main thread's tick only";
-    capture.onTick();
     ASSERT_EQ(listener.ends.size(), 1u);
     EXPECT_EQ(listener.ends[0].end, CaptureEnd::LimitReached);
     EXPECT_EQ(listener.ends[0].path, file.string());
