@@ -40,7 +40,7 @@ void loadTwoNotes(LinkRig& rig) {
 void receive(LinkRig& rig, const std::vector<uint8_t>& frame) {
     Direct direct(rig.controller);
     rig.block.awaitingReply.store(true);
-    rig.framers.onCommandWritten(direct);
+    rig.framers.onCommandWritten(nullptr, 0, direct);
     std::unique_ptr<bool[]> damaged(new bool[frame.size() + 1]());
     rig.framers.feed(frame.data(), damaged.get(), frame.size(), direct, 0);
 }

@@ -82,9 +82,10 @@ void LinkRig::writeWaiting() {
     const size_t length = block.transmitLength.load();
     if (length == 0) return;
     trace("written:", block.transmitBuffer.data(), length);
+    std::vector<uint8_t> sent(block.transmitBuffer.begin(), block.transmitBuffer.begin() + static_cast<long>(length));
     block.transmitLength.store(0);
     block.awaitingReply.store(true);
-    framers.onCommandWritten(*this);
+    framers.onCommandWritten(sent.data(), sent.size(), *this);
 }
 
 void LinkRig::receive(std::span<const uint8_t> chunk) {

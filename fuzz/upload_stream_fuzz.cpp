@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     if (!session.start(target)) return 0;
     block.awaitingReply = true;
-    framers.onCommandWritten(sink);
+    framers.onCommandWritten(nullptr, 0, sink);
     while (!in.done() && session.active()) {
         const uint8_t op = in.byte();
         if (op < 0xF0) {

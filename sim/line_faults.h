@@ -38,6 +38,9 @@ class LineFaults {
     // Ends a timed silence that is over; true when it just ended.
     bool endSilence(int64_t now);
 
+    // The line sends every host frame back to the host (a wiring or adapter fault).
+    bool echo = false;
+
     // One-shot spoiling of the next reply.
     bool truncateNext = false;
     bool corruptNext = false;          // the checksum spoiled

@@ -93,6 +93,13 @@ std::string commTimeout(Unit& u, Args& a, int64_t) {
     u.conditions().commTimeout = on != "off";
     return "";
 }
+std::string echo(Unit& u, Args& a, int64_t) {
+    std::string on;
+    a.word(on);
+    if (on != "on" && on != "off" && !on.empty()) return "echo on|off";
+    u.line().echo = on != "off";
+    return "";
+}
 std::string powerCycle(Unit& u, Args&, int64_t now) {
     u.powerCycle(now, false);
     return "";
@@ -243,6 +250,7 @@ constexpr ScenarioCommand kCommands[] = {
     {"events", "N", "the next status reply adds N events at once (faults and a rejection)", events},
     {"silent", "[MS]", "hear and say nothing, for MS milliseconds or until speak", silent},
     {"speak", "", "end a silence", turn<[](Unit& u) { u.line().speak(); }>},
+    {"echo", "on|off", "the line sends every host frame back to the host, or stops", echo},
     {"unsupported", "CODE(hex)", "answer CODE with 99 (not supported) from now on", unsupported},
     {"ignore", "CODE(hex)", "never answer CODE from now on", ignore},
     {"answer", "CODE(hex)", "answer CODE normally again", answer},

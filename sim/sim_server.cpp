@@ -116,7 +116,13 @@ std::string SimServer::execute(const std::string& line) {
     {
         std::lock_guard lock(mutex_);
         std::string arg;
-        if (word == "loader-on-download") {
+        if (word == "flow") {
+            // The unit holds the line with flow control: the host's writes stop
+            // (the pseudo-terminal's output is stopped, as by XOFF), or go again.
+            in >> arg;
+            if ((arg != "stop" && arg != "go") || ::tcflow(slave_, arg == "stop" ? TCOOFF : TCOON) != 0)
+                result = "flow stop|go";
+        } else if (word == "loader-on-download") {
             // On by default; "off" keeps the unit running its program instead.
             in >> arg;
             if (arg == "off" || arg == "on" || arg.empty())

@@ -308,6 +308,8 @@ int64_t ValidatorModel::nextEventMs() const {
 }
 
 void ValidatorModel::handleFrame(const Bytes& frame, int64_t now) {
+    // An echoing line returns the frame before the unit can answer it, whatever the unit does.
+    if (line_.echo) sendRaw(frame);
     if (frame.size() < 4 || frame[0] != kStx) return;
     const bool extended = frame[1] == 0x00;
     if (frame.size() < smallestFrameSize(extended)) return;

@@ -30,6 +30,7 @@ LinkCounters LinkController::linkCounters() const {
     c.noiseBytes = block_.noiseBytes.load();
     c.badHeaders = block_.badHeaders.load();
     c.truncatedFrames = block_.truncatedFrames.load();
+    c.echoes = block_.echoes.load();
     return c;
 }
 
@@ -73,6 +74,7 @@ bool LinkController::connect() {
             return false;
         }
         block_.portLost.store(false);
+        block_.outputStalled.store(false);
         lostReported_ = false;
         linkFlags_ |= linkflag::PortOpen;
         unit_ = identifyPort(path);
@@ -238,6 +240,7 @@ void LinkController::checkLostPort() {
     const std::string again = resolvePort(unit_);
     if (!again.empty() && block_.port.open(again, Parity::Even, 9600)) {
         block_.portLost.store(false);
+        block_.outputStalled.store(false);
         lostReported_ = false;
         linkFlags_ |= linkflag::PortOpen;
         // Maybe another unit now: it is taken as new once it answers.
@@ -245,6 +248,20 @@ void LinkController::checkLostPort() {
         missedPollCount_ = 0;
         updateLinkState();
     }
+}
+
+// A line that takes no writes (the other end holds it with flow control) is
+// there, not gone: it is said once, until a frame goes out again, and its
+// polls count as unanswered.
+void LinkController::checkOutputFlow() {
+    if (!block_.outputStalled.load() || !(linkFlags_ & linkflag::PortOpen)) {
+        stallReported_ = false;
+        return;
+    }
+    if (stallReported_) return;
+    stallReported_ = true;
+    ui_.showMessage({text::kInfo, text::kNoConnection, Buttons::Ok, Icon::None,
+                     "the device " + block_.port.path() + " takes no writes (the line is held, as by flow control)"});
 }
 
 struct LinkController::TimedRead {
@@ -330,9 +347,14 @@ void LinkController::forgetUnit() {
 // Every tick counts as missed until a frame from the unit sets the count back
 // to 0, unless a long reply is still arriving.
 void LinkController::countTick(int64_t now) {
-    const bool arriving = block_.replyAnnounced.load() != 0 && now - block_.lastByteMs.load() < pollInterval_;
-    if (!arriving) ++missedPollCount_;
+    if (!replyArriving(now)) ++missedPollCount_;
     updateLinkState();
+}
+
+// A frame has announced its length and its bytes are still coming: a frame
+// written now would start its reception afresh and lose it.
+bool LinkController::replyArriving(int64_t now) const {
+    return block_.replyAnnounced.load() != 0 && now - block_.lastByteMs.load() < pollInterval_;
 }
 
 // A command waits for its reply as long as the reply's bytes take at the line
@@ -397,13 +419,15 @@ void LinkController::onTick() {
     // closed): nothing of the controller's may go out on it.
     if (lineLent_ && !(linkFlags_ & linkflag::PortOpen)) return;
     checkLostPort();
+    checkOutputFlow();
     const int64_t now = nowMs();
     requestTimedReads(kStartupReadTable, startupCountdown_);
     // The statistics refresh after a bill while the Statistics page is shown.
     if (statsRefreshCountdown_ == 1) request(cmd::ReadStats);
     requestTimedReads(kReportReadTable, reportCountdown_);
     checkReplyWaits(now);
-    scanRequests();
+    // A long reply still arriving holds back every frame, the poll included.
+    if (!replyArriving(now)) scanRequests();
     countTick(now);
     if (reportCountdown_ > 0) --reportCountdown_;
     if (statsRefreshCountdown_ > 0) --statsRefreshCountdown_;
@@ -457,6 +481,7 @@ void LinkController::pollNow() {
     const int64_t now = nowMs();
     if (now - lastPollNowMs_ < kPollNowSpacingMs) return;
     if (pollInFlight_ && now - pollSentMs_ < kReplyMarginMs) return;
+    if (replyArriving(now)) return;
     if (buildStatusRequest()) lastPollNowMs_ = now;
 }
 
@@ -467,7 +492,7 @@ bool LinkController::answersHost(const Reply& r) const {
     const uint8_t code = r.code();
     switch (code) {
         case cmd::Status:
-            return true;
+            return r.dataCount() >= ProtocolFramer::kStatusDataMin;
         case cmd::PollNow:
             return false;
         case cmd::Ack:
@@ -575,6 +600,13 @@ void LinkController::dispatch(const Reply& r) {
     const uint8_t code = r.code();
     switch (code) {
         case cmd::Status:
+            // A status frame without the status bytes (the poll itself, on a line
+            // that echoes) says nothing of the unit.
+            if (r.dataCount() < ProtocolFramer::kStatusDataMin) {
+                ++counters_.unusable;
+                tellLink("a status reply too short for its status bytes was dropped");
+                return;
+            }
             pollInFlight_ = false;
             decodeStatus(r);
             return;

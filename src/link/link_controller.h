@@ -44,6 +44,7 @@ struct LinkCounters {
     uint32_t noiseBytes = 0;
     uint32_t badHeaders = 0;
     uint32_t truncatedFrames = 0;
+    uint32_t echoes = 0;  // the host's own frames that came back: the line echoes
 };
 
 // One bill in escrow: from the reply that first shows it until the unit reports
@@ -225,6 +226,7 @@ class LinkController {
     void updateLinkState();
     void showLinkState();
     void countTick(int64_t now);
+    bool replyArriving(int64_t now) const;
     void checkReplyWaits(int64_t now);
     void replyMissing(uint8_t code);
     void giveUp(uint8_t code);
@@ -238,6 +240,7 @@ class LinkController {
     static const TimedRead kStartupReadTable[];
     static const TimedRead kReportReadTable[];
     void checkLostPort();
+    void checkOutputFlow();
     void scanRequests();
 
     // Receiving.
@@ -292,6 +295,7 @@ class LinkController {
     std::string shownTitle_;
     uint8_t lastSentCode_ = 0;
     bool lostReported_ = false;
+    bool stallReported_ = false;
     // Who the open line leads to (by-id name, USB serial number), so that a
     // replugged adapter is found again under a new /dev/ttyUSBn.
     PortIdentity unit_;

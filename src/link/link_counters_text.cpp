@@ -35,12 +35,15 @@ std::string linkCountersText(const LinkCounters& c) {
     }
     std::string text = count(dropped, "frame dropped", "frames dropped");
     if (!detail.empty()) text += " (" + detail + ")";
-    return text + ", " + std::to_string(c.retried) + " retried, " + std::to_string(c.givenUp) + " given up";
+    text += ", " + std::to_string(c.retried) + " retried, " + std::to_string(c.givenUp) + " given up";
+    // The host's own frames coming back are no fault of the unit, but of the line.
+    if (c.echoes > 0) text += ", the line echoes (" + count(c.echoes, "echo", "echoes") + " dropped)";
+    return text;
 }
 
 bool linkTroubleSeen(const LinkCounters& c) {
     return c.badChecksums + c.damagedFrames + c.truncatedFrames + c.badHeaders + c.unasked + c.unusable + c.retried +
-               c.givenUp >
+               c.givenUp + c.echoes >
            0;
 }
 

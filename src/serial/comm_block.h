@@ -84,6 +84,9 @@ struct CommBlock {
     std::atomic<bool> run{false};
     std::atomic<bool> awaitingReply{false};
     std::atomic<bool> portLost{false};  // the device went away under an open port
+    // The last frame could not be written: the line took no bytes (held by flow
+    // control). Cleared by the next frame that goes out.
+    std::atomic<bool> outputStalled{false};
 
     std::array<uint8_t, kTransmitBufferSize> transmitBuffer{};
     std::atomic<uint8_t> transmitLength{0};
@@ -119,8 +122,10 @@ struct CommBlock {
     std::atomic<uint32_t> noiseBytes{0};
     std::atomic<uint32_t> badHeaders{0};
     std::atomic<uint32_t> truncatedFrames{0};
-    // "Poll now" frames dropped for following another too closely (interrupt mode).
+    // "Poll now" frames dropped for following another too closely.
     std::atomic<uint32_t> pollNowsMerged{0};
+    // The host's own frames that came back to it: the line echoes what it is sent.
+    std::atomic<uint32_t> echoes{0};
     CaptureList captureList;
     UploadBuffers upload;
     std::atomic<FrameTap*> frameTap{nullptr};

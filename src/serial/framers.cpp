@@ -44,9 +44,15 @@ void ProtocolFramer::takeHeader() {
     }
 }
 
-// The frame just completed is a sound "poll now" that follows the last one
-// handed over by less than kPollNowGapMs.
-bool ProtocolFramer::surplusPollNow(int64_t nowMs) {
+void ProtocolFramer::onCommandWritten(const uint8_t* frame, size_t length) {
+    if (received_ > 0) block_.truncatedFrames.fetch_add(1);
+    reset();
+    sentLength_ = std::min(length, sent_.size());
+    std::copy(frame, frame + sentLength_, sent_.begin());
+}
+
+// The frame just completed is a sound "poll now".
+bool ProtocolFramer::soundPollNow() const {
     const ReceiveBuffer& buf = block_.receiveBuffer;
     if (damaged_ || expected_ != smallestFrameSize(extended_) || buf[codeOffset(extended_)] != kPollNowCode)
         return false;
@@ -55,28 +61,95 @@ bool ProtocolFramer::surplusPollNow(int64_t nowMs) {
     const size_t body = expected_ - checksumSize(extended_);
     for (size_t i = 0; i < body; ++i) sum += buf[i];
     sum += extended_ ? static_cast<unsigned>(buf[body] << 8 | buf[body + 1]) : buf[body];
-    if ((sum & (extended_ ? 0xFFFFu : 0xFFu)) != 0) return false;
+    return (sum & (extended_ ? 0xFFFFu : 0xFFu)) == 0;
+}
+
+// A sound "poll now" that follows the last one handed over by less than kPollNowGapMs.
+bool ProtocolFramer::surplusPollNow(int64_t nowMs) {
     if (nowMs - lastPollNowMs_ < kPollNowGapMs) return true;
     lastPollNowMs_ = nowMs;
     return false;
 }
 
+// The frame just completed is, byte for byte, the one the host wrote last.
+bool ProtocolFramer::isEcho() const {
+    return sentLength_ != 0 && expected_ == sentLength_ && !damaged_ &&
+           std::equal(sent_.begin(), sent_.begin() + static_cast<long>(sentLength_), block_.receiveBuffer.begin());
+}
+
+// Whether the frame just completed may be the answer to the frame written. A
+// damaged one may: the controller asks again for what it spoiled.
+bool ProtocolFramer::canBeReply() const {
+    if (damaged_) return true;
+    const ReceiveBuffer& buf = block_.receiveBuffer;
+    return buf[codeOffset(extended_)] != kStatusCode || expected_ >= smallestFrameSize(extended_) + kStatusDataMin;
+}
+
+// Hands the frame in the buffer over, or drops it (an echo, a surplus "poll
+// now"). False when the owner is going away.
+bool ProtocolFramer::complete(NotificationSink& sink, int64_t nowMs) {
+    const ReceiveBuffer& buf = block_.receiveBuffer;
+    // Every frame that came goes to the capture, an echo and a "poll now" merged
+    // below too: the capture is the evidence of what the line carried.
+    if (FrameTap* tap = block_.frameTap.load()) tap->captureFrame(buf.data(), expected_, false);
+    const bool damaged = damaged_;
+    const bool echo = isEcho();
+    const bool pollNow = !echo && soundPollNow();
+    const bool reply = !echo && !pollNow && canBeReply();
+    received_ = 0;
+    expected_ = 0;
+    damaged_ = false;
+    block_.replyAnnounced.store(0);
+    if (echo) {
+        // The echo of the frame written comes first on an echoing line; its reply follows.
+        sentLength_ = 0;
+        block_.echoes.fetch_add(1);
+        return true;
+    }
+    if (pollNow && surplusPollNow(nowMs)) {
+        block_.pollNowsMerged.fetch_add(1);
+        return true;
+    }
+    block_.receiveDamaged.store(damaged);
+    block_.receiveExtended.store(extended_);
+    // The first frame that can answer the one written is taken as its reply, in
+    // either mode; a "poll now" answers nothing, and in interrupt mode a frame
+    // may also come unasked.
+    const bool awaited = reply && block_.awaitingReply.exchange(false);
+    if (awaited) sentLength_ = 0;
+    block_.receiveAwaited.store(awaited);
+    // The owner reads the buffer while the reader waits here; a frame behind
+    // this one in the chunk is collected afterwards.
+    return sink.deliver(Notification::ReplyReady);
+}
+
 void ProtocolFramer::feed(const uint8_t* bytes, const bool* damaged, size_t n, NotificationSink& sink, int64_t nowMs) {
+    if (n == 0) return;
     ReceiveBuffer& buf = block_.receiveBuffer;
+    // Read again after every hand-over: a frame delivered earlier in this chunk may have switched it.
+    bool interrupt = block_.interruptMode.load();
+    // Polling: only the reply to the frame just written is collected.
+    if (!interrupt && !block_.awaitingReply.load()) return;
+    block_.lastByteMs.store(nowMs);
+    // The work per byte stays a few comparisons: a flood at the speed of a
+    // pseudo-terminal costs no more than the reading itself. Counts are added
+    // once per chunk and before each hand-over.
+    uint32_t noise = 0;
+    auto countNoise = [&] {
+        if (noise != 0) block_.noiseBytes.fetch_add(noise);
+        noise = 0;
+    };
     for (size_t i = 0; i < n; ++i) {
-        // Read afresh for every byte: a frame delivered earlier in this chunk may have switched it.
-        const bool interrupt = block_.interruptMode.load();
-        // Polling: only the reply to the frame just written is collected.
-        if (!interrupt && !block_.awaitingReply.load()) return;
         block_.captureList.append(bytes[i]);
-        block_.lastByteMs.store(nowMs);
-        if (received_ == 0 && bytes[i] != kStx) {
-            block_.noiseBytes.fetch_add(1);
-            continue;
+        if (received_ == 0) {
+            if (bytes[i] != kStx) {
+                ++noise;
+                continue;
+            }
+            // A frame is collected in the layout the link was in at its STX; a
+            // frame delivered before it may have changed the mode.
+            extended_ = block_.extendedMode.load();
         }
-        // A frame is collected in the layout the link was in at its STX; a
-        // frame delivered before it may have changed the mode.
-        if (received_ == 0) extended_ = block_.extendedMode.load();
         damaged_ = damaged_ || damaged[i];
         buf[received_++] = bytes[i];
         if (expected_ == 0) {
@@ -84,29 +157,12 @@ void ProtocolFramer::feed(const uint8_t* bytes, const bool* damaged, size_t n, N
             continue;
         }
         if (received_ < expected_) continue;
-        // Every frame that came goes to the capture, a "poll now" merged below too:
-        // the capture is the evidence of what the unit sent.
-        if (FrameTap* tap = block_.frameTap.load()) tap->captureFrame(buf.data(), expected_, false);
-        if (interrupt && surplusPollNow(nowMs)) {
-            block_.pollNowsMerged.fetch_add(1);
-            received_ = 0;
-            expected_ = 0;
-            block_.replyAnnounced.store(0);
-            continue;
-        }
-        block_.receiveDamaged.store(damaged_);
-        block_.receiveExtended.store(extended_);
-        // The first frame after a written one is taken as its reply, in either
-        // mode; in interrupt mode a frame may also come unasked.
-        block_.receiveAwaited.store(block_.awaitingReply.exchange(false));
-        received_ = 0;
-        expected_ = 0;
-        damaged_ = false;
-        block_.replyAnnounced.store(0);
-        // The owner reads the buffer while the reader waits here; a frame behind
-        // this one in the chunk (interrupt mode) is collected afterwards.
-        if (!sink.deliver(Notification::ReplyReady)) return;
+        countNoise();
+        if (!complete(sink, nowMs)) return;
+        interrupt = block_.interruptMode.load();
+        if (!interrupt && !block_.awaitingReply.load()) return;
     }
+    countNoise();
 }
 
 void DownloadFramer::onCommandWritten(NotificationSink& sink) {
@@ -184,10 +240,10 @@ void ReceiveFramers::reset() {
     upload_.reset();
 }
 
-void ReceiveFramers::onCommandWritten(NotificationSink& sink) {
+void ReceiveFramers::onCommandWritten(const uint8_t* frame, size_t length, NotificationSink& sink) {
     switch (follow()) {
         case ReceiveMode::Protocol:
-            protocol_.onCommandWritten();
+            protocol_.onCommandWritten(frame, length);
             break;
         case ReceiveMode::Download:
             download_.onCommandWritten(sink);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -20,18 +21,23 @@ namespace halvek {
 // middle of is dropped at the gap. Checking the checksum is the controller's.
 class ProtocolFramer {
   public:
-    // "Poll now" (code 0x55, no data): in interrupt mode the unit may send it
-    // back to back. One every kPollNowGapMs is handed over; the others are
-    // counted and dropped here, since the host polls no faster than that anyway
-    // and each hand-over costs the main thread a wake-up.
+    // "Poll now" (code 0x55, no data): the unit may send it back to back. One
+    // every kPollNowGapMs is handed over; the others are counted and dropped
+    // here, since the host polls no faster than that anyway and each hand-over
+    // costs the main thread a wake-up. It never answers a frame written.
     static constexpr uint8_t kPollNowCode = 0x55;
     static constexpr int64_t kPollNowGapMs = 25;
+    // A status reply carries at least S0 to S2: a shorter one (the poll itself,
+    // come back on an echoing line) answers nothing.
+    static constexpr uint8_t kStatusCode = 0xCC;
+    static constexpr size_t kStatusDataMin = 3;
 
     explicit ProtocolFramer(CommBlock& block) : block_(block) {}
     // Drops a partial frame.
     void reset();
-    // A command frame was written: the reply to it starts afresh.
-    void onCommandWritten() { reset(); }
+    // A command frame was written: the reply to it starts afresh. A reply still
+    // arriving is lost with it, and counted as cut short.
+    void onCommandWritten(const uint8_t* frame, size_t length);
     // Collects the bytes of a chunk (damaged[i]: byte i arrived with an error)
     // and hands over every frame that completes.
     void feed(const uint8_t* bytes, const bool* damaged, size_t n, NotificationSink& sink, int64_t nowMs);
@@ -41,7 +47,11 @@ class ProtocolFramer {
 
   private:
     void takeHeader();
+    bool soundPollNow() const;
     bool surplusPollNow(int64_t nowMs);
+    bool isEcho() const;
+    bool canBeReply() const;
+    bool complete(NotificationSink& sink, int64_t nowMs);
 
     CommBlock& block_;
     size_t received_ = 0;
@@ -49,6 +59,10 @@ class ProtocolFramer {
     bool damaged_ = false;
     bool extended_ = true;  // the layout of the frame under way, fixed at its STX
     int64_t lastPollNowMs_ = -kPollNowGapMs;
+    // The frame written last, while no frame has come since: a line that echoes
+    // brings it back first, and it is no reply.
+    std::array<uint8_t, kTransmitBufferSize> sent_{};
+    size_t sentLength_ = 0;
 };
 
 // Download loader replies: as long as the download session said it would be.
@@ -101,7 +115,7 @@ class ReceiveFramers {
   public:
     explicit ReceiveFramers(CommBlock& block) : block_(block), protocol_(block), download_(block), upload_(block) {}
     // A frame was written in the current mode: its reply starts afresh.
-    void onCommandWritten(NotificationSink& sink);
+    void onCommandWritten(const uint8_t* frame, size_t length, NotificationSink& sink);
     // Bytes that arrived, framed by the current mode.
     void feed(const uint8_t* bytes, const bool* damaged, size_t n, NotificationSink& sink, int64_t nowMs);
     // The line went quiet: a protocol frame half in is not coming.

@@ -1,5 +1,8 @@
 #include "serial/port_discovery.h"
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -176,9 +179,55 @@ SerialDeviceInfo describeSerialPort(const std::string& path, const std::string& 
     return d;
 }
 
+namespace {
+
+// Pseudo-terminal slaves: majors 136 to 143.
+constexpr unsigned kPtySlaveMajorFirst = 136, kPtySlaveMajorLast = 143;
+
+PortIdentity::Node nodeOf(const struct stat& st) {
+    PortIdentity::Node n;
+    n.known = true;
+    n.rdev = st.st_rdev;
+    const unsigned major = ::major(st.st_rdev);
+    n.pseudoTerminal = S_ISCHR(st.st_mode) && major >= kPtySlaveMajorFirst && major <= kPtySlaveMajorLast;
+    // A fixed node keeps its number whatever is plugged in behind it: the number is the device.
+    if (n.pseudoTerminal || !S_ISCHR(st.st_mode)) {
+        n.ino = st.st_ino;
+        n.ctimeSec = st.st_ctim.tv_sec;
+        n.ctimeNsec = st.st_ctim.tv_nsec;
+    }
+    return n;
+}
+
+PortIdentity::Node deviceNode(const fs::path& p) {
+    struct stat st {};
+    if (::stat(p.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return {};
+    return nodeOf(st);
+}
+
+PortIdentity::Node linkNode(const fs::path& p) {
+    struct stat st {};
+    if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return {};
+    return nodeOf(st);
+}
+
+// The chosen path leads to the device the identity was taken from.
+bool sameDevice(const PortIdentity& unit, const std::string& root) {
+    if (!unit.node.known) return true;  // nothing known of the node: the path is all there is
+    const fs::path p = under(root, unit.path);
+    // udev's rule links and the simulator's link are made anew for the device they name.
+    if (unit.link.known && linkNode(p).known && !(linkNode(p) == unit.link)) return true;
+    return deviceNode(p) == unit.node;
+}
+
+}  // namespace
+
 PortIdentity identifyPort(const std::string& path, const std::string& root) {
     const SerialDeviceInfo d = describeSerialPort(path, root);
-    return {path, d.byIdPath, d.vendorId, d.productId, d.serialNumber};
+    PortIdentity id{path, d.byIdPath, d.vendorId, d.productId, d.serialNumber};
+    id.node = deviceNode(under(root, path));
+    id.link = linkNode(under(root, path));
+    return id;
 }
 
 std::string resolvePort(const PortIdentity& unit, const std::string& root) {
@@ -196,7 +245,7 @@ std::string resolvePort(const PortIdentity& unit, const std::string& root) {
         return {};
     }
     if (!unit.byIdPath.empty()) return {};  // the unit's link is gone: it is unplugged
-    return present(under(root, unit.path)) ? unit.path : std::string();
+    return present(under(root, unit.path)) && sameDevice(unit, root) ? unit.path : std::string();
 }
 
 std::string formatPortList(const std::vector<SerialDeviceInfo>& devices) {

@@ -41,14 +41,29 @@ struct PortIdentity {
     std::string path;  // what the user chose
     std::string byIdPath;
     std::string vendorId, productId, serialNumber;
+    // The device node itself, for a unit no USB facts name: its device number,
+    // and for a pseudo-terminal (whose number the next one takes) the node's
+    // inode and change time. When the chosen path is a symbolic link, the link's
+    // own inode and change time: a link made anew names the unit anew.
+    struct Node {
+        bool known = false;
+        bool pseudoTerminal = false;
+        unsigned long long rdev = 0, ino = 0;
+        long long ctimeSec = 0, ctimeNsec = 0;
+        bool operator==(const Node&) const = default;
+    };
+    Node node;
+    Node link;
 };
 
 PortIdentity identifyPort(const std::string& path, const std::string& root = "/");
 
 // Where the remembered unit is now: its by-id link if that is back, else the
 // device with the same USB vendor, product and serial number, else the chosen path
-// when nothing better is known of the unit. Empty when the unit is not there: a
-// different adapter that took over the old node name is not taken for it.
+// when it still leads to the same device node (or a symbolic link made anew leads
+// on from it). Empty when the unit is not there: a different adapter that took
+// over the old node name, or a new pseudo-terminal with the old number, is not
+// taken for it.
 std::string resolvePort(const PortIdentity& unit, const std::string& root = "/");
 
 // One line per device for a person, and the same as a JSON array.

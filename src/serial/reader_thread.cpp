@@ -2,6 +2,8 @@
 
 #include <poll.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 
@@ -13,6 +15,12 @@ constexpr size_t kReadChunk = 1024;
 // sending it. Well above the gaps USB adapters leave between their packets
 // (up to 16 ms), well below the time between a command and its retry.
 constexpr int kFrameGapMs = 60;
+// Protocol bytes taken at most per window: 80 KB a second, seventy times what
+// a 9600 baud line carries and room for the longest frame in one window. A
+// peer that floods faster (a pseudo-terminal) is read at this pace, not at the
+// cost of a processor; frames to write still go out at once meanwhile.
+constexpr size_t kIntakeBytesPerWindow = 4096;
+constexpr int64_t kIntakeWindowMs = 50;
 
 int64_t steadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -52,6 +60,7 @@ void ReaderThread::loop() {
             writeStep(s);
             continue;
         }
+        if (intakeSpent()) continue;
         pollfd fds[2] = {{s.fd, POLLIN, 0}, {block_.waker.fd(), POLLIN, 0}};
         const int r = ::poll(fds, 2, gapTimeoutMs());
         if (r < 0) continue;  // EINTR: look again
@@ -75,14 +84,24 @@ void ReaderThread::writeStep(const SerialPort::Snapshot& s) {
         markLost();
         return;
     }
+    // A frame that cannot leave is dropped, as on a lost line: the controller
+    // counts its poll unanswered, and says once what holds the line.
+    block_.outputStalled.store(io == SerialPort::Io::Stalled);
+    if (io == SerialPort::Io::Stalled) {
+        block_.transmitLength.store(0, std::memory_order_release);
+        return;
+    }
     if (mode == ReceiveMode::Protocol) {
         if (FrameTap* tap = block_.frameTap.load()) tap->captureFrame(block_.transmitBuffer.data(), length, true);
         for (size_t i = 0; i < length; ++i) block_.captureList.append(block_.transmitBuffer[i]);
     }
+    // The framer keeps the frame (to know its echo); the buffer is the main thread's once freed.
+    std::array<uint8_t, kTransmitBufferSize> sent;
+    std::copy(block_.transmitBuffer.begin(), block_.transmitBuffer.begin() + static_cast<long>(length), sent.begin());
     block_.transmitLength.store(0, std::memory_order_release);
     block_.awaitingReply.store(true);
     // A reply that never completed must not frame the next one with its length.
-    framers_.onCommandWritten(sink_);
+    framers_.onCommandWritten(sent.data(), length, sink_);
 }
 
 void ReaderThread::readBurst(const SerialPort::Snapshot& s, bool hungUp) {
@@ -104,7 +123,29 @@ void ReaderThread::readBurst(const SerialPort::Snapshot& s, bool hungUp) {
         hungUp = false;
         receive(s, chunk, n);
         if (!block_.run.load()) return;
+        if (block_.receiveMode.load() != ReceiveMode::Protocol) continue;
+        const int64_t now = steadyMs();
+        if (now - windowStartMs_ >= kIntakeWindowMs) {
+            windowStartMs_ = now;
+            windowBytes_ = 0;
+        }
+        windowBytes_ += n;
+        if (windowBytes_ >= kIntakeBytesPerWindow) return;
     }
+}
+
+// The protocol bytes of this window are read: waits (for a frame to write, or
+// the stop) until the window ends. True when it waited.
+bool ReaderThread::intakeSpent() {
+    if (windowBytes_ < kIntakeBytesPerWindow) return false;
+    const int64_t left = windowStartMs_ + kIntakeWindowMs - steadyMs();
+    if (left <= 0 || block_.receiveMode.load() != ReceiveMode::Protocol) {
+        windowBytes_ = 0;
+        return false;
+    }
+    pollfd w{block_.waker.fd(), POLLIN, 0};
+    if (::poll(&w, 1, static_cast<int>(left)) > 0) block_.waker.drain();
+    return true;
 }
 
 // Sleeps for good unless a protocol frame is half in: then only until the gap that ends it.

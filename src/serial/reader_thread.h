@@ -33,6 +33,7 @@ class ReaderThread {
     void readBurst(const SerialPort::Snapshot& s, bool hungUp);
     void receive(const SerialPort::Snapshot& s, const uint8_t* chunk, size_t n);
     int gapTimeoutMs() const;
+    bool intakeSpent();
     void markLost();
 
     CommBlock& block_;
@@ -43,6 +44,9 @@ class ReaderThread {
     LineUnescaper unescaper_;
     uint64_t unescaperGeneration_ = 0;
     ReceiveFramers framers_;
+    // Protocol bytes read in the current intake window, and when it began.
+    size_t windowBytes_ = 0;
+    int64_t windowStartMs_ = 0;
 };
 
 }  // namespace halvek

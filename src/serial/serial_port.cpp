@@ -99,7 +99,11 @@ SerialPort::Io SerialPort::write(const Snapshot& s, const uint8_t* data, size_t 
         if (r < 0 && errno == EINTR) continue;
         if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             pollfd p{fd_, POLLOUT, 0};
-            if (::poll(&p, 1, 1000) <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL))) return Io::Lost;
+            const int ready = ::poll(&p, 1, 1000);
+            if (ready < 0 && errno == EINTR) continue;
+            // Nothing taken for a second on a line that is still there: it is held, not gone.
+            if (ready == 0) return Io::Stalled;
+            if (ready < 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL))) return Io::Lost;
             continue;
         }
         return Io::Lost;

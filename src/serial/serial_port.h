@@ -49,12 +49,14 @@ class SerialPort {
         bool open = false;
         bool marksErrors = false;  // bytes come escaped: 0xFF 0xFF, 0xFF 0x00 b (b arrived damaged)
     };
-    enum class Io { Done, Empty, Lost, Stale };
+    // Stalled: the device is there but took no byte for a second (the other end
+    // holds the line with flow control).
+    enum class Io { Done, Empty, Lost, Stale, Stalled };
 
     Snapshot snapshot() const;
     // Reads what is queued, at most n bytes; count receives the number read.
     Io read(const Snapshot& s, uint8_t* buffer, size_t n, size_t& count);
-    // Writes all bytes, waiting at most one second for the driver to take them.
+    // Writes all bytes, waiting at most one second for the driver to take more.
     Io write(const Snapshot& s, const uint8_t* data, size_t n);
 
   private:

@@ -193,9 +193,13 @@ TEST(Status, BillTypesWithoutATableSlotAreNamedByNumber) {
 
 TEST(Status, AShortStatusReplyReadsNoStaleBytes) {
     ControllerBench b;
-    b.replyFrame(encodeFrame(true, 0xCC, {0x00, 0x01}));  // S2..S5 missing: the buffer holds 0xEE there
+    b.replyFrame(encodeFrame(true, 0xCC, {0x00, 0x01, 0x00}));  // S3..S5 missing: the buffer holds 0xEE there
     EXPECT_EQ(b.stores.status.received, (std::array<uint8_t, 6>{0x00, 0x01, 0, 0, 0, 0}));
     EXPECT_TRUE(b.events().empty());
+    // Without S2 (the poll itself, on an echoing line) it says nothing of the unit.
+    b.replyFrame(encodeFrame(true, 0xCC, {0x00, 0x02}));
+    EXPECT_EQ(b.stores.status.received, (std::array<uint8_t, 6>{0x00, 0x01, 0, 0, 0, 0}));
+    EXPECT_EQ(b.controller.linkCounters().unusable, 1u);
 }
 
 TEST(Status, VlaEndsWithAResetOrFailsWithAnInhibit) {

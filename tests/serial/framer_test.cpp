@@ -19,6 +19,7 @@ struct Taken : NotificationSink {
         frames.emplace_back(block.receiveBuffer.begin(), block.receiveBuffer.begin() + static_cast<long>(n));
         damaged.push_back(block.receiveDamaged.load());
         extended.push_back(block.receiveExtended.load());
+        awaited.push_back(block.receiveAwaited.load());
         if (switchLayoutAfterEach) block.extendedMode = !block.extendedMode.load();
         return true;
     }
@@ -27,6 +28,7 @@ struct Taken : NotificationSink {
     std::vector<Bytes> frames;
     std::vector<bool> damaged;
     std::vector<bool> extended;
+    std::vector<bool> awaited;
     bool switchLayoutAfterEach = false;  // as a reply that changes the link's mode does
 };
 
@@ -97,9 +99,9 @@ TEST(ProtocolFramer, MarksAFrameHoldingADamagedByteAndCountsWhatItDropped) {
     EXPECT_EQ(block.truncatedFrames.load(), 1u);
 }
 
-// A unit in interrupt mode that sends "poll now" back to back: one is handed
-// over every kPollNowGapMs, whatever else comes between them; a damaged one,
-// and every one in polling mode (there it answers a frame written), always.
+// A unit that sends "poll now" back to back: one is handed over every
+// kPollNowGapMs, whatever else comes between them; a damaged one always. In
+// polling mode too, where it answers no frame written.
 TEST(ProtocolFramer, MergesPollNowsThatFollowTooClosely) {
     const Bytes pollNow = encodeFrame(true, 0x55, {});
     const Bytes status = encodeFrame(true, 0xCC, {0, 1, 0, 0, 0, 0});
@@ -129,7 +131,62 @@ TEST(ProtocolFramer, MergesPollNowsThatFollowTooClosely) {
     block.interruptMode = false;
     block.awaitingReply = true;
     at(pollNow, 1000 + ProtocolFramer::kPollNowGapMs);
-    EXPECT_EQ(taken.frames.size(), 5u);
+    EXPECT_EQ(taken.frames.size(), 4u);
+    EXPECT_TRUE(block.awaitingReply.load());
+}
+
+// In polling mode the reply is the first frame after the one written that can
+// answer it: the frame itself come back on an echoing line, a "poll now" or a
+// status frame without its status bytes cannot, and the reply behind them is
+// still taken. A reply cut off by the next frame written is counted.
+TEST(ProtocolFramer, TakesTheReplyBehindWhatCannotBeOne) {
+    const Bytes poll = encodeFrame(true, 0xCC, {});
+    const Bytes status = encodeFrame(true, 0xCC, {0, 1, 0, 0, 0, 0});
+    const Bytes pollNow = encodeFrame(true, 0x55, {});
+    const Bytes shortStatus = encodeFrame(true, 0xCC, {0x10, 0x01});
+    const Bytes shortPoll = encodeFrame(false, 0xCC, {});
+    const Bytes shortStatusReply = encodeFrame(false, 0xCC, {0, 1, 0});
+    const Bytes readStats = encodeFrame(true, 0xDD, {});
+    const Bytes stats = encodeFrame(true, 0xDD, {1, 2, 3});
+    struct Case {
+        const char* what;
+        Bytes written;
+        Bytes before;
+        Bytes reply;
+        uint32_t echoes;
+        std::vector<Bytes> handed;
+        std::vector<bool> awaited;
+    };
+    const Case cases[] = {
+        {"the poll echoed", poll, poll, status, 1, {status}, {true}},
+        {"the short poll echoed", shortPoll, shortPoll, shortStatusReply, 1, {shortStatusReply}, {true}},
+        {"a poll now", poll, pollNow, status, 0, {pollNow, status}, {false, true}},
+        {"a status without its bytes", poll, shortStatus, status, 0, {shortStatus, status}, {false, true}},
+        // Only the frame written is its echo: an older one is a frame like any.
+        {"an echo of another frame", readStats, poll, stats, 0, {poll, stats}, {false, true}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CommBlock block;
+        ProtocolFramer framer(block);
+        Taken taken(block);
+        block.extendedMode = c.written.size() != shortPoll.size();
+        framer.onCommandWritten(c.written.data(), c.written.size());
+        block.awaitingReply = true;
+        feed(framer, taken, cat({c.before, c.reply}));
+        EXPECT_EQ(taken.frames, c.handed);
+        EXPECT_EQ(taken.awaited, c.awaited);
+        EXPECT_EQ(block.echoes.load(), c.echoes);
+        EXPECT_FALSE(block.awaitingReply.load());
+    }
+
+    CommBlock block;
+    ProtocolFramer framer(block);
+    Taken taken(block);
+    block.awaitingReply = true;
+    feed(framer, taken, Bytes(status.begin(), status.begin() + 6));
+    framer.onCommandWritten(poll.data(), poll.size());
+    EXPECT_EQ(block.truncatedFrames.load(), 1u);
 }
 
 // Each frame is read in the layout it was collected in, also when the frame
