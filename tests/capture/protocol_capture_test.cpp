@@ -197,8 +197,12 @@ TEST_F(CaptureFixture, AFailedWriteStopsTheCaptureAndSaysWhy) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
     ASSERT_TRUE(capture.open("/dev/full"));
     exchange(encodeFrame(true, 0xCC, {}), encodeFrame(true, 0xCC, Bytes(6, 0)), 1000, 1001);
+    // The file is written off the reader's path: the failure shows at a tick.
+    EXPECT_TRUE(test::eventually([&] {
+        capture.onTick();
+        return !listener.ends.empty();
+    }));
     EXPECT_FALSE(capture.active());
-    capture.onTick();
     ASSERT_EQ(listener.ends.size(), 1u);
     EXPECT_EQ(listener.ends[0].end, CaptureEnd::WriteFailed);
     EXPECT_EQ(listener.ends[0].path, "/dev/full");
