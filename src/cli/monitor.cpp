@@ -211,6 +211,16 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
         err << "halvek-cli monitor: " << journal.lastError() << "\n";
         return 1;
     }
+    if (!journal.damage().empty()) err << "halvek-cli monitor: " << journal.damage() << "\n";
+    // A record the journal could not take is said at once (and once while it
+    // goes on failing); the run then ends with a failure.
+    journal.setTroubleHandler([&err, &journalPath](const std::string& error) {
+        if (error.empty())
+            err << "halvek-cli monitor: the money journal " << journalPath << " takes records again\n";
+        else
+            err << "halvek-cli monitor: " << error << "\n";
+        err.flush();
+    });
     MonitorOutput output(out, timestamps, json);
     MonitorUi ui(output);
     ControllerHost host(ui);
@@ -238,7 +248,15 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
     std::signal(SIGTERM, SIG_DFL);
     host.close();
     // What the line cost, said once at the end.
-    output.print("link", host.controller.linkSummary());
+    std::string summary = host.controller.linkSummary();
+    if (journal.failedWrites() > 0)
+        summary += ", " + std::to_string(journal.failedWrites()) + " money records not written to the journal";
+    output.print("link", summary);
+    if (journal.failedWrites() > 0) {
+        err << "halvek-cli monitor: " << journal.failedWrites() << " money records were not written to the journal "
+            << journalPath << "\n";
+        return 1;
+    }
     return 0;
 }
 
