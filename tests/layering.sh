@@ -7,7 +7,7 @@ set -u
 src="$(cd "$(dirname "$0")/../src" && pwd)"
 rank() {
     case "$1" in
-        serial) echo 0 ;; protocol) echo 1 ;; pages) echo 2 ;; link) echo 3 ;;
+        money) echo 0 ;; serial) echo 0 ;; protocol) echo 1 ;; pages) echo 2 ;; link) echo 3 ;;
         firmware|report|accessories|capture) echo 4 ;; cli|ui) echo 5 ;; *) echo -1 ;;
     esac
 }
@@ -19,6 +19,8 @@ while IFS= read -r file; do
     while IFS= read -r inc; do
         target=${inc%%/*}
         r=$(rank "$target")
+        # The money rules stand alone: nothing of the line or of the link.
+        if [ "$layer" = money ] && [ "$target" != money ]; then r=99; fi
         if [ "$r" -gt "$own" ]; then
             echo "layering: ${file#"$src"/} ($layer) includes \"$inc\" ($target, a higher layer)"
             status=1

@@ -203,6 +203,16 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
         err << "halvek-cli monitor: " << journal.lastError() << "\n";
         return 1;
     }
+    if (!journal.damage().empty()) err << "halvek-cli monitor: " << journal.damage() << "\n";
+    // A record the journal could not take is said at once (and once while it
+    // goes on failing); the run then ends with a failure.
+    journal.setTroubleHandler([&err, &journalPath](const std::string& error) {
+        if (error.empty())
+            err << "halvek-cli monitor: the money journal " << journalPath << " takes records again\n";
+        else
+            err << "halvek-cli monitor: " << error << "\n";
+        err.flush();
+    });
     // Room for some minutes of lines: a reader that pauses a moment loses nothing.
     constexpr size_t kQueuedLines = 256 * 1024;
     std::unique_ptr<BoundedWriter> writer;
@@ -236,12 +246,21 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
     std::signal(SIGTERM, SIG_DFL);
     host.close();
     // What the line cost, said once at the end.
-    output.print("link", host.controller.linkSummary());
-    if (!writer) return 0;
+    std::string summary = host.controller.linkSummary();
+    if (journal.failedWrites() > 0)
+        summary += ", " + std::to_string(journal.failedWrites()) + " money records not written to the journal";
+    output.print("link", summary);
+    int rc = 0;
+    if (journal.failedWrites() > 0) {
+        err << "halvek-cli monitor: " << journal.failedWrites() << " money records were not written to the journal "
+            << journalPath << "\n";
+        rc = 1;
+    }
+    if (!writer) return rc;
     // The reader gets a moment for what is queued; then what it did not take is said.
     constexpr auto kGrace = std::chrono::seconds(1);
     const bool complete = writer->finish(Clock::now() + kGrace);
-    if (complete && writer->refusedPieces() == 0) return 0;
+    if (complete && writer->refusedPieces() == 0) return rc;
     err << "halvek-cli monitor: standard output ";
     if (writer->failed())
         err << "failed: " << writer->error();

@@ -85,8 +85,8 @@ bool requestVla(LinkController& link, const CommandInfo& c) {
 // an accept the unit never acted on must not be money.
 bool escrowDecision(LinkController& link, const CommandInfo& c) {
     if (!link.sendSimpleCommand(c.code, false)) return false;
-    link.tellMoney(
-        {MoneyKind::Sent, link.escrowEpisode().type, -1, 0, c.code == cmd::EscrowAccept ? "accept" : "return"});
+    link.tellMoney({MoneyKind::Sent, link.escrowEpisode().type, link.knownValue(link.escrowEpisode().type), 0,
+                    c.code == cmd::EscrowAccept ? "accept" : "return"});
     return true;
 }
 

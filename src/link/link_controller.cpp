@@ -393,14 +393,17 @@ void LinkController::giveUp(uint8_t code) {
     // Likewise the count that settles an accepted bill without a stacked report.
     // A unit that does not give its count leaves them as returned: nothing is credited unseen.
     if (code == cmd::ReadBillCounter) lifeCountAsked_ = false;  // asked again with the next bill
-    if (code == cmd::ReadBillCounter && !unsettled_.empty()) {
+    if (code == cmd::ReadBillCounter && (!unsettled_.empty() || !unconfirmedStacked_.empty())) {
         if (++settleAttempts_ <= kMaxRetries) {
             request(code);
         } else {
             settleAttempts_ = 0;
-            for (int type : unsettled_) tellMoney({MoneyKind::Returned, type, -1});
+            tellLink("the unit did not give its count: bills it would settle are in doubt and not credited");
+            const int64_t unit = -1, expected = lifeCountKnown_ ? int64_t{expectedLifeCount_} + 1 : int64_t{-1};
+            for (int type : unsettled_) inDoubt(type, "count-not-given", unit, expected);
+            for (int type : unconfirmedStacked_) inDoubt(type, "count-not-given", unit, expected);
             unsettled_.clear();
-            tellLink("the unit did not give its count: an accepted bill without a stacked report is not credited");
+            unconfirmedStacked_.clear();
         }
     }
 }

@@ -197,6 +197,9 @@ class LinkController {
     void setVlaRunning(bool on) { vlaRunning_ = on; }
     bool vlaRunning() const { return vlaRunning_; }
 
+    // A bill type's value, -1 while the bill table does not give it.
+    int64_t knownValue(int type) const { return valueKnown(type) ? stores_.bills.value(type) : -1; }
+
     // The unit's life count was read: a bill it stacked whose report the line
     // lost shows here, and is reported and credited then.
     void lifeCountRead();
@@ -254,6 +257,8 @@ class LinkController {
     void billStacked(int type);
     void credit(int type);
     void reportDeferred();
+    void stackedUnseen(int type);
+    void inDoubt(int type, const char* reason, int64_t unitCount, int64_t expectedCount);
     void requestDiagnostics(uint8_t selector);
     std::string billName(int type) const;
     bool valueKnown(int type) const;
@@ -305,8 +310,17 @@ class LinkController {
     // A poll of the host's is on its way or waiting for its status, since pollSentMs_.
     bool pollInFlight_ = false;
     int64_t pollSentMs_ = 0;
-    // The stacked bit of the previous status reply: a bit still set is the same bill.
-    bool previousStackedBit_ = false;
+    // The bill type the previous status reply showed stacked (-1: none): the same
+    // type still showing stacked is the same bill, another type is another bill.
+    int previousStackedType_ = -1;
+    // A reply showed a bill on its way in (escrow, accepting, stacking) since the
+    // last outcome. Without one, a stacked report of the type last stacked may be
+    // that old report told again.
+    bool billUnderWay_ = false;
+    int lastStackedType_ = -1;
+    // Such reports: credited only once the unit's count shows them, else
+    // recorded in doubt.
+    std::vector<int> unconfirmedStacked_;
     EscrowEpisode episode_;
     // Bills stacked before the bill table was known, reported once it is.
     std::vector<int> deferredStacked_;

@@ -1,39 +1,41 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "link/status_listener.h"
+#include "money/journal.h"
 
 namespace halvek {
 
-// Every money event of the link, appended to a file the user names, one line
-// each, written through to the disk before the next is decided, so a crash
-// loses nothing already decided:
-//   2026-12-10T13:40:01.123+01:00 stacked type=3 value=20 credit=60
-// A value the host does not know reads "value=?"; decisions and frames sent
-// carry "action=accept" or "action=return".
+// Every money record of the link, appended to the journal file the user names
+// (the line format is the journal's own, see money/journal.h).
 class MoneyJournal : public StatusListener {
   public:
-    MoneyJournal() = default;
-    ~MoneyJournal() override;
-    MoneyJournal(const MoneyJournal&) = delete;
-    MoneyJournal& operator=(const MoneyJournal&) = delete;
-
     // False, with the file and the reason in lastError(), when it cannot be opened.
     bool open(const std::string& path);
-    void close();
-    bool isOpen() const { return fd_ >= 0; }
+    void close() { file_.close(); }
+    bool isOpen() const { return file_.isOpen(); }
     const std::string& lastError() const { return lastError_; }
+    // What was found wrong with the journal on opening ("" when nothing), said once by its owner.
+    const std::string& damage() const { return file_.damage(); }
+
+    // Told when a write fails (with the file and the reason), and when the
+    // journal takes records again after failing (with "").
+    void setTroubleHandler(std::function<void(const std::string& error)> handler) { trouble_ = std::move(handler); }
+    // Records that could not be written since the journal was opened.
+    uint32_t failedWrites() const { return failedWrites_; }
+    bool failing() const { return failing_; }
 
     void moneyEvent(const MoneyEvent& event) override;
 
-    // The line an event is written as (without the line end).
-    static std::string line(const MoneyEvent& event, const std::string& timestamp);
-
   private:
-    int fd_ = -1;
-    std::string path_;
+    JournalFile file_;
     std::string lastError_;
+    std::function<void(const std::string&)> trouble_;
+    uint32_t failedWrites_ = 0;
+    bool failing_ = false;
 };
 
 }  // namespace halvek

@@ -47,9 +47,11 @@ void LinkController::decodeStatus(const Reply& r) {
     for (size_t i = 0; i < 6; ++i) S[i] = (ext || i < 3) ? r.data(i) : 0;
     st.status.received = S;
     const bool stackedBit = S[0] & kStacked;
-    // A stacked bit still set from the previous reply is the same bill again.
-    const bool newBillStacked = stackedBit && !previousStackedBit_;
-    previousStackedBit_ = stackedBit;
+    // A stacked report of the type the previous reply showed stacked is the same
+    // bill again; another type is another bill, however close they come.
+    const int shownType = ext ? S[3] : (S[0] & kTypeOrReasonMask);
+    const bool newBillStacked = stackedBit && shownType != previousStackedType_;
+    previousStackedType_ = stackedBit ? shownType : -1;
     if (S != P) {
         // A rejection is reported on every changed reply while it lasts.
         if (S[1] & kRejected) {
@@ -63,8 +65,11 @@ void LinkController::decodeStatus(const Reply& r) {
         // The escrow bit is never remembered, so it is always new.
         if ((S[0] & kEscrow) && !(ext && (S[4] & kNoEscrowEvent))) {
             const int64_t value = stores_.bills.value(type);
+            // Until the bill table is read (again, after a reconnect) the value is
+            // not known: the event says so rather than showing 0.
             addEvent(type == kCouponType ? "coupon in escrow "
-                                         : format("bill in escrow : %s  %lld", billName(type), value));
+                     : valueKnown(type)  ? format("bill in escrow : %s  %lld", billName(type), value)
+                                         : "bill in escrow : type " + std::to_string(type) + " (value not known yet)");
             st.escrow.billInEscrow = true;
             if (upperPage_ != page::Escrow) selectPage(TabRow::Upper, page::Escrow, true);
             st.escrow.escrowValue = value;
@@ -89,6 +94,7 @@ void LinkController::decodeStatus(const Reply& r) {
         } else if (!(S[0] & kEscrow)) {
             st.escrow.billInEscrow = false;
         }
+        if ((S[0] & kEscrow) || (S[1] & (kAccepting | kStacking))) billUnderWay_ = true;
         if (stackedBit) {
             if (newBillStacked) {
                 if (type == kCouponType) {
@@ -102,9 +108,13 @@ void LinkController::decodeStatus(const Reply& r) {
                     ++expectedLifeCount_;
                     credit(type);
                     for (StatusListener* l : listeners_) l->couponStacked(coupon);
-                } else {
+                } else if (episode_.open || billUnderWay_ || type != lastStackedType_) {
                     billStacked(type);
+                } else {
+                    stackedUnseen(type);
                 }
+                lastStackedType_ = type;
+                billUnderWay_ = false;
                 if (episode_.open) endEpisode(true);
             }
             if (ext && lowerPage_ == page::VideoTest && diagnosticsAvailable_) requestDiagnostics(kVideoSelector);
@@ -211,6 +221,7 @@ void LinkController::endEpisode(bool stacked) {
         tellMoney({MoneyKind::Returned, type, valueKnown(type) ? stores_.bills.value(type) : -1});
     }
     episode_ = EscrowEpisode{};
+    billUnderWay_ = false;
     if (!unsettled_.empty() || countAgainAfterEpisode_) {
         countAgainAfterEpisode_ = false;
         request(cmd::ReadBillCounter);
@@ -225,32 +236,68 @@ void LinkController::lifeCountRead() {
         return;
     }
     const uint32_t count = stores_.counters.lifeCount;
-    std::vector<int> unsettled;
+    std::vector<int> unsettled, unconfirmed;
     unsettled.swap(unsettled_);
+    unconfirmed.swap(unconfirmedStacked_);
     // After the link was lost the unit on the line may be another one. It is
     // the same one if its count carries on from the last one's, by no more
     // than the bills still open: another unit's count lands there only by a
     // coincidence no one could arrange, and anything else is a new count.
     bool counting = lifeCountKnown_;
     if (!lifeCountKnown_ && lifeCountCarried_) {
-        counting = count >= expectedLifeCount_ && count - expectedLifeCount_ <= unsettled.size();
+        counting = count >= expectedLifeCount_ && count - expectedLifeCount_ <= unsettled.size() + unconfirmed.size();
         if (!counting)
             tellLink(
                 "the unit's count does not carry on from the one before the link was lost: "
-                "bills not yet settled are taken as returned");
+                "bills not yet settled are in doubt");
     }
+    const bool hadExpectation = lifeCountKnown_ || lifeCountCarried_;
     lifeCountCarried_ = false;
     for (int type : unsettled) {
-        if (counting && count > expectedLifeCount_) {
+        if (!counting) {
+            inDoubt(type, "count-not-carried-on", count,
+                    hadExpectation ? int64_t{expectedLifeCount_} + 1 : int64_t{-1});
+        } else if (count > expectedLifeCount_) {
             tellLink("the unit counted a stacked bill whose report the line lost");
             billStacked(type);
         } else {
             tellMoney({MoneyKind::Returned, type, valueKnown(type) ? stores_.bills.value(type) : -1});
         }
     }
+    // A stacked report is the unit's word, and so is its count: a report the
+    // count does not show (an old report told again) is not credited.
+    for (int type : unconfirmed) {
+        if (counting && count > expectedLifeCount_) {
+            billStacked(type);
+        } else {
+            inDoubt(type, counting ? "count-not-risen" : "count-not-known", count,
+                    hadExpectation ? int64_t{expectedLifeCount_} + 1 : int64_t{-1});
+        }
+    }
     lifeCountKnown_ = true;
     settleAttempts_ = 0;
     expectedLifeCount_ = count;
+}
+
+// A stacked report with no bill seen on its way in since the last outcome: the
+// unit may be telling an old report again. The unit's count decides.
+void LinkController::stackedUnseen(int type) {
+    unconfirmedStacked_.push_back(type);
+    tellLink("a stacked report came with no bill seen going in: the unit's count decides");
+    request(cmd::ReadBillCounter);
+}
+
+// Neither what the host saw nor the unit's count settles this bill: it is
+// recorded and shown, and not credited.
+void LinkController::inDoubt(int type, const char* reason, int64_t unitCount, int64_t expectedCount) {
+    const bool known = valueKnown(type);
+    const int64_t value = known ? stores_.bills.value(type) : -1;
+    std::string what = known ? format("bill in doubt : %s  %lld", billName(type), value)
+                             : "bill in doubt : type " + std::to_string(type);
+    what += " (unit count " + (unitCount < 0 ? std::string("?") : std::to_string(unitCount)) + ", expected " +
+            (expectedCount < 0 ? std::string("?") : std::to_string(expectedCount)) + ")";
+    addEvent(what);
+    tellMoney({MoneyKind::InDoubt, type, value, 0, "", reason, unitCount, expectedCount});
 }
 
 // One event and one credit per bill the unit stacked; a bill stacked before the

@@ -190,6 +190,24 @@ TEST(Monitor, AnOutputNobodyReadsNeverStallsTheLink) {
     std::remove(journal.c_str());
 }
 
+// A journal on a full disk: said at once, once, counted at the end, and the run fails.
+TEST(Monitor, AJournalThatCannotBeWrittenIsSaidAndFailsTheRun) {
+    sim::SimServer sim;
+    ASSERT_TRUE(sim.start());
+    ASSERT_EQ(sim.execute("insert 3"), "");
+    std::ostringstream out, err;
+    EXPECT_EQ(
+        cli::runMonitor({"--port", sim.devicePath(), "--interval", "100", "--seconds", "3", "--journal", "/dev/full"},
+                        out, err),
+        1);
+    const std::string said = "halvek-cli monitor: cannot write the money journal /dev/full: No space left on device\n";
+    const std::string e = err.str();
+    ASSERT_NE(e.find(said), std::string::npos) << e;
+    EXPECT_EQ(e.find(said, e.find(said) + 1), std::string::npos) << e;
+    EXPECT_NE(e.find("money records were not written to the journal /dev/full"), std::string::npos) << e;
+    EXPECT_NE(out.str().find("money records not written to the journal\n"), std::string::npos) << out.str();
+}
+
 // The unit's bytes reach the terminal only as printable ASCII; every event a
 // reply adds is printed, in order; scripts get one JSON object a line.
 TEST(Monitor, EscapesTheUnitsBytesAndPrintsEveryEvent) {

@@ -202,15 +202,5 @@ TEST(Money, SoaksOnWorseLinesAgreeWithTheUnit) {
     }
 }
 
-TEST(MoneyJournal, OneLinePerEventWithTimeTypeValueAndCredit) {
-    const MoneyEvent stacked{MoneyKind::Stacked, 3, 20, 60};
-    EXPECT_EQ(MoneyJournal::line(stacked, "T"), "T stacked type=3 value=20 credit=60");
-    const MoneyEvent decided{MoneyKind::Decision, 70, -1, 0, "return"};
-    EXPECT_EQ(MoneyJournal::line(decided, "T"), "T decision type=70 value=? credit=0 action=return");
-    MoneyJournal journal;
-    EXPECT_FALSE(journal.open("/nonexistent-dir/journal.txt"));
-    EXPECT_NE(journal.lastError().find("/nonexistent-dir/journal.txt"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace halvek

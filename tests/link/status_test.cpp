@@ -93,7 +93,7 @@ TEST(Status, NoDecisionOnABillOfUnknownValue) {
     b.stores.escrow.creditLimit = 100;
     b.stores.escrow.creditTotal = 90;
     b.status({0x20, 0x00, 0x00, 0x07, 0x00, 0x00});
-    EXPECT_EQ(b.events(), (Strings{"bill in escrow :   0"}));
+    EXPECT_EQ(b.events(), (Strings{"bill in escrow : type 7 (value not known yet)"}));
     EXPECT_EQ(b.controller.requestState(cmd::EscrowAccept), RequestState::Idle);
     // The table is asked for again; the unit's count goes out first (lower code).
     EXPECT_EQ(b.controller.requestState(cmd::ReadCreditTable), RequestState::Requested);
@@ -188,7 +188,7 @@ TEST(Status, BillTypesWithoutATableSlotAreNamedByNumber) {
     b.stores.escrow.autoAccept = false;
     b.status({0x20, 0x00, 0x00, 70, 0x00, 0x00});
     b.status({0x80, 0x01, 0x00, 70, 0x00, 0x00});
-    EXPECT_EQ(b.events(), (Strings{"bill in escrow : type 70  0", "bill stacked : type 70  0"}));
+    EXPECT_EQ(b.events(), (Strings{"bill in escrow : type 70 (value not known yet)", "bill stacked : type 70  0"}));
 }
 
 TEST(Status, AShortStatusReplyReadsNoStaleBytes) {
@@ -230,6 +230,78 @@ TEST(Status, AStackedBillRefreshesTheVideoTestInExtendedMode) {
     b.status({0x80, 0x01, 0x00, 0x01, 0x00, 0x00});
     EXPECT_EQ(b.controller.requestState(cmd::ReadDiagn0), RequestState::Requested);
     EXPECT_EQ(b.controller.diagnosticsSelector(), 0xA1);
+}
+
+// Money at the status decoding: each case a run of status replies (s), count
+// reads (c) and the bill table (t); what was reported stacked or in doubt, and
+// what was credited.
+TEST(Status, StackedIdentityAndTheUnitsCount) {
+    struct Step {
+        char what;
+        Bytes bytes{};
+    };
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+        Strings money;
+        int64_t credit;
+        std::vector<std::string> records;  // in-doubt records as "reason unit/expected"
+    };
+    const Bytes escrow3{0x20, 0x00, 0, 3, 0, 0}, stacking3{0x00, 0x08, 0, 3, 0, 0}, stacked3{0x80, 0x01, 0, 3, 0, 0},
+        stacked1{0x80, 0x01, 0, 1, 0, 0}, idle{0x00, 0x01, 0, 0, 0, 0};
+    auto count = [](uint8_t n) { return Step{'c', {n, 0, 0}}; };
+    const Step table{'t'};
+    // clang-format off
+    const Case cases[] = {
+        {"the same type on the next reply is the same bill",
+         {table, count(0), {'s', escrow3}, {'s', stacking3}, {'s', stacked3}, {'s', stacked3}},
+         {"bill stacked : EUR  20"}, 20, {}},
+        {"another type on the next reply is another bill",
+         {table, count(0), {'s', escrow3}, {'s', stacked3}, {'s', stacked1}},
+         {"bill stacked : EUR  20", "bill stacked : EUR  5"}, 25, {}},
+        {"two types before the table are two bills",
+         {{'s', stacking3}, {'s', stacked3}, {'s', stacked1}, table, {'s', idle}},
+         {"(cr) bill stacked : EUR  20", "(cr) bill stacked : EUR  5"}, 25, {}},
+        {"a report told again after idle replies, the count not risen",
+         {table, count(0), {'s', escrow3}, {'s', stacked3}, {'s', idle}, {'s', idle}, {'s', stacked3}, count(1)},
+         {"bill stacked : EUR  20", "bill in doubt : EUR  20 (unit count 1, expected 2)"}, 20,
+         {"count-not-risen 1/2"}},
+        {"a report told again after idle replies, the count risen",
+         {table, count(0), {'s', escrow3}, {'s', stacked3}, {'s', idle}, {'s', stacked3}, count(2)},
+         {"bill stacked : EUR  20", "bill stacked : EUR  20"}, 40, {}},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        struct Records : StatusListener {
+            void moneyEvent(const MoneyEvent& e) override {
+                if (e.kind == MoneyKind::InDoubt)
+                    doubts.push_back(e.reason + " " + std::to_string(e.unitCount) + "/" +
+                                     std::to_string(e.expectedCount));
+            }
+            std::vector<std::string> doubts;
+        } records;
+        ControllerBench b;
+        b.controller.addStatusListener(&records);
+        b.stores.escrow.autoAccept = true;
+        b.stores.escrow.creditLimitOn = true;
+        b.stores.escrow.creditLimit = 1000;
+        for (const Step& step : c.steps) {
+            if (step.what == 't') loadBills(b);
+            if (step.what == 'c') b.reply(cmd::ReadBillCounter, step.bytes);
+            if (step.what != 's') continue;
+            b.status(step.bytes);
+            // The next tick sends what the reply asked for (a decision, a count read).
+            b.tick();
+            b.take();
+        }
+        Strings money;
+        for (const std::string& e : b.events())
+            if (e.find("stacked") != std::string::npos || e.find("doubt") != std::string::npos) money.push_back(e);
+        EXPECT_EQ(money, c.money);
+        EXPECT_EQ(b.stores.escrow.creditTotal, c.credit);
+        EXPECT_EQ(records.doubts, c.records);
+    }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTest>
 #include <QThread>
@@ -209,7 +210,7 @@ TEST(MainWindow, KeepsTheMoneyJournalNamedOnTheCommandLine) {
         ASSERT_TRUE(pumpUntil([&] { return rig.billText(6) != " 07  ___"; }));
         ASSERT_EQ(rig.sim.execute("insert 3"), "");
         ASSERT_TRUE(pumpUntil([&] { return readFile(journal).find(" stacked type=3 value=20") != std::string::npos; }));
-        EXPECT_NE(readFile(journal).find(" decision type=3 value=20 credit=0 action=accept\n"), std::string::npos)
+        EXPECT_NE(readFile(journal).find(" decision type=3 value=20 credit=0 action=accept seq="), std::string::npos)
             << readFile(journal);
         EXPECT_TRUE(rig.messages.empty());
     }
@@ -217,6 +218,19 @@ TEST(MainWindow, KeepsTheMoneyJournalNamedOnTheCommandLine) {
     ASSERT_TRUE(pumpUntil([&] { return !bad.messages.empty(); }));
     EXPECT_EQ(bad.messages[0].text, "No money journal");
     EXPECT_NE(bad.messages[0].detail.find(dir + "/no-such-dir/money.journal"), std::string::npos);
+
+    // A journal that takes no records (a full disk): said at once, and kept in
+    // the status line while it lasts.
+    WindowRig full(true, dir, "/dev/full");
+    QTest::mouseClick(full.window->connectButton(), Qt::LeftButton);
+    ASSERT_TRUE(pumpUntil([&] { return full.billText(6) != " 07  ___"; }));
+    ASSERT_EQ(full.sim.execute("insert 3"), "");
+    ASSERT_TRUE(pumpUntil([&] { return !full.messages.empty(); }));
+    EXPECT_EQ(full.messages[0].text, "The money journal is not written");
+    EXPECT_EQ(full.messages[0].detail, "cannot write the money journal /dev/full: No space left on device");
+    ASSERT_TRUE(
+        pumpUntil([&] { return full.window->statusBar()->currentMessage().contains("No space left on device"); }));
+    EXPECT_TRUE(full.window->statusBar()->currentMessage().contains("records not written"));
 }
 
 TEST(PollIntervalWindow, AcceptsTheRangeAndRefusesTheRest) {

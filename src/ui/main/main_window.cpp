@@ -134,6 +134,20 @@ MainWindow::MainWindow(const WindowOptions& options, QWidget* parent)
     if (!options.journalPath.empty()) {
         if (journal_.open(options.journalPath)) {
             controller().addStatusListener(&journal_);
+            // A journal that cannot be written is said at once, and stays said
+            // in the status line until it takes records again.
+            journal_.setTroubleHandler([this](const std::string& error) {
+                updateLinkState();
+                if (error.empty()) return;
+                QTimer::singleShot(0, this, [this, error] {
+                    showMessage(
+                        {text::kWarning, "The money journal is not written", Buttons::Ok, Icon::Warning, error});
+                });
+            });
+            if (const std::string damage = journal_.damage(); !damage.empty())
+                QTimer::singleShot(0, this, [this, damage] {
+                    showMessage({text::kInfo, "Money journal", Buttons::Ok, Icon::Warning, damage});
+                });
         } else {
             // The window runs on; the technician learns at once that nothing is being journalled.
             const std::string error = journal_.lastError();
@@ -320,6 +334,9 @@ void MainWindow::updateLinkState() {
     QString line = QString("COM %1: %2").arg(controller().comPortIndex() + 1).arg(q(path));
     // What the line dropped or asked again stays in sight once it has happened.
     if (linkTroubleSeen(controller().linkCounters())) line += "   link: " + q(controller().linkSummary());
+    if (journal_.failedWrites() > 0)
+        line += "   journal: " + QString::number(journal_.failedWrites()) + " records not written";
+    if (journal_.failing()) line += " - " + q(journal_.lastError());
     statusBar()->showMessage(line);
 }
 

@@ -1,4 +1,4 @@
-#include "link/money.h"
+#include "money/money_record.h"
 
 namespace halvek {
 
@@ -16,8 +16,20 @@ const char* moneyKindName(MoneyKind kind) {
             return "returned";
         case MoneyKind::Credit:
             return "credit";
+        case MoneyKind::InDoubt:
+            return "in-doubt";
     }
     return "?";
+}
+
+bool moneyKindFromName(std::string_view name, MoneyKind& kind) {
+    for (int k = 0; k <= static_cast<int>(MoneyKind::InDoubt); ++k) {
+        if (name == moneyKindName(static_cast<MoneyKind>(k))) {
+            kind = static_cast<MoneyKind>(k);
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace halvek
