@@ -98,7 +98,8 @@ void findHolders(const std::string& root, const std::string& node, int selfPid, 
         std::error_code ec;
         fs::directory_iterator fds(dir / "fd", ec);
         if (ec) {
-            ++d.uncheckedProcesses;
+            // A process that ended meanwhile holds nothing; one kept from us might.
+            if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted) ++d.uncheckedProcesses;
             return;
         }
         bool holds = false, serves = false;
