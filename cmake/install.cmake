@@ -17,12 +17,11 @@ endforeach()
 # in the gzip header (-n), so that two builds give the same package.
 find_program(_halvek_gzip gzip REQUIRED)
 set(_halvek_gz)
-foreach(_file man/halvek.1 man/halvek-cli.1 man/halvek-sim.1 changelog)
+foreach(_file halvek.1 halvek-cli.1 halvek-sim.1 changelog)
   if(_file STREQUAL "changelog")
     set(_in ${_halvek_pkg}/debian/changelog)
   else()
     set(_in ${_halvek_man}/${_file})
-    string(REPLACE "man/" "" _file ${_file})
   endif()
   set(_out ${_halvek_man}/${_file}.gz)
   add_custom_command(OUTPUT ${_out} COMMAND ${_halvek_gzip} -9nc ${_in} > ${_out} DEPENDS ${_in} VERBATIM)
@@ -55,16 +54,17 @@ set(CPACK_PACKAGE_VENDOR "Halvek")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Host controller and service tool for a bank-note validator on a serial line")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Halvek maintainers <maintainers@halvek.dev>")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Host controller and service tool for a bank-note validator on a serial line
- Halvek plays the machine controller for a bank-note validator on an RS-232
- line (usually a USB-serial adapter): it polls the unit, decides bills in
- escrow, enables bill types and reads the unit's data.
- .
- It also does the service work: protocol capture, diagnostics report,
- firmware download and upload with CRC checks, cassette data, bar-code
- tickets and a timed accept-all mode. The package holds the window (halvek),
- the console tool (halvek-cli) and a simulated validator (halvek-sim).")
+# CPack puts the summary first and indents these lines itself; an empty line
+# becomes the paragraph mark.
+set(CPACK_PACKAGE_DESCRIPTION
+    "Halvek plays the machine controller for a bank-note validator on an RS-232
+line (usually a USB-serial adapter): it polls the unit, decides bills in
+escrow, enables bill types and reads the unit's data.
+
+It also does the service work: protocol capture, diagnostics report,
+firmware download and upload with CRC checks, cassette data, bar-code
+tickets and a timed accept-all mode. The package holds the window (halvek),
+the console tool (halvek-cli) and a simulated validator (halvek-sim).")
 # Stripped: the debugging symbols would triple the package.
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
