@@ -295,20 +295,64 @@ void SimServer::leaveLoader() {
     if (log_) log_("left the loader: running the program");
 }
 
+void SimServer::setAuto(bool on) {
+    {
+        std::lock_guard lock(mutex_);
+        auto_ = on;
+        autoBaseMs_ = 3000;
+        autoSpreadMs_ = 3000;
+    }
+    wake();
+}
+
+void SimServer::setBillEvery(int seconds) {
+    {
+        std::lock_guard lock(mutex_);
+        auto_ = seconds > 0;
+        autoBaseMs_ = static_cast<int64_t>(seconds) * 750;
+        autoSpreadMs_ = static_cast<int64_t>(seconds) * 500;
+        nextAutoBill_ =
+            nowMs() + autoBaseMs_ + static_cast<int64_t>(random_() % static_cast<uint64_t>(autoSpreadMs_ + 1));
+    }
+    wake();
+}
+
+std::string SimServer::insertBill() {
+    std::string result;
+    {
+        std::lock_guard lock(mutex_);
+        if (inLoader_) return "the unit runs its download loader";
+        result = insertRandomBill(nowMs());
+    }
+    wake();
+    return result;
+}
+
+void SimServer::wake() {
+    if (wake_ < 0) return;
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t r = ::write(wake_, &one, sizeof one);
+}
+
 void SimServer::maybeInsertBill(int64_t now) {
     if (!auto_ || now < nextAutoBill_) return;
-    nextAutoBill_ = now + 3000 + static_cast<int64_t>(random_() % 3000);
-    if (model_.phase() != ValidatorModel::Phase::Idle) return;
+    nextAutoBill_ = now + autoBaseMs_ + static_cast<int64_t>(random_() % static_cast<uint64_t>(autoSpreadMs_ + 1));
+    insertRandomBill(now);
+}
+
+std::string SimServer::insertRandomBill(int64_t now) {
+    if (model_.phase() != ValidatorModel::Phase::Idle) return "the unit is busy with another bill";
     std::vector<int> types;
     for (const Note& n : model_.notes())
         if (model_.enabled(n.type)) types.push_back(n.type);
-    if (types.empty()) return;
+    if (types.empty()) return "no bill type is enabled";
     const int type = types[random_() % types.size()];
     if (type == 16) {
         model_.execute("coupon " + std::to_string(100000000000ULL + random_() % 900000000000ULL), now);
     } else {
         model_.execute("insert " + std::to_string(type), now);
     }
+    return "";
 }
 
 void SimServer::loop() {

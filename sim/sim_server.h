@@ -34,7 +34,14 @@ class SimServer {
     // Runs a script file line by line; false with the line and complaint on the first error.
     bool runScript(const std::string& path, std::string* error = nullptr);
 
-    void setAuto(bool on) { auto_ = on; }
+    // Inserts a random enabled bill every 3 to 6 s (the bench's steady traffic).
+    void setAuto(bool on);
+    // Inserts a random enabled bill about every `seconds` (between 3/4 and 5/4 of
+    // it), the first one a period from now; 0 inserts none.
+    void setBillEvery(int seconds);
+    // Inserts a random enabled bill now, as a hand at the slot would; "" when
+    // it went in, else why not (the unit busy with another bill, none enabled).
+    std::string insertBill();
     // Paces sent bytes at the line speed the host set (read from the pseudo-terminal).
     void setWireTime(bool on) { wireTime_ = on; }
     void setLog(std::function<void(const std::string&)> sink);
@@ -61,6 +68,8 @@ class SimServer {
     void feed(const uint8_t* bytes, size_t n, int64_t now);
     void flush();
     void maybeInsertBill(int64_t now);
+    std::string insertRandomBill(int64_t now);  // under the lock
+    void wake();
     int64_t nowMs() const;
     void writeOut(const Bytes& bytes, bool pace = true);
     void serveLoader(const uint8_t* bytes, size_t n);
@@ -84,7 +93,9 @@ class SimServer {
     std::string linkPath_;
     std::thread thread_;
     std::atomic<bool> running_{false};
-    std::atomic<bool> auto_{false};
+    bool auto_ = false;            // guarded by mutex_, as are the two below
+    int64_t autoBaseMs_ = 3000;    // shortest time between two inserted bills
+    int64_t autoSpreadMs_ = 3000;  // added at random, 0 to this
     std::atomic<bool> wireTime_{false};
     int64_t nextAutoBill_ = 0;
     std::mt19937 random_{20261210};

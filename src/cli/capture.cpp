@@ -19,12 +19,14 @@ void onStopSignal(int) { stopRequested = 1; }
 
 const char* kUsage =
     "usage: halvek-cli capture FILE (--port PATH | --com N | --simulate) [--q7 | --q7e] [--interval MS]\n"
-    "                           [--seconds S] [--limit BYTES]\n"
+    "                           [--seconds S] [--limit BYTES] [--sim-bills S]\n"
     "  FILE          the capture file; it is created, or emptied if it exists, once the line is open\n"
     "  --port PATH   the validator's device, e.g. /dev/ttyUSB0\n"
-    "  --com N       COM N as the window maps it (the device kept for it in halvek.ini, else\n"
-    "                HALVEK_COM<N>, else /dev/ttyS<N-1>)\n"
+    "  --com N       COM N as the window maps it (HALVEK_COM<N> when set, else the device kept\n"
+    "                for it in halvek.ini, else /dev/ttyS<N-1>)\n"
     "  --simulate    runs the simulated validator inside and connects to it\n"
+    "  --sim-bills S with --simulate: the simulated validator takes a bill about every S seconds\n"
+    "                (0: none; default: every 3 to 6 s)\n"
     "  --q7 / --q7e  standard or extended (default) frames\n"
     "  --interval MS poll interval, 100 to 3000 (default 350)\n"
     "  --seconds S   how long to run (default: until interrupted)\n"
@@ -72,7 +74,7 @@ bool parseInt(const std::string& s, long long lo, long long hi, long long& v) {
 
 int runCapture(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::string file, port;
-    long long com = 0, interval = 350, seconds = -1, limit = static_cast<long long>(capture::kLimitStep);
+    long long com = 0, interval = 350, seconds = -1, simBills = -1, limit = static_cast<long long>(capture::kLimitStep);
     bool extended = true, simulate = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -83,6 +85,7 @@ int runCapture(const std::vector<std::string>& args, std::ostream& out, std::ost
         else if (a == "--com" && (v = value()) && parseInt(*v, 1, 99, com)) {
         } else if (a == "--interval" && (v = value()) && parseInt(*v, 100, 3000, interval)) {
         } else if (a == "--seconds" && (v = value()) && parseInt(*v, 0, 100000000, seconds)) {
+        } else if (a == "--sim-bills" && (v = value()) && parseInt(*v, 0, 86400, simBills)) {
         } else if (a == "--limit" && (v = value()) && parseInt(*v, 1, 0xFFFFFFFFLL, limit)) {
         } else if (a == "--q7")
             extended = false;
@@ -108,6 +111,10 @@ int runCapture(const std::vector<std::string>& args, std::ostream& out, std::ost
         err << "halvek-cli capture: give exactly one of --port, --com and --simulate\n" << kUsage;
         return 2;
     }
+    if (simBills >= 0 && !simulate) {
+        err << "halvek-cli capture: --sim-bills works only with --simulate\n" << kUsage;
+        return 2;
+    }
 
     std::unique_ptr<sim::SimServer> simulator;
     if (simulate) {
@@ -117,7 +124,7 @@ int runCapture(const std::vector<std::string>& args, std::ostream& out, std::ost
             err << "halvek-cli capture: " << error << "\n";
             return 1;
         }
-        simulator->setAuto(true);
+        startSimBills(*simulator, static_cast<long>(simBills), true);
         port = simulator->devicePath();
         err << "halvek-cli: simulated validator on " << port << "\n";
     }

@@ -24,8 +24,8 @@ const char* kUsage =
     "  write-id ID   writes the ID (1 to 4294967295) with its check value and reads it back\n"
     "  clear         erases the cassette's bill and fault records\n"
     "  --port PATH   the validator's device, e.g. /dev/ttyUSB0\n"
-    "  --com N       COM N as the window maps it (the device kept for it in halvek.ini, else\n"
-    "                HALVEK_COM<N>, else /dev/ttyS<N-1>)\n"
+    "  --com N       COM N as the window maps it (HALVEK_COM<N> when set, else the device kept\n"
+    "                for it in halvek.ini, else /dev/ttyS<N-1>)\n"
     "  --simulate    runs the simulated validator inside and connects to it\n";
 
 // Messages are printed; the command line itself was the user's OK.

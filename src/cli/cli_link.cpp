@@ -11,9 +11,11 @@ namespace halvek::cli {
 
 const char* const kLinkOptionsUsage =
     "  --port PATH   the validator's device, e.g. /dev/ttyUSB0 or /dev/serial/by-id/...\n"
-    "  --com N       COM N as the window maps it (the device kept for it in halvek.ini, else\n"
-    "                HALVEK_COM<N>, else /dev/ttyS<N-1>)\n"
+    "  --com N       COM N as the window maps it (HALVEK_COM<N> when set, else the device kept\n"
+    "                for it in halvek.ini, else /dev/ttyS<N-1>)\n"
     "  --simulate    runs the simulated validator inside and connects to it\n"
+    "  --sim-bills S with --simulate: the simulated validator takes a bill about every S seconds\n"
+    "                (0: none)\n"
     "  --q7 / --q7e  standard or extended (default) frames\n"
     "  --interval MS poll interval, 100 to 3000 (default 350)\n";
 
@@ -39,6 +41,9 @@ bool parseLinkOption(const std::vector<std::string>& args, size_t& i, LinkOption
     } else if (a == "--com") {
         const std::string* v = value();
         if (!v || !parseInt(*v, 1, 99, o.com)) error = "--com needs a number from 1 to 99";
+    } else if (a == "--sim-bills") {
+        const std::string* v = value();
+        if (!v || !parseInt(*v, 0, 86400, o.simBills)) error = "--sim-bills needs seconds, 0 to 86400";
     } else if (a == "--interval") {
         const std::string* v = value();
         if (!v || !parseInt(*v, 100, 3000, o.interval)) error = "--interval needs a number from 100 to 3000";
@@ -51,6 +56,7 @@ bool parseLinkOption(const std::vector<std::string>& args, size_t& i, LinkOption
 std::string checkLinkOptions(const LinkOptions& o) {
     if ((o.port.empty() ? 0 : 1) + (o.com ? 1 : 0) + (o.simulate ? 1 : 0) != 1)
         return "give exactly one of --port, --com and --simulate";
+    if (o.simBills >= 0 && !o.simulate) return "--sim-bills works only with --simulate";
     return "";
 }
 
@@ -66,6 +72,13 @@ void selectLine(ControllerHost& host, const std::string& port, long com) {
         host.ports.set(1, port);
     }
     host.controller.setComPortIndex(port.empty() ? static_cast<int>(com) - 1 : 0);
+}
+
+void startSimBills(sim::SimServer& simulator, long simBills, bool busy) {
+    if (simBills >= 0)
+        simulator.setBillEvery(static_cast<int>(simBills));
+    else
+        simulator.setAuto(busy);
 }
 
 std::string comDevice(long com) {
@@ -120,6 +133,7 @@ bool CliLink::open(const LinkOptions& o) {
             err_ << name_ << ": the simulated validator did not start: " << error << "\n";
             return false;
         }
+        startSimBills(*simulator_, o.simBills, false);
         port = simulator_->devicePath();
     }
     selectLine(*host_, port, o.com);

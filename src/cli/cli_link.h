@@ -22,6 +22,7 @@ struct LinkOptions {
     bool simulate = false;  // --simulate: a simulated validator inside the tool
     bool extended = true;   // --q7 / --q7e
     long interval = 350;    // --interval MS
+    long simBills = -1;     // --sim-bills SECONDS; -1: the command's own habit
 };
 
 // The usage lines of the link options, for a command's own usage text.
@@ -38,6 +39,10 @@ std::string checkLinkOptions(const LinkOptions& options);
 // device kept in halvek.ini, else /dev/ttyS<n-1>). It also turns auto-accept off: a
 // command that only reads, sets or loads leaves a bill in escrow to the unit.
 void selectLine(ControllerHost& host, const std::string& port, long com);
+// Sets how often the simulated validator takes a bill by itself: every
+// `simBills` seconds or so (0: never) when given, else every few seconds for a
+// command that plays the machine controller (busy) and never for the others.
+void startSimBills(sim::SimServer& simulator, long simBills, bool busy);
 // The device behind COM com as the window maps it.
 std::string comDevice(long com);
 

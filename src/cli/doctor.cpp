@@ -17,8 +17,8 @@ const char* kUsage =
     "line per check (ok, warn or fail) with the fix. Without a port, checks every serial\n"
     "device found. Exits 1 when a check failed.\n"
     "  --port PATH  the device, e.g. /dev/ttyUSB0 or a /dev/serial/by-id name\n"
-    "  --com N      COM N as the window maps it (the device kept for it in halvek.ini, else\n"
-    "               HALVEK_COM<N>, else /dev/ttyS<N-1>)\n"
+    "  --com N      COM N as the window maps it (HALVEK_COM<N> when set, else the device kept\n"
+    "               for it in halvek.ini, else /dev/ttyS<N-1>)\n"
     "  --root DIR   read /sys, /dev, /proc and /etc under DIR instead (for tests)\n";
 
 }  // namespace

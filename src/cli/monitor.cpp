@@ -193,7 +193,7 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
             err << "halvek-cli monitor: " << error << "\n";
             return 1;
         }
-        simulator->setAuto(true);
+        startSimBills(*simulator, link.simBills, true);
         port = simulator->devicePath();
         err << "halvek-cli: simulated validator on " << port << "\n";
     }

@@ -29,8 +29,8 @@ const char* kUsage =
     "  --serial SN   the unit's serial number for the header and the name, at most 12 characters\n"
     "  --parts LIST  comma-separated, of stats, sensors, optics, video (default stats,sensors,optics)\n"
     "  --port PATH   the validator's device, e.g. /dev/ttyUSB0\n"
-    "  --com N       COM N as the window maps it (the device kept for it in halvek.ini, else\n"
-    "                HALVEK_COM<N>, else /dev/ttyS<N-1>)\n"
+    "  --com N       COM N as the window maps it (HALVEK_COM<N> when set, else the device kept\n"
+    "                for it in halvek.ini, else /dev/ttyS<N-1>)\n"
     "  --simulate    reads from the simulated validator, run inside\n"
     "  --q7 / --q7e  standard or extended (default) frames\n"
     "  --interval MS poll interval, 100 to 3000 (default 350)\n";

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -71,23 +72,49 @@ void forEachProcess(const std::string& root, Visit visit) {
     }
 }
 
-// Other processes holding the node open, from their open-file links.
+// The pseudo-terminal number of /dev/pts/N, or -1 for any other node.
+int ptsNumber(const std::string& node) {
+    const std::string prefix = "/dev/pts/";
+    if (node.rfind(prefix, 0) != 0 || !allDigits(node.substr(prefix.size()))) return -1;
+    return std::stoi(node.substr(prefix.size()));
+}
+
+// Whether the open file fd of a process is the master of pseudo-terminal pts
+// (the kernel names it in the descriptor's "tty-index").
+bool servesPty(const fs::path& processDir, const std::string& fd, int pts) {
+    std::ifstream in(processDir / "fdinfo" / fd);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("tty-index:", 0) == 0) return std::atoi(line.c_str() + 10) == pts;
+    return false;
+}
+
+// Other processes holding the node open, from their open-file links. One that
+// also holds the master of a pseudo-terminal node serves it (a simulator):
+// that is how the line works, not a program in the way.
 void findHolders(const std::string& root, const std::string& node, int selfPid, DeviceFacts& d) {
+    const int pts = ptsNumber(node);
     forEachProcess(root, [&](int pid, const fs::path& dir) {
         if (pid == selfPid) return;
         std::error_code ec;
         fs::directory_iterator fds(dir / "fd", ec);
         if (ec) {
-            ++d.uncheckedProcesses;
+            // A process that ended meanwhile holds nothing; one kept from us might.
+            if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted) ++d.uncheckedProcesses;
             return;
         }
+        bool holds = false, serves = false;
         for (const auto& fd : fds) {
             std::error_code lec;
-            if (fs::read_symlink(fd.path(), lec) == node) {
-                d.holders.push_back({pid, readLine(dir / "comm")});
-                return;
-            }
+            const fs::path target = fs::read_symlink(fd.path(), lec);
+            if (target == node) holds = true;
+            if (pts >= 0 && (target == "/dev/ptmx" || target == "/dev/pts/ptmx") &&
+                servesPty(dir, fd.path().filename().string(), pts))
+                serves = true;
         }
+        if (serves)
+            d.servers.push_back({pid, readLine(dir / "comm")});
+        else if (holds)
+            d.holders.push_back({pid, readLine(dir / "comm")});
     });
 }
 
@@ -280,11 +307,16 @@ std::vector<DoctorLine> diagnoseDevice(const DeviceFacts& d, const MachineFacts&
     if (!d.holders.empty()) {
         out.push_back({Verdict::Fail, "in use", d.node + " is held open by " + holderList(d.holders),
                        "close that program first (or: kill" + pidList(d.holders) + ")"});
+    } else if (d.uncheckedProcesses > 0) {
+        // A holder may hide among them: say so rather than call the port free.
+        out.push_back({Verdict::Warn, "in use",
+                       "cannot tell whether another program holds " + d.node + " open: " +
+                           std::to_string(d.uncheckedProcesses) + " processes of other users could not be looked into",
+                       "run the doctor as root (sudo halvek-cli doctor --port " + p + ") to look into them"});
     } else {
-        std::string note;
-        if (d.uncheckedProcesses > 0)
-            note = " (" + std::to_string(d.uncheckedProcesses) + " processes of other users could not be looked into)";
-        out.push_back({Verdict::Ok, "in use", "no other program holds " + d.node + " open" + note, ""});
+        const std::string served =
+            d.servers.empty() ? "" : "; " + holderList(d.servers) + " serves it from the other end";
+        out.push_back({Verdict::Ok, "in use", "no other program holds " + d.node + " open" + served, ""});
     }
 
     if (m.modemManager.empty())
@@ -314,6 +346,13 @@ std::vector<DoctorLine> diagnoseDevice(const DeviceFacts& d, const MachineFacts&
     else
         out.push_back({Verdict::Ok, "latency", d.node + " has no latency timer to set", ""});
     return out;
+}
+
+std::string permissionAdvice(const std::string& path, const std::string& root) {
+    const DeviceFacts d = probeDevice(path, root);
+    for (const DoctorLine& l : diagnoseDevice(d, {}, currentUser()))
+        if (l.check == "permission" && l.verdict == Verdict::Fail) return l.finding + "; fix: " + l.fix;
+    return {};
 }
 
 std::vector<DoctorLine> diagnoseMachine(const MachineFacts& m) {

@@ -48,6 +48,7 @@ struct DeviceFacts {
     std::string groupName;
     std::vector<std::string> groupMembers;  // the group's members as the group file lists them
     std::vector<Holder> holders;            // other processes that hold it open
+    std::vector<Holder> servers;            // those serving a pseudo-terminal's other end (a simulator)
     int uncheckedProcesses = 0;             // processes whose open files could not be read
     bool modemManagerIgnores = false;       // udev marked it ID_MM_DEVICE_IGNORE
     SerialDeviceInfo info;
@@ -63,6 +64,10 @@ MachineFacts probeMachine(const std::string& root = "/");
 
 std::vector<DoctorLine> diagnoseDevice(const DeviceFacts& device, const MachineFacts& machine, const UserFacts& user);
 std::vector<DoctorLine> diagnoseMachine(const MachineFacts& machine);
+// Why the user may not open the device, and the fix that fits its owner, group
+// and mode ("you are not in the group uucp (rw-rw----, group uucp); fix: sudo
+// usermod -aG uucp $USER, ..."); empty when the doctor sees no such reason.
+std::string permissionAdvice(const std::string& path, const std::string& root = "/");
 
 // The whole report for the given ports; with none given, for every serial device
 // found (a warning when there is none).

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "serial/port_doctor.h"
+
 namespace halvek {
 namespace {
 
@@ -17,11 +19,13 @@ DeviceOpenResult failure(int fd, const std::string& path, const char* what, int 
     DeviceOpenResult r;
     r.error = err;
     r.message = std::string(what) + " " + path + ": " + std::strerror(err);
-    if (err == EACCES || err == EPERM)
-        r.message +=
-            " (the device usually belongs to the dialout group: "
-            "sudo usermod -aG dialout $USER, then log in again)";
-    else if (err == EBUSY || err == EWOULDBLOCK)
+    if (err == EACCES || err == EPERM) {
+        // The fix depends on the node's owner, group and mode: the doctor knows them.
+        const std::string advice = permissionAdvice(path);
+        r.message += advice.empty() ? " (ask for read and write rights on it; 'halvek-cli doctor --port " + path +
+                                          "' looks into why)"
+                                    : " (" + advice + ")";
+    } else if (err == EBUSY || err == EWOULDBLOCK)
         r.message += " (another program is using the port)";
     return r;
 }

@@ -208,6 +208,28 @@ TEST(Monitor, AJournalThatCannotBeWrittenIsSaidAndFailsTheRun) {
     EXPECT_NE(out.str().find("money records not written to the journal\n"), std::string::npos) << out.str();
 }
 
+// --sim-bills sets the simulated unit's pace: none at 0, some at 1 s; it
+// makes sense only with --simulate.
+TEST(Monitor, SimBillsSetsThePaceOfTheSimulatedUnit) {
+    struct Case {
+        const char* seconds;
+        bool bills;
+    } cases[] = {{"0", false}, {"1", true}};
+    for (const Case& c : cases) {
+        std::ostringstream out, err;
+        ASSERT_EQ(
+            cli::runMonitor({"--simulate", "--sim-bills", c.seconds, "--interval", "100", "--seconds", "6"}, out, err),
+            0)
+            << err.str();
+        EXPECT_EQ(out.str().find("event: bill in escrow") != std::string::npos, c.bills) << c.seconds << "\n"
+                                                                                         << out.str();
+    }
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::runMonitor({"--port", "/dev/null", "--sim-bills", "5"}, out, err), 2);
+    EXPECT_NE(err.str().find("--sim-bills works only with --simulate"), std::string::npos) << err.str();
+    EXPECT_EQ(cli::runMonitor({"--simulate", "--sim-bills", "x"}, out, err), 2);
+}
+
 // The unit's bytes reach the terminal only as printable ASCII; every event a
 // reply adds is printed, in order; scripts get one JSON object a line.
 TEST(Monitor, EscapesTheUnitsBytesAndPrintsEveryEvent) {

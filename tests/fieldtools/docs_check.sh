@@ -87,4 +87,17 @@ for command in $commands; do
         names "$section" "$key" || complain "halvek-cli.1 does not name $command's key $key"
     done
 done
+# Where a help text tells which device COM N opens, it tells the program's order.
+for command in $commands; do
+    help=$("$bin/halvek-cli" "$command" --help)
+    grep -q "halvek.ini" <<<"$help" || continue
+    tr -s ' \n' ' ' <<<"$help" | grep -qF "HALVEK_COM<N> when set, else the device kept for it in halvek.ini" ||
+        complain "halvek-cli $command --help tells another order for the device of COM N"
+done
+# A value after '=' is completed although bash splits the word there
+# ("stacker=o" comes as "stacker", "=", "o" and only "o" is replaced).
+in_list "$(offered "$cli_completion" _halvek_cli halvek-cli set stacker = o)" optional ||
+    complain "the completion does not complete halvek-cli set stacker=o"
+in_list "$(offered "$completion/halvek" _halvek halvek --com "")" "1=" ||
+    complain "the completion does not offer halvek --com 1="
 exit $status

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package installs and runs: cpack builds it into a temporary folder,
 # dpkg-deb unpacks it, and every program in it answers --version with the
-# project's version (the window on the offscreen platform).
+# project's version (the window on the offscreen platform); lintian, where it
+# is installed, accepts it without an error or a warning.
 #   package_check.sh BUILD_DIR VERSION [CPACK]
 set -u
 build=$1 version=$2 cpack=${3:-cpack}
@@ -22,13 +23,14 @@ deb=${debs[0]}
 dpkg-deb -x "$deb" "$work/root" || fail "dpkg-deb cannot unpack $deb"
 
 status=0
-for file in usr/bin/halvek-cli usr/bin/halvek-sim usr/share/man/man1/halvek-cli.1 usr/share/man/man1/halvek-sim.1 \
-    usr/share/bash-completion/completions/halvek-cli usr/share/doc/halvek/examples/60-halvek-serial.rules; do
+for file in usr/bin/halvek-cli usr/bin/halvek-sim usr/share/man/man1/halvek-cli.1.gz usr/share/man/man1/halvek-sim.1.gz \
+    usr/share/bash-completion/completions/halvek-cli usr/share/doc/halvek/examples/60-halvek-serial.rules \
+    usr/share/doc/halvek/README usr/share/doc/halvek/copyright usr/share/doc/halvek/changelog.gz; do
     [ -e "$work/root/$file" ] || { echo "package: $file is missing"; status=1; }
 done
 if [ -e "$work/root/usr/bin/halvek" ]; then
     for file in usr/share/applications/halvek.desktop usr/share/icons/hicolor/scalable/apps/halvek.svg \
-        usr/share/man/man1/halvek.1; do
+        usr/share/man/man1/halvek.1.gz; do
         [ -e "$work/root/$file" ] || { echo "package: $file is missing"; status=1; }
     done
 fi
@@ -38,4 +40,13 @@ for program in "$work"/root/usr/bin/*; do
     grep -qE "(^| )$version\$" <<<"$said" ||
         { echo "package: $(basename "$program") --version says '$said', not $version"; status=1; }
 done
+# The installed README speaks of the installed programs, not of the source tree.
+! grep -qE '\./(scripts|build)/' "$work/root/usr/share/doc/halvek/README" ||
+    { echo "package: the installed README names ./scripts or ./build"; status=1; }
+# Lintian, where it is installed, finds neither errors nor warnings.
+if command -v lintian >/dev/null 2>&1; then
+    said=$(lintian --fail-on error,warning "$deb" 2>&1) || { echo "package: lintian: $said"; status=1; }
+else
+    echo "package: lintian is not installed; not run"
+fi
 exit $status

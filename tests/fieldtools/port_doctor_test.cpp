@@ -1,6 +1,7 @@
 #include "serial/port_doctor.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "fake_machine.h"
 #include "support/pty_pair.h"
@@ -84,8 +85,15 @@ std::vector<Situation> situations() {
         },
         "in use", Verdict::Fail, "/dev/ttyUSB0 is held open by minicom (pid 4242)", "kill 4242");
     add(
-        "others not looked into", [](DeviceFacts& d) { d.uncheckedProcesses = 3; }, "in use", Verdict::Ok,
-        "3 processes of other users could not be looked into", "");
+        "others not looked into", [](DeviceFacts& d) { d.uncheckedProcesses = 3; }, "in use", Verdict::Warn,
+        "cannot tell whether another program holds /dev/ttyUSB0 open: 3 processes of other users",
+        "sudo halvek-cli doctor");
+    add(
+        "a simulator serving the other end",
+        [](DeviceFacts& d) {
+            d.servers = {{5150, "halvek-sim"}};
+        },
+        "in use", Verdict::Ok, "no other program holds /dev/ttyUSB0 open; halvek-sim (pid 5150) serves it", "");
     add("ModemManager may probe", same, "modemmanager", Verdict::Warn, "may probe /dev/ttyUSB0", "ID_MM_DEVICE_IGNORE",
         kUser, MachineFacts{{{812, "ModemManager"}}, {}});
     add(
@@ -202,6 +210,18 @@ TEST(PortDoctor, TellsASerialLineByItsDeviceNumber) {
     EXPECT_EQ(renamed.info.serialNumber, "A50285BI");
     EXPECT_EQ(renamed.info.latencyTimerMs, 16);
     EXPECT_TRUE(renamed.modemManagerIgnores);
+}
+
+// A process that serves a pseudo-terminal's master and holds its slave too (as
+// the simulator does) is found serving it, not holding it against the host.
+TEST(PortDoctor, APseudoTerminalsServerIsNotAProgramInTheWay) {
+    test::PtyPair pty;
+    const DeviceFacts d = probeDevice(pty.slavePath(), "/", 1);  // this process is not the one asking
+    EXPECT_TRUE(d.holders.empty()) << d.holders.size();
+    ASSERT_EQ(d.servers.size(), 1u);
+    EXPECT_EQ(d.servers[0].pid, ::getpid());
+    const auto lines = diagnoseDevice(d, {}, currentUser());
+    EXPECT_FALSE(anyFailure(lines)) << formatDoctorReport(lines);
 }
 
 TEST(PortDoctor, AFreePseudoTerminalPassesAndTheReportReadsOneLineACheck) {

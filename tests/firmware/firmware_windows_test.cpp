@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTest>
 #include <fstream>
 #include <iterator>
 
@@ -77,6 +78,61 @@ TEST(FirmwareWindows, TheMenuGuardsWhileTheUnitDoesNotAnswer) {
     // Asked for the loader while the controller does not poll.
     LinkAccess(w.controller(), w).requestDownload();
     EXPECT_TRUE(saidOnce(rig.messages, "Info", "You have to connect first to download new program"));
+}
+
+// An answering unit is sent to its loader only for a file that passed its
+// checks: opening the window, cancelling the file choice, a bad file and Esc
+// all leave it running its program, and nothing is said on closing.
+TEST(FirmwareWindows, AnAnsweringUnitStaysInServiceUntilACheckedFileIsChosen) {
+    Rig rig;
+    MainWindow& w = *rig.window;
+    ASSERT_TRUE(rig.connect());
+    const std::string bad = rig.dir + "/SHORT.L8F";
+    ASSERT_TRUE(halvek::test::writeByteFile(bad, Bytes(100, 0x4D)));
+    trigger(w, "Upgrade Firmware");
+    QPointer<FirmwareDownloadWindow> window = w.downloadWindow();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->downloadButton()->isEnabled());
+    EXPECT_FALSE(w.controller().lineLent());
+    QString chosen;
+    window->setFileChooser([&] { return chosen; });
+    window->downloadButton()->click();  // cancelled
+    EXPECT_EQ(window->stateText(), "  ready, no file selected ");
+    chosen = QString::fromStdString(bad);
+    window->downloadButton()->click();
+    ASSERT_EQ(rig.messages.size(), 1u);
+    EXPECT_EQ(rig.messages[0].title, "Info");
+    EXPECT_NE(rig.messages[0].text.find("SHORT.L8F"), std::string::npos) << rig.messages[0].text;
+    // The controller polls on meanwhile and the unit never leaves its program
+    // ("Download Firmware" would have gone out at the next tick).
+    EXPECT_FALSE(pumpUntil([&] { return rig.sim.inLoader() || w.controller().lineLent(); }, 1s));
+    EXPECT_TRUE(w.controller().timerRunning());
+    QTest::keyClick(window, Qt::Key_Escape);
+    ASSERT_TRUE(pumpUntil([&] { return !window; }));
+    EXPECT_EQ(rig.messages.size(), 1u);
+    EXPECT_TRUE(w.controller().linkConnected());
+    EXPECT_FALSE(rig.sim.inLoader());
+}
+
+// Closed once the unit has gone to its loader but before it was loaded: the
+// user is told the unit waits there and how to get it back.
+TEST(FirmwareWindows, ClosingWithTheUnitInItsLoaderSaysHowToGetItBack) {
+    Rig rig;
+    MainWindow& w = *rig.window;
+    const std::string path = rig.dir + "/NEW.L8F";
+    ASSERT_TRUE(halvek::test::writeByteFile(path, sim::program::generate({0, 1}, "L8VQA079").toBytes()));
+    ASSERT_TRUE(rig.connect());
+    EXPECT_EQ(rig.sim.execute("mute connect"), "");  // the loader keeps the download from going on
+    trigger(w, "Upgrade Firmware");
+    QPointer<FirmwareDownloadWindow> window = w.downloadWindow();
+    window->setFileChooser([&] { return QString::fromStdString(path); });
+    window->downloadButton()->click();
+    ASSERT_TRUE(pumpUntil([&] { return rig.sim.inLoader(); }, 20s));
+    window->close();
+    ASSERT_EQ(rig.messages.size(), 1u);
+    EXPECT_EQ(rig.messages[0].text,
+              "The validator waits in its download loader and does not run its program. "
+              "Switch it off and on again (download switches off), then press CONNECT.");
 }
 
 TEST(FirmwareWindows, UploadWritesTheUnitsProgramAndClosesTheWindow) {

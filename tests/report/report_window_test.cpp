@@ -71,6 +71,7 @@ TEST(ReportWindow, OkWaitsForTheReadsThenWritesTheFileAndSaysWhere) {
     EXPECT_FALSE(w->partBox(ReportPart::Video)->isChecked());
     EXPECT_FALSE(w->okButton()->isEnabled());
     EXPECT_TRUE(w->statusText()->text().startsWith("Reading "));
+    EXPECT_EQ(w->focusWidget(), w->serialField());  // typed first: it names the file
 
     // A click on the video box shows the Video test page, where the test is run.
     QTest::mouseClick(w->partBox(ReportPart::Video), Qt::LeftButton);
@@ -105,6 +106,19 @@ TEST(ReportWindow, AFailedWriteIsSaidAndTheWindowStays) {
     ASSERT_TRUE(pumpUntil([&] { return rig.window->windowTitle().endsWith(" connected"); }));
     QPointer<ReportWindow> w = rig.open();
     ASSERT_TRUE(pumpUntil([&] { return w->okButton()->isEnabled(); }));
+    // No serial number: no file is asked for nor written, and the user is told why.
+    bool asked = false;
+    w->setFileChooser([&](QWidget*, const std::string&) {
+        asked = true;
+        return std::string();
+    });
+    QTest::mouseClick(w->okButton(), Qt::LeftButton);
+    EXPECT_FALSE(asked);
+    ASSERT_EQ(rig.messages.size(), 1u);
+    EXPECT_EQ(rig.messages[0].text, "Type the unit's serial number first: it names the log file.");
+    EXPECT_EQ(w->focusWidget(), w->serialField());
+    rig.messages.clear();
+    QTest::keyClicks(w->serialField(), "7");
     std::ofstream(rig.dir / "plain") << "x";
     const std::string blocked = (rig.dir / "plain" / "r.TXT").string();
     w->setFileChooser([&](QWidget*, const std::string&) { return blocked; });

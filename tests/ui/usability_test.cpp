@@ -4,10 +4,13 @@
 #include <sys/wait.h>
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPalette>
 #include <QPushButton>
@@ -26,6 +29,7 @@
 #include "ui/main/keyboard_order.h"
 #include "ui/main/link_state_label.h"
 #include "ui/main/message_box.h"
+#include "ui/pages/escrow/escrow_page.h"
 #include "window_rig.h"
 
 namespace halvek::ui::test {
@@ -64,6 +68,66 @@ TEST(Keyboard, TheFocusGoesThroughTheWindowInTheOrderItIsSeen) {
     for (QAbstractButton* b : w.lowerPageWidget()->findChildren<QAbstractButton*>()) {
         EXPECT_GT(at(b), at(w.lowerTabs()));
         EXPECT_LT(at(b), at(w.comPorts()));
+    }
+}
+
+QAction* menuEntry(MainWindow& w, const QString& menu, const QString& entry) {
+    for (QAction* top : w.menuBar()->actions())
+        if (top->menu() && QString(top->text()).remove('&') == menu)
+            for (QAction* a : top->menu()->actions())
+                if (QString(a->text()).remove('&') == entry) return a;
+    return nullptr;
+}
+
+// The demo's bill by hand: only under the simulator, on F2; it raises the
+// Escrow page with the keyboard on the decision, and a second one while the
+// first waits is not taken, with the reason in the status bar.
+TEST(Demo, ABillByHandRaisesEscrowWithTheKeyboardOnTheDecision) {
+    EXPECT_FALSE(menuEntry(*Rig(false).window, "Simulator", "Insert a Bill"));
+    Rig rig(true, true);
+    MainWindow& w = *rig.window;
+    QAction* insert = menuEntry(w, "Simulator", "Insert a Bill");
+    ASSERT_TRUE(insert);
+    EXPECT_EQ(insert->shortcut(), QKeySequence(Qt::Key_F2));
+    ASSERT_TRUE(rig.connect());
+    w.controller().stores().escrow.autoAccept = false;  // the user decides
+    insert->trigger();
+    ASSERT_TRUE(pumpUntil([&] { return w.upperTabs()->currentIndex() == page::Escrow; }));
+    auto* escrow = qobject_cast<EscrowPage*>(w.upperPageWidget());
+    ASSERT_TRUE(escrow);
+    ASSERT_TRUE(pumpUntil([&] { return escrow->acceptButton()->isEnabled(); }));
+    EXPECT_EQ(w.focusWidget(), escrow->acceptButton());
+    insert->trigger();
+    EXPECT_TRUE(w.statusBar()->currentMessage().contains("No bill inserted: the unit is busy"))
+        << w.statusBar()->currentMessage().toStdString();
+    // With Auto Acc. on, Accept is disabled: the keyboard goes to Auto Acc.
+    w.controller().stores().escrow.autoAccept = true;
+    escrow->refresh();
+    escrow->focusDecision();
+    EXPECT_EQ(w.focusWidget(), escrow->autoAcceptBox());
+}
+
+// Alt+letter on a control never shares a letter with a menu: the menu would
+// take it and the control could not be reached.
+TEST(Keyboard, NoControlSharesAMenusLetter) {
+    Rig rig(true, true);
+    MainWindow& w = *rig.window;
+    QString menuLetters;
+    for (QAction* top : w.menuBar()->actions()) {
+        const QString t = top->text();
+        const int at = t.indexOf('&');
+        if (at >= 0 && at + 1 < t.size()) menuLetters += t[at + 1].toUpper();
+    }
+    for (int i = 0; i < w.upperTabs()->count(); ++i) {
+        w.upperTabs()->setCurrentIndex(i);
+        for (QAbstractButton* b : w.centralWidget()->findChildren<QAbstractButton*>()) {
+            if (!b->isVisibleTo(&w)) continue;
+            const QString t = b->text();
+            const int at = t.indexOf('&');
+            if (at < 0 || at + 1 >= t.size() || t[at + 1] == '&') continue;
+            EXPECT_FALSE(menuLetters.contains(t[at + 1].toUpper()))
+                << t.toStdString() << " on upper page " << i << " takes a menu's letter";
+        }
     }
 }
 

@@ -32,7 +32,10 @@ struct Rig {
         if (simulated) sim.start();
         WindowOptions o;
         o.comPaths = {{1, simulated ? sim.devicePath() : "/dev/halvek-none"}};
-        if (simulatorFlag) o.simulatorPath = sim.devicePath();
+        if (simulatorFlag) {
+            o.simulatorPath = sim.devicePath();
+            o.insertBill = [this] { return sim.insertBill(); };
+        }
         o.settingsPath = dir + "/halvek.ini";
         window = std::make_unique<MainWindow>(o);
         window->setMessageHook([this](const Message& m) {

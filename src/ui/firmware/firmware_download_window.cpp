@@ -13,6 +13,10 @@
 namespace halvek::ui {
 namespace {
 
+constexpr const char* kLeftInLoader =
+    "The validator waits in its download loader and does not run its program. "
+    "Switch it off and on again (download switches off), then press CONNECT.";
+
 QLabel* sunkenLine(QWidget* parent, const char* text, QRect at) {
     auto* l = new QLabel(text, parent);
     l->setGeometry(at);
@@ -48,14 +52,28 @@ FirmwareDownloadWindow::FirmwareDownloadWindow(QWidget* parent, LinkController& 
     connect(download_, &QPushButton::clicked, this, &FirmwareDownloadWindow::pressDownload);
     connect(exit, &QPushButton::clicked, this, &QDialog::close);
 
+    timer_.setInterval(100);
+    connect(&timer_, &QTimer::timeout, this, &FirmwareDownloadWindow::tick);
+    // A unit that answers is told "Download Firmware" only once a file that
+    // passed its checks has been chosen: that command leaves it in its loader,
+    // out of service, until it is loaded or powered off and on. A unit that
+    // does not answer is looked for in its loader at once, which changes nothing.
+    if (controller_.linkConnected()) {
+        waitingForFile_ = true;
+        statusShown(DownloadStatus::Ready, fwtext::kReadyInstruction, fwtext::kReadyState);
+        download_->setEnabled(true);
+    } else {
+        takeLine();
+    }
+}
+
+void FirmwareDownloadWindow::takeLine() {
     // The line is the download's from here on: CONNECT waits until the window closes.
     controller_.lendLine();
     lineLent_ = true;
     controller_.setTransferHandler([this](Notification n) {
         if (n == Notification::TransferDone) session_.onTransferDone();
     });
-    timer_.setInterval(100);
-    connect(&timer_, &QTimer::timeout, this, &FirmwareDownloadWindow::tick);
     session_.open();
     timer_.start();
 }
@@ -76,8 +94,13 @@ void FirmwareDownloadWindow::giveLineBack() {
 }
 
 void FirmwareDownloadWindow::closeEvent(QCloseEvent* event) {
+    // Told "Download Firmware", the unit stays in its loader until a download
+    // ends and it runs the new program, or until it is powered off and on.
+    const bool leftInLoader = lineLent_ && session_.unitWasAnswering() &&
+                              !(session_.status() == DownloadStatus::Finished && !session_.running());
     giveLineBack();
     event->accept();
+    if (leftInLoader) ui_.showMessage({fwtext::kInfo, kLeftInLoader});
 }
 
 void FirmwareDownloadWindow::tick() {
@@ -94,8 +117,7 @@ void FirmwareDownloadWindow::tick() {
     if (!session_.timerRunning()) timer_.stop();
 }
 
-void FirmwareDownloadWindow::pressDownload() {
-    if (session_.download() != DownloadSession::Start::NeedFile) return;
+QString FirmwareDownloadWindow::chooseFile() {
     QString path;
     if (chooser_) {
         path = chooser_();
@@ -108,6 +130,13 @@ void FirmwareDownloadWindow::pressDownload() {
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
             path = dialog.selectedFiles().first();
     }
+    return path;
+}
+
+void FirmwareDownloadWindow::pressDownload() {
+    if (waitingForFile_) return chooseBeforeTakingLine();
+    if (session_.download() != DownloadSession::Start::NeedFile) return;
+    const QString path = chooseFile();
     if (path.isEmpty()) {
         session_.chooseCancelled();
         return;
@@ -115,6 +144,27 @@ void FirmwareDownloadWindow::pressDownload() {
     session_.chooseFile(path.toStdString());
     group_->setTitle(QString::fromStdString(session_.fileCaption()));
     session_.download();
+}
+
+void FirmwareDownloadWindow::chooseBeforeTakingLine() {
+    const QString path = chooseFile();
+    if (path.isEmpty()) {
+        statusShown(DownloadStatus::Ready, fwtext::kReadyInstruction, fwtext::kReadyState);
+        return;
+    }
+    // The whole file is checked while the unit still runs its program: a file
+    // refused here leaves the unit as it was.
+    FirmwareFile file;
+    const FirmwareFileFault fault = readFirmwareFile(path.toStdString(), file);
+    if (!fault.ok) {
+        ui_.showMessage({fwtext::kInfo, fault.message()});
+        return;
+    }
+    waitingForFile_ = false;
+    startWhenConnected_ = true;
+    takeLine();
+    session_.chooseFile(path.toStdString());
+    group_->setTitle(QString::fromStdString(session_.fileCaption()));
 }
 
 void FirmwareDownloadWindow::verify() {
@@ -145,7 +195,15 @@ void FirmwareDownloadWindow::statusShown(DownloadStatus status, const std::strin
         });
 }
 
-void FirmwareDownloadWindow::connectedShown() { connection_->setText(fwtext::kConnectedField); }
+void FirmwareDownloadWindow::connectedShown() {
+    connection_->setText(fwtext::kConnectedField);
+    if (!startWhenConnected_) return;
+    // The file was chosen before the loader was reached: the download goes on by itself.
+    startWhenConnected_ = false;
+    QTimer::singleShot(0, this, [this] {
+        if (lineLent_ && !session_.running()) session_.download();
+    });
+}
 
 void FirmwareDownloadWindow::downloadEnabled(bool on) { download_->setEnabled(on); }
 

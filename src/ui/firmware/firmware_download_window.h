@@ -17,8 +17,8 @@ class QPushButton;
 namespace halvek::ui {
 
 // "QRV Firmware Upgrade Program.": loads a firmware file through the unit's
-// download loader. The window has the validator line while it exists; closing
-// it gives the line back, closed (the user connects again).
+// download loader. The window has the validator line from the time it looks
+// for the loader; closing it gives the line back, closed (the user connects again).
 class FirmwareDownloadWindow : public ToolWindow, public DownloadListener {
   public:
     FirmwareDownloadWindow(QWidget* parent, LinkController& controller, UserInterface& ui);
@@ -40,9 +40,14 @@ class FirmwareDownloadWindow : public ToolWindow, public DownloadListener {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // Esc closes the window as EXIT does, through closeEvent.
+    void reject() override { close(); }
 
   private:
     void pressDownload();
+    QString chooseFile();
+    void chooseBeforeTakingLine();
+    void takeLine();
     void tick();
     void giveLineBack();
     void verify();
@@ -58,6 +63,8 @@ class FirmwareDownloadWindow : public ToolWindow, public DownloadListener {
     std::function<QString()> chooser_;
     bool lineLent_ = false;
     bool verifying_ = false;
+    bool waitingForFile_ = false;      // the unit answers: no loader until a file is chosen
+    bool startWhenConnected_ = false;  // chosen first: the download starts once the loader answers
     QGroupBox* group_;
     QLabel* instruction_;
     QLabel* state_;

@@ -1,5 +1,6 @@
 #include "ui/main/command_line.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 
@@ -8,9 +9,12 @@
 namespace halvek::ui {
 
 const char* const kUsage =
-    "usage: halvek [--com N=PATH]... [--simulate] [--connect] [--journal FILE] [Qt options]\n"
+    "usage: halvek [--com N=PATH]... [--simulate [--sim-bills S]] [--connect] [--journal FILE] [Qt options]\n"
     "  --com N=PATH   COM N opens PATH (e.g. --com 1=/dev/ttyUSB0); also HALVEK_COM<N>=PATH\n"
-    "  --simulate     a simulated validator (demo mode) stands behind the selected COM entry\n"
+    "  --simulate     a simulated validator (demo mode) stands behind the selected COM entry;\n"
+    "                 Simulator > Insert a Bill (F2) puts a bill in by hand\n"
+    "  --sim-bills S  the simulated validator takes a bill about every S seconds (default 30;\n"
+    "                 0: only by hand)\n"
     "  --connect      presses CONNECT once the window is shown\n"
     "  --journal FILE appends every money event (escrow, decision, frame sent, stacked, returned,\n"
     "                 credit) to FILE, one line each, written through before the next\n"
@@ -40,6 +44,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         line.error = std::move(why);
         return line;
     };
+    bool simBillsGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--help" || a == "-h") {
@@ -52,6 +57,19 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         }
         if (a == "--simulate") {
             line.simulate = true;
+        } else if (a == "--sim-bills" || a.rfind("--sim-bills=", 0) == 0) {
+            std::string v;
+            if (a == "--sim-bills") {
+                if (i + 1 >= argc) return fail("--sim-bills takes seconds, 0 to 86400");
+                v = argv[++i];
+            } else {
+                v = a.substr(12);
+            }
+            char* end = nullptr;
+            const long n = std::strtol(v.c_str(), &end, 10);
+            if (v.empty() || *end != '\0' || n < 0 || n > 86400) return fail("--sim-bills takes seconds, 0 to 86400");
+            line.simBills = static_cast<int>(n);
+            simBillsGiven = true;
         } else if (a == "--connect") {
             line.connect = true;
         } else if (a == "--journal" || a.rfind("--journal=", 0) == 0) {
@@ -95,6 +113,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
             if (name == "display") line.displayGiven = true;
         }
     }
+    if (simBillsGiven && !line.simulate) return fail("--sim-bills works only with --simulate");
     return line;
 }
 

@@ -14,6 +14,7 @@ struct CommandLine {
     std::string error;  // what was wrong, for Action::Error
     std::vector<std::pair<int, std::string>> comPaths;
     bool simulate = false;
+    int simBills = 30;  // --sim-bills: seconds between the demo's bills, 0 = only by hand
     bool connect = false;
     std::string journalPath;    // --journal FILE: the money journal
     std::string platform;       // Qt's -platform option, if given

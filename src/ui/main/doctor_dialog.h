@@ -20,6 +20,7 @@ class DoctorDialog : public QDialog {
     void checkAgain();
 
   private:
+    void fitToReport();
     std::vector<std::string> ports_;
     std::string root_;
     QPlainTextEdit* text_ = nullptr;

@@ -35,11 +35,14 @@ int main(int argc, char** argv) {
     options.comPaths = line.comPaths;
     options.connect = line.connect;
     options.journalPath = line.journalPath;
-    // The demo: a simulated validator that inserts bills now and then, behind the selected COM entry.
+    // The demo: a simulated validator behind the selected COM entry. It takes a
+    // bill now and then, seldom enough that the pages can be looked at between
+    // two Escrow pages, and one by hand from the Simulator menu.
     halvek::sim::SimServer simulator;
     if (line.simulate && simulator.start(&options.simulatorError)) {
-        simulator.setAuto(true);
+        simulator.setBillEvery(line.simBills);
         options.simulatorPath = simulator.devicePath();
+        options.insertBill = [&simulator] { return simulator.insertBill(); };
     }
     halvek::ui::MainWindow window(options);
     window.show();

@@ -1,7 +1,9 @@
 #include "ui/main/main_window.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
@@ -43,6 +45,7 @@
 #include "ui/main/program_icon.h"
 #include "ui/main/text_fit.h"
 #include "ui/pages/crc/crc_page.h"
+#include "ui/pages/escrow/escrow_page.h"
 #include "ui/pages/view_data/view_data_strip.h"
 
 namespace halvek::ui {
@@ -52,6 +55,7 @@ QString q(const std::string& s) { return QString::fromLatin1(s.c_str()); }
 
 // The menu bar's own letters: the window's buttons take others.
 constexpr const char* kMenuLetters = "LODUH";
+constexpr qint64 kNoticeMs = 5000;  // how long a notice stays in the status bar
 
 QTabBar* makeTabs(QWidget* parent, const QRect& at, TabRow row) {
     auto* tabs = new QTabBar(parent);
@@ -103,6 +107,7 @@ MainWindow::MainWindow(const WindowOptions& options, QWidget* parent)
       settings_(std::filesystem::absolute(options.settingsPath).string()),
       pageContext_{host_.controller, host_.stores, *this, capture_, viewData_, [this] { drawingArea_->update(); }},
       simulatorPath_(options.simulatorPath),
+      insertBill_(options.insertBill),
       acceptAll_(host_.controller, *this),
       printer_(host_.ports, *this, host_.controller),
       cassetteData_(host_.controller, *this),
@@ -225,6 +230,17 @@ void MainWindow::buildMenu() {
     QMenu* help = bar->addMenu("&Help");
     help->addAction("&Serial Port Check...", this, &MainWindow::openPortCheck);
     help->addAction("&About Halvek...", this, &MainWindow::openAbout);
+    menuLetters_ = kMenuLetters;
+    if (!insertBill_) return;
+    // Only with the built-in simulator: a bill when the user wants one, so that
+    // the pages can be looked at between bills.
+    QMenu* simulator = bar->addMenu("Si&mulator");
+    menuLetters_ += 'M';
+    QAction* insert = simulator->addAction("&Insert a Bill", this, [this] {
+        const std::string why = insertBill_();
+        if (!why.empty()) showNotice(q("No bill inserted: " + why));
+    });
+    insert->setShortcut(QKeySequence(Qt::Key_F2));
 }
 
 void MainWindow::buildControls() {
@@ -331,13 +347,25 @@ void MainWindow::updateLinkState() {
     const std::string path = controller().openPortPath();
     const bool simulated = !simulatorPath_.empty() && path == simulatorPath_;
     linkState_->showState(linkStateOf(facts), simulated, q(path));
-    QString line = QString("COM %1: %2").arg(controller().comPortIndex() + 1).arg(q(path));
     // What the line dropped or asked again stays in sight once it has happened.
-    if (linkTroubleSeen(controller().linkCounters())) line += "   link: " + q(controller().linkSummary());
+    QString rest;
+    if (linkTroubleSeen(controller().linkCounters())) rest = "   link: " + q(controller().linkSummary());
     if (journal_.failedWrites() > 0)
-        line += "   journal: " + QString::number(journal_.failedWrites()) + " records not written";
-    if (journal_.failing()) line += " - " + q(journal_.lastError());
-    statusBar()->showMessage(line);
+        rest += "   journal: " + QString::number(journal_.failedWrites()) + " records not written";
+    if (journal_.failing()) rest += " - " + q(journal_.lastError());
+    if (noticeShown_.isValid() && noticeShown_.elapsed() < kNoticeMs) rest += "   " + notice_;
+    const QString head = QString("COM %1: ").arg(controller().comPortIndex() + 1);
+    // A long device name (a by-id path) gives way in its middle: the counts stay in sight.
+    const QFontMetrics fm(statusBar()->font());
+    const int room = statusBar()->width() - linkState_->sizeHint().width() - 32;
+    const int forPath = std::max(fm.horizontalAdvance("/dev/ttyUSB0"), room - fm.horizontalAdvance(head + rest));
+    statusBar()->showMessage(head + fm.elidedText(q(path), Qt::ElideMiddle, forPath) + rest);
+}
+
+void MainWindow::showNotice(const QString& text) {
+    notice_ = text;
+    noticeShown_.start();
+    updateLinkState();
 }
 
 bool MainWindow::requireConnection() {
@@ -434,8 +462,11 @@ void MainWindow::showPage(TabRow row, int index, bool moveTab) {
     current->setFont(dialogFont());
     current->show();
     fitTexts(current);
-    giveMnemonics(client, kMenuLetters);
+    giveMnemonics(client, menuLetters_);
     orderFocus();
+    // A bill in escrow waits for a decision: the keyboard goes to it.
+    if (auto* escrow = qobject_cast<EscrowPage*>(current); escrow && host_.stores.escrow.billInEscrow)
+        escrow->focusDecision();
 }
 
 void MainWindow::orderFocus() { orderFocusVisually(centralWidget()); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
@@ -46,6 +47,9 @@ struct WindowOptions {
     // the simulator could not start (shown once the window is up).
     std::string simulatorPath;
     std::string simulatorError;
+    // Puts a bill into the simulated validator now: "" when it went in, else
+    // why not. Set only under the simulator; it adds the Simulator menu.
+    std::function<std::string()> insertBill;
     bool connect = false;     // press CONNECT once shown
     std::string journalPath;  // the money journal's file (none when empty)
     std::string settingsPath = SettingsFile::kDefaultName;
@@ -116,6 +120,8 @@ class MainWindow : public QMainWindow, public UserInterface, public CaptureListe
     void openPortCheck();
     // Shows the link state from the controller's flags and poll count.
     void updateLinkState();
+    // Shows a short notice in the status bar for a few seconds.
+    void showNotice(const QString& text);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -142,6 +148,10 @@ class MainWindow : public QMainWindow, public UserInterface, public CaptureListe
     QTimer pollTimer_;
     bool settingsComplained_ = false;
     std::string simulatorPath_;
+    std::function<std::string()> insertBill_;
+    QString menuLetters_;  // the menus' mnemonics, kept off the controls
+    QString notice_;       // a short word in the status bar, beside the line's
+    QElapsedTimer noticeShown_;
     CaptureDialogs captureDialogs_ = CaptureDialogs::standard();
 
     // The accessory sessions live as long as the window; their windows come and go.

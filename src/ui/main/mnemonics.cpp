@@ -31,7 +31,7 @@ QList<QAbstractButton*> visibleButtons(QWidget* root) {
     return out;
 }
 
-QString withMnemonic(const QString& caption, QString& taken) {
+QString withMnemonic(const QString& caption, QString& taken, const QString& reserved) {
     QList<int> candidates;
     for (int i = 0; i < caption.size(); ++i)  // first letters of words
         if (caption[i].isLetterOrNumber() && (i == 0 || !caption[i - 1].isLetterOrNumber())) candidates.append(i);
@@ -46,10 +46,12 @@ QString withMnemonic(const QString& caption, QString& taken) {
         return out;
     }
     // Every letter is taken already: share one. Alt+letter then moves between
-    // the controls that share it, which still reaches each of them.
-    if (!candidates.isEmpty()) {
+    // the controls that share it, which still reaches each of them. A menu's
+    // letter is never shared: the menu would win and the control stay out of reach.
+    for (int i : candidates) {
+        if (reserved.contains(caption[i].toUpper())) continue;
         QString out = caption;
-        out.insert(candidates.first(), '&');
+        out.insert(i, '&');
         return out;
     }
     return caption;
@@ -66,7 +68,8 @@ void giveMnemonics(QWidget* root, const QString& taken) {
     for (QAbstractButton* b : buttons)
         if (const QChar c = mnemonicOf(b->text()); !c.isNull()) used.append(c);
     for (QAbstractButton* b : buttons)
-        if (!hasMnemonic(b->text()) && !b->text().contains('&')) b->setText(withMnemonic(b->text(), used));
+        if (!hasMnemonic(b->text()) && !b->text().contains('&'))
+            b->setText(withMnemonic(b->text(), used, taken.toUpper()));
 }
 
 void setCaption(QAbstractButton* button, const QString& caption) {

@@ -19,8 +19,10 @@ PollIntervalWindow::PollIntervalWindow(QWidget* parent, std::function<void(const
     setFixedSize(dluX(250), dluY(78));
     auto* group = new QGroupBox(this);
     group->setGeometry(dluRect(7, 7, 170, 64));
+    group_ = group;
     auto* prompt = new QLabel("Select positive number from 100 to 3000 :", this);
     prompt->setGeometry(dluRect(14, 18, 160, 10));
+    prompt_ = prompt;
     field_ = new QLineEdit(QString::number(kDefaultPollInterval), this);
     field_->setGeometry(dluRect(50, 38, 60, 13));
     field_->setAlignment(Qt::AlignCenter);
@@ -32,8 +34,23 @@ PollIntervalWindow::PollIntervalWindow(QWidget* parent, std::function<void(const
     ok->setDefault(true);
     auto* cancel = new QPushButton("Cancel", this);
     cancel->setGeometry(dluRect(190, 30, 50, 14));
+    buttons_[0] = ok;
+    buttons_[1] = cancel;
     connect(ok, &QPushButton::clicked, this, &PollIntervalWindow::confirm);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void PollIntervalWindow::showEvent(QShowEvent* event) {
+    // A wider font than the layout was drawn for (a theme's) widens the window
+    // instead of cutting the prompt: the frame and the buttons move along.
+    const int grow = prompt_->sizeHint().width() - prompt_->width();
+    if (grow > 0) {
+        prompt_->resize(prompt_->width() + grow, prompt_->height());
+        group_->resize(group_->width() + grow, group_->height());
+        for (QWidget* b : buttons_) b->move(b->x() + grow, b->y());
+        setFixedSize(width() + grow, height());
+    }
+    QDialog::showEvent(event);
 }
 
 void PollIntervalWindow::confirm() {

@@ -4,6 +4,7 @@
 #include <functional>
 
 class QLineEdit;
+class QShowEvent;
 
 namespace halvek {
 struct Message;
@@ -23,7 +24,13 @@ class PollIntervalWindow : public QDialog {
   public Q_SLOTS:
     void confirm();
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+
   private:
+    QWidget* group_;
+    QWidget* prompt_;
+    QWidget* buttons_[2];
     std::function<void(const Message&)> say_;
     QLineEdit* field_;
     int value_ = 0;

@@ -11,11 +11,13 @@
 #include <cstdio>
 
 #include "link/texts.h"
-#include "ui/main/geometry.h"
 #include "report/report_texts.h"
+#include "ui/main/geometry.h"
 
 namespace halvek::ui {
 namespace {
+
+constexpr const char* kSerialNeeded = "Type the unit's serial number first: it names the log file.";
 
 // The check boxes in the order the window shows them.
 constexpr ReportPart kBoxOrder[] = {ReportPart::Statistics, ReportPart::MainOptics, ReportPart::Sensors,
@@ -89,6 +91,8 @@ ReportWindow::ReportWindow(QWidget* parent, LinkController& controller, UserInte
     connect(&tick_, &QTimer::timeout, this, [this] { session_.onTick(); });
     tick_.start(controller_.pollInterval());
     showState();
+    // The serial number is what the user types first: it names the file.
+    serial_->setFocus(Qt::OtherFocusReason);
 }
 
 ReportWindow* ReportWindow::open(QWidget* parent, LinkController& controller, UserInterface& ui, ReportMemory& memory) {
@@ -132,6 +136,12 @@ void ReportWindow::showState() {
 void ReportWindow::confirm() {
     takeOptions();
     if (!session_.ready()) return;
+    // Without it the file would be named after nothing and the report not tell which unit it is.
+    if (serial_->text().trimmed().isEmpty()) {
+        ui_.showMessage({text::kInfo, kSerialNeeded});
+        serial_->setFocus(Qt::OtherFocusReason);
+        return;
+    }
     memory_.serialNumber = session_.options().serialNumber;
     // The next report is proposed in the folder of the last one.
     std::string proposed = session_.proposedFileName();

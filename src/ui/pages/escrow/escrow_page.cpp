@@ -90,6 +90,11 @@ void EscrowPage::refresh() {
     bill_->setText(latin1(billInEscrowText(e)));
 }
 
+void EscrowPage::focusDecision() {
+    QWidget* target = accept_->isEnabled() ? static_cast<QWidget*>(accept_) : autoAccept_;
+    target->setFocus(Qt::OtherFocusReason);
+}
+
 void EscrowPage::keepAlive() {
     if (keepAliveRestarts(context_.stores.escrow)) context_.link.request(cmd::RestartEscrow);
 }

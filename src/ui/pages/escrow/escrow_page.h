@@ -27,6 +27,9 @@ class EscrowPage : public QWidget, public PageView, public StatusListener {
     ~EscrowPage() override;
     void refresh() override;
     void statusDecoded(const StatusBytes&) override { refresh(); }
+    // Puts the keyboard on the decision for the bill in escrow: Accept, or
+    // Auto Acc. while the controller decides (Accept is disabled then).
+    void focusDecision();
     // The keep-alive timer's tick (tests call it by hand).
     void keepAlive();
 
