@@ -28,17 +28,19 @@ TEST(Install, PutsEveryFileWhereALinuxDesktopLooksForIt) {
     std::vector<std::string> expected = {
         "bin/halvek-cli",
         "bin/halvek-sim",
-        "share/man/man1/halvek-cli.1",
-        "share/man/man1/halvek-sim.1",
+        "share/man/man1/halvek-cli.1.gz",
+        "share/man/man1/halvek-sim.1.gz",
         "share/bash-completion/completions/halvek-cli",
         "share/bash-completion/completions/halvek-sim",
         "share/doc/halvek/examples/60-halvek-serial.rules",
-        "share/doc/halvek/README.md",
+        "share/doc/halvek/README",
+        "share/doc/halvek/copyright",
+        "share/doc/halvek/changelog.gz",
     };
     if (HALVEK_WITH_WINDOW)
         for (const char* f :
              {"bin/halvek", "share/applications/halvek.desktop", "share/icons/hicolor/scalable/apps/halvek.svg",
-              "share/man/man1/halvek.1", "share/bash-completion/completions/halvek"})
+              "share/man/man1/halvek.1.gz", "share/bash-completion/completions/halvek"})
             expected.push_back(f);
     for (const std::string& f : expected) EXPECT_TRUE(fs::exists(prefix / f)) << f;
     for (const char* program : {"bin/halvek-cli", "bin/halvek-sim"}) {
