@@ -8,6 +8,7 @@
 #include "capture/protocol_capture.h"
 #include "cli/cli_link.h"
 #include "cli/terminal_text.h"
+#include "cli/usage.h"
 #include "link/controller_host.h"
 #include "sim/sim_server.h"
 
@@ -30,7 +31,9 @@ const char* kUsage =
     "  --q7 / --q7e  standard or extended (default) frames\n"
     "  --interval MS poll interval, 100 to 3000 (default 350)\n"
     "  --seconds S   how long to run (default: until interrupted)\n"
-    "  --limit BYTES the file closes at the first frame after this many bytes (default 51200000)\n";
+    "  --limit BYTES the file closes at the first frame after this many bytes (default 51200000)\n"
+    "exit codes: 0 done, 1 the line or the file could not be opened, or writing failed (the reason\n"
+    "on stderr), 2 bad command line (the usage on stderr)\n";
 
 // The controller's messages go to standard error; its poll timer is the loop's.
 class CaptureUi : public NullUserInterface, public CaptureListener {

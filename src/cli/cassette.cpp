@@ -9,6 +9,7 @@
 #include "accessories/cassette_id.h"
 #include "cli/cli_link.h"
 #include "cli/terminal_text.h"
+#include "cli/usage.h"
 #include "link/controller_host.h"
 #include "protocol/catalogue.h"
 #include "sim/sim_server.h"
@@ -26,7 +27,9 @@ const char* kUsage =
     "  --port PATH   the validator's device, e.g. /dev/ttyUSB0\n"
     "  --com N       COM N as the window maps it (HALVEK_COM<N> when set, else the device kept\n"
     "                for it in halvek.ini, else /dev/ttyS<N-1>)\n"
-    "  --simulate    runs the simulated validator inside and connects to it\n";
+    "  --simulate    runs the simulated validator inside and connects to it\n"
+    "exit codes: 0 done, 1 no line, no answer, or the cassette refused (the reason on stderr),\n"
+    "2 bad command line (the usage on stderr)\n";
 
 // Messages are printed; the command line itself was the user's OK.
 class CassetteUi : public NullUserInterface {
@@ -119,8 +122,7 @@ int runCassette(const std::vector<std::string>& args, std::ostream& out, std::os
         } else if (a == "write-id" && action.empty() && (v = value())) {
             const auto parsed = parseCassetteId(*v);
             if (!parsed || *parsed == 0) {
-                err << "halvek-cli cassette: the ID must be a number from 1 to 4294967295, not " << *v << "\n";
-                return 2;
+                return usageError(err, "cassette", badValue("write-id", "a number from 1 to 4294967295", v), kUsage);
             }
             action = a;
             id = *parsed;
@@ -132,8 +134,7 @@ int runCassette(const std::vector<std::string>& args, std::ostream& out, std::os
         } else if (a == "--q7" || a == "--q7e") {
             extended = a == "--q7e";
         } else {
-            err << "halvek-cli cassette: bad argument " << a << (v ? " " + *v : "") << "\n" << kUsage;
-            return 2;
+            return usageError(err, "cassette", "bad argument " + escapeForTerminal(a + (v ? " " + *v : "")), kUsage);
         }
     }
     if (action.empty() || (port.empty() ? 0 : 1) + (com ? 1 : 0) + (simulate ? 1 : 0) != 1) {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "cli/terminal_text.h"
+#include "cli/usage.h"
 #include "link/kept_port.h"
 #include "protocol/catalogue.h"
 #include "sim/sim_server.h"
@@ -36,17 +37,17 @@ bool parseLinkOption(const std::vector<std::string>& args, size_t& i, LinkOption
         o.simulate = true;
     } else if (a == "--port") {
         const std::string* v = value();
-        if (!v || v->empty()) error = "--port needs a device path";
+        if (!v || v->empty()) error = badValue(a, "a device path", v);
         if (v) o.port = *v;
     } else if (a == "--com") {
         const std::string* v = value();
-        if (!v || !parseInt(*v, 1, 99, o.com)) error = "--com needs a number from 1 to 99";
+        if (!v || !parseInt(*v, 1, 99, o.com)) error = badValue(a, "a number from 1 to 99", v);
     } else if (a == "--sim-bills") {
         const std::string* v = value();
-        if (!v || !parseInt(*v, 0, 86400, o.simBills)) error = "--sim-bills needs seconds, 0 to 86400";
+        if (!v || !parseInt(*v, 0, 86400, o.simBills)) error = badValue(a, "seconds, 0 to 86400", v);
     } else if (a == "--interval") {
         const std::string* v = value();
-        if (!v || !parseInt(*v, 100, 3000, o.interval)) error = "--interval needs a number from 100 to 3000";
+        if (!v || !parseInt(*v, 100, 3000, o.interval)) error = badValue(a, "a number from 100 to 3000", v);
     } else {
         return false;
     }

@@ -8,6 +8,7 @@
 
 #include "cli/cli_link.h"
 #include "cli/terminal_text.h"
+#include "cli/usage.h"
 #include "firmware/crc_test/crc_test_session.h"
 #include "firmware/crc_test/crc_texts.h"
 #include "firmware/crc_test/seed_check.h"
@@ -27,7 +28,8 @@ const char* kUsage =
     "  --program      asks the validator for its program's checksum; with FILE, compares them\n"
     "  --port PATH, --com N, --simulate   the validator's line, as for monitor\n"
     "  --timeout S    how long to wait for the validator's answer (default 60)\n"
-    "exit status: 0 done or IDENTICAL, 3 DIFFERENT, 1 failure, 2 bad arguments\n";
+    "exit codes: 0 done or IDENTICAL, 1 failed (the reason on stderr), 2 bad command line (the usage\n"
+    "on stderr), 3 DIFFERENT\n";
 
 // The page's two seed boxes, filled from one hexadecimal number.
 bool splitSeed(std::string hex, bool wide, std::string& low, std::string& high) {
@@ -98,8 +100,7 @@ int parse(const std::vector<std::string>& args, CrcArgs& c, std::ostream& out, s
             const auto it = std::find_if(kCrcAlgorithms.begin(), kCrcAlgorithms.end(),
                                          [&](const CrcAlgorithmInfo& info) { return *v == info.name; });
             if (it == kCrcAlgorithms.end()) {
-                err << "halvek-cli crc: --algorithm takes crc16, ccitt or crc32\n";
-                return 2;
+                return usageError(err, "crc", badValue(a, "crc16, ccitt or crc32", v), kUsage);
             }
             c.algorithm = it->algorithm;
         } else if (a == "--seed" && (v = value()))
@@ -150,8 +151,8 @@ int runCrc(const std::vector<std::string>& args, std::ostream& out, std::ostream
     std::string low, high;
     if (!splitSeed(c.seed, crcInfo(c.algorithm).wide, low, high) ||
         !checkSeeds(low, high, crcInfo(c.algorithm).wide).valid) {
-        err << "halvek-cli crc: " << crctext::kInvalidSeed << "\n";
-        return 2;
+        return usageError(err, "crc",
+                          std::string(crctext::kInvalidSeed) + " (--seed " + escapeForTerminal(c.seed) + ")", kUsage);
     }
 
     std::unique_ptr<sim::SimServer> simulator;

@@ -4,6 +4,7 @@
 
 #include "cli/cli_link.h"
 #include "cli/monitor.h"
+#include "cli/usage.h"
 #include "serial/port_doctor.h"
 
 namespace halvek::cli {
@@ -15,11 +16,13 @@ const char* kUsage =
     "device is there and is a serial line, that you may open it, that no other program holds\n"
     "it, whether ModemManager or brltty may grab it, and the FTDI latency timer. Prints one\n"
     "line per check (ok, warn or fail) with the fix. Without a port, checks every serial\n"
-    "device found. Exits 1 when a check failed.\n"
+    "device found.\n"
     "  --port PATH  the device, e.g. /dev/ttyUSB0 or a /dev/serial/by-id name\n"
     "  --com N      COM N as the window maps it (HALVEK_COM<N> when set, else the device kept\n"
     "               for it in halvek.ini, else /dev/ttyS<N-1>)\n"
-    "  --root DIR   read /sys, /dev, /proc and /etc under DIR instead (for tests)\n";
+    "  --root DIR   read /sys, /dev, /proc and /etc under DIR instead (for tests)\n"
+    "exit codes: 0 every check passed or warned, 1 a check failed (its fail line says why),\n"
+    "2 bad command line (the usage on stderr)\n";
 
 }  // namespace
 
@@ -35,8 +38,7 @@ int runDoctor(const std::vector<std::string>& args, std::ostream& out, std::ostr
             char* end = nullptr;
             const long n = std::strtol(args[++i].c_str(), &end, 10);
             if (end == args[i].c_str() || *end != '\0' || n < 1 || n > 99) {
-                err << "halvek-cli doctor: --com takes a number from 1 to 99, not " << args[i] << "\n";
-                return 2;
+                return usageError(err, "doctor", badValue(a, "a number from 1 to 99", &args[i]), kUsage);
             }
             ports.push_back(comDevice(n));
         } else if (a == "--root" && hasValue) {
@@ -45,8 +47,7 @@ int runDoctor(const std::vector<std::string>& args, std::ostream& out, std::ostr
             out << kUsage;
             return 0;
         } else {
-            err << "halvek-cli doctor: bad option " << a << "\n" << kUsage;
-            return 2;
+            return usageError(err, "doctor", "bad option " + escapeForTerminal(a), kUsage);
         }
     }
     auto lines = halvek::runDoctor(ports, root);

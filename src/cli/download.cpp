@@ -10,6 +10,7 @@
 
 #include "cli/cli_link.h"
 #include "cli/terminal_text.h"
+#include "cli/usage.h"
 #include "firmware/download_session.h"
 #include "firmware/firmware_file.h"
 #include "firmware/link_access.h"
@@ -150,7 +151,8 @@ const char* kUsage =
     "  first; one that does not is expected to be powered up in download mode.\n"
     "  --dry-run     only check the file (with --simulate: the whole transfer into the simulated loader)\n"
     "  --simulate    a simulated unit inside; --scenario passes it a command (e.g. \"refuse ack 1 after 5\")\n"
-    "  exit codes: 0 done, 1 failed (the reason on the last line), 2 bad command line\n";
+    "exit codes: 0 done, 1 failed or the program read back differs (the reason on stderr),\n"
+    "2 bad command line (the usage on stderr)\n";
 
 // The controller's flags as the download sees them: a unit that did not
 // answer the probe is not taken for answering while its first polls are counted.
@@ -168,7 +170,8 @@ class ProbedLink : public LinkAccess {
 
 class ConsoleDownload : public DownloadListener {
   public:
-    ConsoleDownload(std::ostream& out, Progress& progress) : out_(out), progress_(progress) {}
+    ConsoleDownload(std::ostream& out, std::ostream& err, Progress& progress)
+        : out_(out), err_(err), progress_(progress) {}
     void statusShown(DownloadStatus, const std::string&, const std::string&) override {}
     // Rate and time left count from the first block, not from DOWNLOAD: the
     // speed change, the erase and the header before it are no part of the rate.
@@ -177,13 +180,15 @@ class ConsoleDownload : public DownloadListener {
     void progressShown(uint32_t done, uint32_t total) override {
         if (done > 0) progress_.show(done, total);
     }
+    // The loader's messages are its failures: said where failures go.
     void messageShown(const std::string& title, const std::string& text) override {
         progress_.end();
-        out_ << "message: " << title << ": " << text << std::endl;
+        err_ << "message: " << title << ": " << text << std::endl;
     }
 
   private:
     std::ostream& out_;
+    std::ostream& err_;
     Progress& progress_;
 };
 
@@ -238,7 +243,7 @@ int runDownload(const std::vector<std::string>& args, std::ostream& out, std::os
     FirmwareFile file;
     const FirmwareFileFault fault = readFirmwareFile(o.file, file);
     if (!fault.ok) {
-        out << "download failed: " << fault.message() << " (nothing was sent)" << std::endl;
+        err << "download failed: " << fault.message() << " (nothing was sent)" << std::endl;
         return 1;
     }
     out << "file: " << o.file << ", " << file.blockCount() << " blocks, CRC_32 " << hex8(file.crc32()) << std::endl;
@@ -257,7 +262,7 @@ int runDownload(const std::vector<std::string>& args, std::ostream& out, std::os
 
     const bool answering = probeUnit(host, loop, std::chrono::milliseconds(1200));
     if (!(host.controller.linkFlags() & linkflag::PortOpen)) {
-        out << "download failed: " << escapeForTerminal(host.block.port.lastError()) << std::endl;
+        err << "download failed: " << escapeForTerminal(host.block.port.lastError()) << std::endl;
         return 1;
     }
     out << (answering ? "unit answers: asking it to start its download loader"
@@ -265,7 +270,7 @@ int runDownload(const std::vector<std::string>& args, std::ostream& out, std::os
         << std::endl;
 
     Progress progress(out, isTerminal(out), "blocks");
-    ConsoleDownload listener(out, progress);
+    ConsoleDownload listener(out, err, progress);
     ProbedLink link(host.controller, ui, answering);
     SerialDownloadPort port(host.block, path);
     DownloadSession session(host.block, port, link, listener);
@@ -280,7 +285,7 @@ int runDownload(const std::vector<std::string>& args, std::ostream& out, std::os
         loop, [&] { session.onTick(); },
         [&] { return session.connected() || session.status() == DownloadStatus::Failed; }, std::chrono::seconds(30));
     if (!ok) {
-        out << "download failed: the loader does not answer on " << path << std::endl;
+        err << "download failed: the loader does not answer on " << path << std::endl;
         session.exit();
         return 1;
     }
@@ -298,7 +303,7 @@ int runDownload(const std::vector<std::string>& args, std::ostream& out, std::os
             << " the loader sent after its replies were dropped" << std::endl;
     const double secs = std::chrono::duration<double>(Clock::now() - started).count();
     if (session.status() != DownloadStatus::Finished) {
-        out << "download failed: " << session.failure() << std::endl;
+        err << "download failed: " << session.failure() << std::endl;
         session.exit();
         return 1;
     }
@@ -320,8 +325,9 @@ int runDownload(const std::vector<std::string>& args, std::ostream& out, std::os
         verdict = "not verified: the unit did not answer \"Read CRC 32\"";
     }
     host.close();
-    out << summary << ", " << verdict << std::endl;
-    return verdict.find("DIFFERENT") != std::string::npos ? 1 : 0;
+    const bool differs = verdict.find("DIFFERENT") != std::string::npos;
+    (differs ? err : out) << summary << ", " << verdict << std::endl;
+    return differs ? 1 : 0;
 }
 
 }  // namespace halvek::cli

@@ -13,6 +13,7 @@
 #include "cli/cli_link.h"
 #include "cli/read_targets.h"
 #include "cli/terminal_text.h"
+#include "cli/usage.h"
 #include "link/controller_host.h"
 #include "link/link_state.h"
 #include "link/money_journal.h"
@@ -141,7 +142,10 @@ const std::string kUsage =
     "  --seconds S   how long to run (default: until interrupted)\n"
     "  --timestamps  each line starts with its time (ISO 8601, milliseconds)\n"
     "  --json        one JSON object a line: {\"time\", \"kind\", \"text\"}\n"
-    "  --journal FILE  appends every money event (escrow, decision, frame sent, stacked, returned, credit)\n";
+    "  --journal FILE  appends every money event (escrow, decision, frame sent, stacked, returned, credit)\n"
+    "lines: command, state, event, message, title, and link (the link's state as it changes, what the line\n"
+    "dropped or asked again, and its summary at the end)\n" +
+    exitCodes("the line could not be opened, or money records were not written to the journal");
 
 }  // namespace
 
@@ -161,16 +165,19 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
         std::string error;
         if (parseLinkOption(args, i, link, error)) {
             if (error.empty()) continue;
-            err << "halvek-cli monitor: " << error << "\n" << kUsage;
-            return 2;
+            return usageError(err, "monitor", error, kUsage);
         }
-        if (a == "--seconds" && i + 1 < args.size() && parseInt(args[i + 1], 0, 100000000, seconds)) {
-            ++i;
+        if (a == "--seconds") {
+            const std::string* v = i + 1 < args.size() ? &args[++i] : nullptr;
+            if (!v || !parseInt(*v, 0, 100000000, seconds))
+                return usageError(err, "monitor", badValue(a, "a number from 0 to 100000000", v), kUsage);
         } else if (a == "--timestamps") {
             timestamps = true;
         } else if (a == "--json") {
             json = true;
-        } else if (a == "--journal" && i + 1 < args.size() && !args[i + 1].empty()) {
+        } else if (a == "--journal") {
+            if (i + 1 >= args.size() || args[i + 1].empty())
+                return usageError(err, "monitor", "--journal needs a FILE", kUsage);
             journalPath = args[++i];
         } else if (a == "--help" || a == "-h") {
             out << kUsage;

@@ -1,6 +1,7 @@
 #include "cli/ports.h"
 
 #include "cli/monitor.h"
+#include "cli/usage.h"
 #include "serial/port_discovery.h"
 
 namespace halvek::cli {
@@ -12,7 +13,8 @@ const char* kUsage =
     "stays the same when the adapter is plugged in again), USB vendor and product, serial\n"
     "number and driver.\n"
     "  --json      the same as a JSON array\n"
-    "  --root DIR  read /sys and /dev under DIR instead (for tests)\n";
+    "  --root DIR  read /sys and /dev under DIR instead (for tests)\n"
+    "exit codes: 0 listed (also when there is none), 2 bad command line (the usage on stderr)\n";
 
 // What an adapter says of itself reaches the terminal as the monitor's lines do:
 // a USB string holding escape sequences cannot drive it, and a device stays one line.
@@ -38,8 +40,7 @@ int runPorts(const std::vector<std::string>& args, std::ostream& out, std::ostre
             out << kUsage;
             return 0;
         } else {
-            err << "halvek-cli ports: bad option " << args[i] << "\n" << kUsage;
-            return 2;
+            return usageError(err, "ports", "bad option " + escapeForTerminal(args[i]), kUsage);
         }
     }
     const auto devices = discoverSerialPorts(root);

@@ -2,6 +2,7 @@
 
 #include "cli/cli_link.h"
 #include "cli/read_targets.h"
+#include "cli/usage.h"
 
 namespace halvek::cli {
 namespace {
@@ -11,7 +12,8 @@ void usage(std::ostream& out) {
            "targets:\n";
     for (const ReadTarget& t : readTargets())
         out << "  " << t.name << std::string(10 - std::string(t.name).size(), ' ') << t.what << "\n";
-    out << "options:\n  --json        one JSON object instead of aligned text\n" << kLinkOptionsUsage;
+    out << "options:\n  --json        one JSON object instead of aligned text\n"
+        << kLinkOptionsUsage << exitCodes("no line, no answer, or data the unit cannot give");
 }
 
 }  // namespace
@@ -31,6 +33,7 @@ int runRead(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         } else if (parseLinkOption(args, i, link, error)) {
             if (!error.empty()) {
                 err << "halvek-cli read: " << error << "\n";
+                usage(err);
                 return 2;
             }
         } else if (!target && args[i].rfind("--", 0) != 0) {

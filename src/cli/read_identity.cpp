@@ -13,6 +13,13 @@ std::string serialText(const IdentityStore& id) {
     return buf;
 }
 
+// A BCD byte of the production date as its number; null for a byte that is no
+// BCD (erased memory reads FF).
+std::string bcdNumber(uint8_t b, int offset) {
+    if ((b >> 4) > 9 || (b & 0x0F) > 9) return "null";
+    return std::to_string(offset + (b >> 4) * 10 + (b & 0x0F));
+}
+
 }  // namespace
 
 // As the Rev-Id and Factory pages show them; the burn cycles only in extended frames.
@@ -37,8 +44,8 @@ void printIdentity(const LinkController& link, std::ostream& out, bool json) {
             << ",\"assetNumber\":" << jsonString(assetNumberText(id))
             << ",\"serialNumber\":" << jsonString(serialText(id))
             << ",\"factoryNumber\":" << jsonString(factoryNumberText(id))
-            << ",\"productionDate\":{\"week\":" << jsonString(fields[7].second.substr(3, 2))
-            << ",\"year\":" << jsonString(fields[7].second.substr(9, 2))
+            << ",\"productionDate\":{\"week\":" << bcdNumber(id.productionDate[0], 0)
+            << ",\"year\":" << bcdNumber(id.productionDate[1], 2000)
             << "},\"burnCycles\":" << (burn ? burnCyclesText(id) : "null") << "}\n";
         return;
     }

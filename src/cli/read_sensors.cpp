@@ -9,7 +9,7 @@ namespace {
 constexpr int kLeftEdge = 85;
 
 void temperature(std::ostream& out, const SensorStore& s) {
-    out << "\"temperature\":{\"current\":" << int{s.currentTemperature} << ",\"at_vla\":" << int{s.temperatureAtVla}
+    out << "\"temperature\":{\"current\":" << int{s.currentTemperature} << ",\"atVla\":" << int{s.temperatureAtVla}
         << "}";
 }
 
@@ -32,12 +32,12 @@ void printSensors(const LinkController& link, std::ostream& out, bool json) {
                 << ",\"target\":" << int{r.target} << ",\"reading\":" << int{r.reading}
                 << ",\"status\":" << jsonString(row.status) << "}";
         }
-        out << "],\"barcode_emitter1\":" << int{s.barcodeEmitter1} << ",";
+        out << "],\"barcodeEmitter1\":" << int{s.barcodeEmitter1} << ",";
     } else {
         out << "\"sidelook\":{\"gain\":" << s.sidelookGain << ",\"reading\":" << int{s.sidelookReading}
             << "},\"front\":" << jsonString(s.frontStatus ? sensors_text::kClosed : sensors_text::kOpen)
             << ",\"rear\":" << jsonString(s.rearStatus ? sensors_text::kClosed : sensors_text::kOpen)
-            << ",\"barcode_emitter1\":" << int{s.barcodeEmitter1} << ",\"barcode_emitter2\":" << int{s.barcodeEmitter2}
+            << ",\"barcodeEmitter1\":" << int{s.barcodeEmitter1} << ",\"barcodeEmitter2\":" << int{s.barcodeEmitter2}
             << ",";
     }
     temperature(out, s);

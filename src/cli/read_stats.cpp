@@ -28,14 +28,14 @@ void printStatistics(const LinkController& link, std::ostream& out, bool json) {
         out << panelText(pageOf(s, true).drawing, kLeftEdge) << "\n" << panelText(pageOf(s, false).drawing, kLeftEdge);
         return;
     }
-    out << "{\"accepted_total\":" << acceptedTotal(s) << ",\"bills\":[";
+    out << "{\"acceptedTotal\":" << acceptedTotal(s) << ",\"bills\":[";
     for (size_t k = 0; k < s.billCounts.size(); ++k)
         out << (k ? "," : "") << "{\"type\":" << k + 1 << ",\"count\":" << s.billCounts[k] << "}";
     out << "],\"events\":[";
     for (size_t k = 0; k < StatisticsView::kShownEvents; ++k)
         out << (k ? "," : "") << "{\"number\":" << k + 1 << ",\"count\":" << s.eventCounts[k]
             << ",\"description\":" << jsonString(std::string(EventDescriptions[k])) << "}";
-    out << "],\"last_event\":" << (s.lastEvent ? std::to_string(s.lastEvent) : "null")
+    out << "],\"lastEvent\":" << (s.lastEvent ? std::to_string(s.lastEvent) : "null")
         << ",\"performance\":" << jsonNumber(statisticsPerformance(s))
         << ",\"acceptance\":" << jsonNumber(statisticsAcceptance(s)) << "}\n";
 }

@@ -9,6 +9,7 @@
 #include "cli/cli_link.h"
 #include "cli/file_target.h"
 #include "cli/terminal_text.h"
+#include "cli/usage.h"
 #include "link/controller_host.h"
 #include "report/report_session.h"
 #include "report/report_texts.h"
@@ -23,7 +24,8 @@ volatile std::sig_atomic_t stopRequested = 0;
 void onStopSignal(int) { stopRequested = 1; }
 
 const char* kUsage =
-    "usage: halvek-cli report FILE [--serial SN] [--parts LIST] (--port PATH | --com N | --simulate) [--q7 | --q7e]\n"
+    "usage: halvek-cli report FILE [--serial SN] [--parts LIST] (--port PATH | --com N | --simulate) [--q7 | "
+    "--q7e]\n"
     "       [--interval MS]\n"
     "  FILE          the report file; an existing folder gets the proposed name (L8V_<SN>.TXT or L8_<SN>.TXT)\n"
     "  --serial SN   the unit's serial number for the header and the name, at most 12 characters\n"
@@ -33,7 +35,9 @@ const char* kUsage =
     "                for it in halvek.ini, else /dev/ttyS<N-1>)\n"
     "  --simulate    reads from the simulated validator, run inside\n"
     "  --q7 / --q7e  standard or extended (default) frames\n"
-    "  --interval MS poll interval, 100 to 3000 (default 350)\n";
+    "  --interval MS poll interval, 100 to 3000 (default 350)\n"
+    "exit codes: 0 done, 1 no line, no answer, or the report could not be written (the reason on\n"
+    "stderr), 2 bad command line (the usage on stderr)\n";
 
 // The console has no window: messages are printed, the poll timer is this loop's.
 class ReportUi : public NullUserInterface {

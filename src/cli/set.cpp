@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <sstream>
 
 #include "cli/cli_link.h"
 #include "cli/read_targets.h"
+#include "cli/setup_words.h"
 #include "cli/terminal_text.h"
+#include "cli/usage.h"
 #include "pages/rtc/rtc_view.h"
 #include "pages/setup/setup_view.h"
 #include "protocol/catalogue.h"
@@ -14,30 +17,20 @@
 namespace halvek::cli {
 namespace {
 
-// The words each switch takes on the command line, for its two states.
-struct SwitchWords {
-    SetupSwitch which;
-    const char* off;
-    const char* on;
-};
-constexpr SwitchWords kWords[] = {
-    {SetupSwitch::Stacker, "required", "optional"},
-    {SetupSwitch::Plate, "open", "closed"},
-    {SetupSwitch::Sides, "2", "1"},
-    {SetupSwitch::Ways, "2", "1"},
-    {SetupSwitch::Inhibit, "off", "on"},
-    {SetupSwitch::SystemMode, "polling", "interrupt"},
-    {SetupSwitch::Escrow, "off", "on"},
-};
-
 void setUsage(std::ostream& out) {
     out << "usage: halvek-cli set KEY=VALUE... [--json] (--port PATH | --com N | --simulate) [--q7 | --q7e]\n"
            "keys:\n";
-    for (const SwitchWords& w : kWords)
-        out << "  " << setupSwitchRow(w.which).key << "=" << w.off << "|" << w.on << "\n";
+    for (const SwitchWords& w : switchWords())
+        if (w.settable) out << "  " << setupSwitchRow(w.which).key << "=" << w.off << "|" << w.on << "\n";
     out << "The set-up is read back afterwards and printed as the unit holds it.\n"
            "options:\n  --json        the set-up as one JSON object\n"
-        << kLinkOptionsUsage;
+        << kLinkOptionsUsage << exitCodes("no line or no answer, or the unit kept a switch as it was");
+}
+
+void setRtcUsage(std::ostream& out) {
+    out << "usage: halvek-cli set-rtc [--json] (--port PATH | --com N | --simulate) [--q7 | --q7e]\n"
+           "Sets the unit's clock to this PC's local time, reads it back and prints it.\n"
+        << kLinkOptionsUsage << exitCodes("no line, no answer, no clock, or the clock read back is off");
 }
 
 struct Wanted {
@@ -51,8 +44,8 @@ std::string parseSwitch(const std::string& arg, Wanted& w) {
     const std::string key = arg.substr(0, eq), value = eq == std::string::npos ? "" : arg.substr(eq + 1);
     if (key == setupSwitchRow(SetupSwitch::Orientation).key)
         return "the orientation cannot be set: no command carries it to the unit";
-    for (const SwitchWords& sw : kWords) {
-        if (key != setupSwitchRow(sw.which).key) continue;
+    for (const SwitchWords& sw : switchWords()) {
+        if (!sw.settable || key != setupSwitchRow(sw.which).key) continue;
         if (value != sw.off && value != sw.on)
             return key + " takes " + sw.off + " or " + sw.on + ", not '" + value + "'";
         w = {sw.which, value == sw.on};
@@ -144,18 +137,18 @@ int runSetRtc(const std::vector<std::string>& args, std::ostream& out, std::ostr
     for (size_t i = 0; i < args.size(); ++i) {
         std::string error;
         if (args[i] == "--help" || args[i] == "-h") {
-            out << "usage: halvek-cli set-rtc [--json] (--port PATH | --com N | --simulate) [--q7 | --q7e]\n"
-                   "Sets the unit's clock to this PC's local time, reads it back and prints it.\n"
-                << kLinkOptionsUsage;
+            setRtcUsage(out);
             return 0;
         }
         if (parseCommon(args, i, link, json, error) && error.empty()) continue;
-        err << "halvek-cli set-rtc: " << (error.empty() ? "bad option " + args[i] : error) << "\n";
-        return 2;
+        std::ostringstream usage;
+        setRtcUsage(usage);
+        return usageError(err, "set-rtc", error.empty() ? "bad option " + args[i] : error, usage.str());
     }
     if (const std::string problem = checkLinkOptions(link); !problem.empty()) {
-        err << "halvek-cli set-rtc: " << problem << "\n";
-        return 2;
+        std::ostringstream usage;
+        setRtcUsage(usage);
+        return usageError(err, "set-rtc", problem, usage.str());
     }
     CliLink cli("halvek-cli set-rtc", err);
     if (!cli.open(link) || !cli.waitForStartup()) return 1;

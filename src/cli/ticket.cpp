@@ -3,6 +3,7 @@
 #include "accessories/ticket_printer_session.h"
 #include "cassette.h"
 #include "cli/terminal_text.h"
+#include "cli/usage.h"
 
 namespace halvek::cli {
 namespace {
@@ -10,7 +11,8 @@ namespace {
 const char* kTicketUsage =
     "usage: halvek-cli ticket DIGITS --printer PATH\n"
     "  DIGITS          1 to 24 digits: the bar code and the number line of the ticket\n"
-    "  --printer PATH  the ticket printer's device, e.g. /dev/ttyUSB1 (9600 baud, 8N1)\n";
+    "  --printer PATH  the ticket printer's device, e.g. /dev/ttyUSB1 (9600 baud, 8N1)\n"
+    "exit codes: 0 printed, 1 not printed (the reason on stderr), 2 bad command line (the usage on stderr)\n";
 
 class TicketUi : public NullUserInterface {
   public:
@@ -51,18 +53,17 @@ int runTicket(const std::vector<std::string>& args, std::ostream& out, std::ostr
         } else if (digits.empty() && !a.empty() && a[0] != '-') {
             digits = a;
         } else {
-            err << "halvek-cli ticket: bad argument " << a << "\n" << kTicketUsage;
-            return 2;
+            return usageError(err, "ticket", "bad argument " + escapeForTerminal(a), kTicketUsage);
         }
     }
-    if (digits.empty() || printer.empty()) {
-        err << "halvek-cli ticket: give the digits and --printer PATH\n" << kTicketUsage;
-        return 2;
-    }
-    if (digits.size() > TicketPrinterSession::kMaxDigits) {
-        err << "halvek-cli ticket: at most 24 digits, not " << digits.size() << "\n";
-        return 2;
-    }
+    if (digits.empty() || printer.empty())
+        return usageError(err, "ticket", "give the digits and --printer PATH", kTicketUsage);
+    // The digits are the command line's to get right, whatever the printer would say of them.
+    if (digits.find_first_not_of("0123456789") != std::string::npos)
+        return usageError(err, "ticket", "the ticket takes digits only, not '" + escapeForTerminal(digits) + "'",
+                          kTicketUsage);
+    if (digits.size() > TicketPrinterSession::kMaxDigits)
+        return usageError(err, "ticket", "at most 24 digits, not " + std::to_string(digits.size()), kTicketUsage);
     TicketUi ui(err);
     FailureReport report(err);
     PortMap ports;

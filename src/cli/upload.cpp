@@ -2,6 +2,7 @@
 
 #include "cli/file_target.h"
 #include "cli/terminal_text.h"
+#include "cli/usage.h"
 #include "download.h"
 #include "firmware/firmware_texts.h"
 #include "firmware/link_access.h"
@@ -17,7 +18,7 @@ const char* kUsage =
     "  Reads the unit's program into FILE (a firmware file). FILE is written only when every packet\n"
     "  has passed its check; a transfer that breaks off leaves it as it was.\n"
     "  --simulate    a simulated unit inside; --scenario passes it a command (e.g. \"corrupt-packet 3\")\n"
-    "  exit codes: 0 done, 1 failed (the reason on the last line), 2 bad command line\n";
+    "exit codes: 0 done, 1 failed (the reason on stderr), 2 bad command line (the usage on stderr)\n";
 
 class ConsoleUpload : public UploadListener {
   public:
@@ -56,7 +57,7 @@ int runUpload(const std::vector<std::string>& args, std::ostream& out, std::ostr
 
     // Before any transfer: a folder or a read-only file would only fail, or be replaced, at the end.
     if (const std::string why = unwritableTarget(o.file); !why.empty()) {
-        out << "upload failed: " << why << std::endl;
+        err << "upload failed: " << why << std::endl;
         return 1;
     }
 
@@ -70,7 +71,7 @@ int runUpload(const std::vector<std::string>& args, std::ostream& out, std::ostr
         const std::string reason = host.block.port.isOpen()
                                        ? "No connection: the unit on " + host.controller.portPath() + " does not answer"
                                        : host.block.port.lastError();
-        out << "upload failed: " << escapeForTerminal(reason) << std::endl;
+        err << "upload failed: " << escapeForTerminal(reason) << std::endl;
         return 1;
     }
 
@@ -83,7 +84,7 @@ int runUpload(const std::vector<std::string>& args, std::ostream& out, std::ostr
     });
     const auto started = Clock::now();
     if (!session.start(o.file)) {
-        out << "upload failed: " << session.failure() << std::endl;
+        err << "upload failed: " << session.failure() << std::endl;
         return 1;
     }
     auto next = Clock::now() + std::chrono::milliseconds(100);
@@ -102,7 +103,7 @@ int runUpload(const std::vector<std::string>& args, std::ostream& out, std::ostr
         // The status line may already be the failure: it is said once.
         std::string why = listener.status;
         if (why != session.failure()) why += " " + session.failure();
-        out << "upload failed: " << why << "; " << listener.packetLine << std::endl;
+        err << "upload failed: " << why << "; " << listener.packetLine << std::endl;
         return 1;
     }
     char summary[200];

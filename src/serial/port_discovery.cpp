@@ -273,11 +273,11 @@ std::string formatPortListJson(const std::vector<SerialDeviceInfo>& devices) {
     out << "[";
     for (size_t i = 0; i < devices.size(); ++i) {
         const SerialDeviceInfo& d = devices[i];
-        out << (i ? ",\n " : "\n ") << "{\"path\": " << jsonText(d.path) << ", \"by_id\": " << jsonText(d.byIdPath)
-            << ", \"driver\": " << jsonText(d.driver) << ", \"vendor_id\": " << jsonText(d.vendorId)
-            << ", \"product_id\": " << jsonText(d.productId) << ", \"manufacturer\": " << jsonText(d.manufacturer)
+        out << (i ? ",\n " : "\n ") << "{\"path\": " << jsonText(d.path) << ", \"byId\": " << jsonText(d.byIdPath)
+            << ", \"driver\": " << jsonText(d.driver) << ", \"vendorId\": " << jsonText(d.vendorId)
+            << ", \"productId\": " << jsonText(d.productId) << ", \"manufacturer\": " << jsonText(d.manufacturer)
             << ", \"product\": " << jsonText(d.product) << ", \"serial\": " << jsonText(d.serialNumber)
-            << ", \"interface\": " << jsonText(d.usbInterface) << ", \"latency_timer_ms\": ";
+            << ", \"interface\": " << jsonText(d.usbInterface) << ", \"latencyTimerMs\": ";
         if (d.latencyTimerMs >= 0)
             out << d.latencyTimerMs;
         else

@@ -80,9 +80,9 @@ TEST(PortDiscovery, AnEmptyMachineAndTheListings) {
     odd.path = "/dev/ttyUSB9";
     odd.product = "say \"hi\"\\\n";
     EXPECT_EQ(formatPortListJson({odd}),
-              "[\n {\"path\": \"/dev/ttyUSB9\", \"by_id\": \"\", \"driver\": \"\", \"vendor_id\": \"\", "
-              "\"product_id\": \"\", \"manufacturer\": \"\", \"product\": \"say \\\"hi\\\"\\\\\\u000a\", "
-              "\"serial\": \"\", \"interface\": \"\", \"latency_timer_ms\": null}\n]\n");
+              "[\n {\"path\": \"/dev/ttyUSB9\", \"byId\": \"\", \"driver\": \"\", \"vendorId\": \"\", "
+              "\"productId\": \"\", \"manufacturer\": \"\", \"product\": \"say \\\"hi\\\"\\\\\\u000a\", "
+              "\"serial\": \"\", \"interface\": \"\", \"latencyTimerMs\": null}\n]\n");
 }
 
 TEST(PortDiscovery, DescribesADeviceGivenByItsByIdName) {

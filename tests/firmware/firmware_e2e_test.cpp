@@ -52,12 +52,15 @@ class FirmwareE2E : public ::testing::Test {
         err.str("");
         return tool(args, out, err);
     }
-    std::string lastLine() const {
-        std::string s = out.str(), line;
-        std::istringstream in(s);
+    static std::string lastLineOf(const std::ostringstream& stream) {
+        std::string line;
+        std::istringstream in(stream.str());
         for (std::string l; std::getline(in, l);) line = l;
         return line;
     }
+    std::string lastLine() const { return lastLineOf(out); }
+    // Failures are said on the error stream.
+    std::string lastError() const { return lastLineOf(err); }
 
     sim::SimServer sim;
     std::string dir_;
@@ -72,7 +75,7 @@ TEST_F(FirmwareE2E, StandaloneDownloadAtTheRealBaudSwitchLoadsTheFileExactly) {
     sim.setLoader(true);
     ASSERT_EQ(sim.execute("refuse block 100"), "");
     EXPECT_EQ(run(cli::runDownload, {path, "--port", sim.devicePath()}), 1) << out.str();
-    EXPECT_EQ(lastLine(), "download failed: send block cmd failed");
+    EXPECT_EQ(lastError(), "download failed: send block cmd failed");
     EXPECT_EQ(sim.execute("power-cycle"), "");
     EXPECT_TRUE(sim.inLoader());
 
@@ -158,7 +161,7 @@ TEST_F(FirmwareE2E, ALineHungUpMidTransferIsSaidAtOnce) {
     stop = true;
     loader.join();
     EXPECT_EQ(rc, 1) << out.str();
-    EXPECT_EQ(lastLine(), "download failed: Line lost: " + line.slavePath() + " hung up or went away") << out.str();
+    EXPECT_EQ(lastError(), "download failed: Line lost: " + line.slavePath() + " hung up or went away") << err.str();
     EXPECT_EQ(out.str().find("timeout"), std::string::npos) << out.str();
 }
 
@@ -178,9 +181,9 @@ TEST_F(FirmwareE2E, ACorruptPacketFailsTheUploadAndLeavesNoFile) {
     const std::string path = dir_ + "/FW.L8F";
     sim.execute("corrupt-packet 5");
     EXPECT_EQ(run(cli::runUpload, {path, "--port", sim.devicePath()}), 1);
-    EXPECT_NE(lastLine().find("upload failed: Transmission or Checksum Error. packet 5 of 128"), std::string::npos)
-        << lastLine();
-    EXPECT_NE(lastLine().find("FW.L8F not created"), std::string::npos);
+    EXPECT_NE(lastError().find("upload failed: Transmission or Checksum Error. packet 5 of 128"), std::string::npos)
+        << lastError();
+    EXPECT_NE(lastError().find("FW.L8F not created"), std::string::npos);
     struct stat st {};
     EXPECT_NE(::stat(path.c_str(), &st), 0);
 }
@@ -243,9 +246,10 @@ TEST_F(FirmwareE2E, ExitCodesOfTheConsoleTools) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(run(c.tool, c.args), c.code) << c.args[0] << out.str() << err.str();
-        if (!c.words.empty()) {
-            EXPECT_EQ(lastLine().rfind(c.words, 0), 0u) << lastLine();
-        }
+        // What was asked for on standard output, a failure on standard error, and never both ways.
+        const std::string said = c.code == 0 ? lastLine() : lastError();
+        if (!c.words.empty()) EXPECT_EQ(said.rfind(c.words, 0), 0u) << said;
+        if (c.code != 0) EXPECT_EQ(out.str().find("failed"), std::string::npos) << out.str();
     }
     EXPECT_EQ(readBytes(readOnly), (Bytes{'k', 'e', 'p', 't'}));
     // The bad files reached nothing: the loader never saw an erase.

@@ -100,7 +100,7 @@ TEST(ReadPagesCli, StatisticsAsTextAndJson) {
 
     r = read({"stats", "--port", sim.devicePath(), "--json", "--q7"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out.rfind("{\"accepted_total\":100,\"bills\":[{\"type\":1,\"count\":100},{\"type\":2,\"count\":0}", 0),
+    EXPECT_EQ(r.out.rfind("{\"acceptedTotal\":100,\"bills\":[{\"type\":1,\"count\":100},{\"type\":2,\"count\":0}", 0),
               0u)
         << "short frames carry types 1-16 only: " << r.out;
     EXPECT_NE(r.out.find("{\"number\":2,\"count\":9,\"description\":\"did not pass optical test    \"}"),
@@ -124,7 +124,7 @@ TEST(ReadPagesCli, SensorsOfBothVariants) {
                           0),
               0u)
         << r.out;
-    EXPECT_NE(r.out.find("\"temperature\":{\"current\":27,\"at_vla\":24}}\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"temperature\":{\"current\":27,\"atVla\":24}}\n"), std::string::npos) << r.out;
 
     sim::SimOptions o;
     o.variant = sim::Variant::L8;
@@ -135,7 +135,7 @@ TEST(ReadPagesCli, SensorsOfBothVariants) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
               "{\"variant\":\"L8\",\"sidelook\":{\"gain\":308,\"reading\":97},\"front\":\"closed\",\"rear\":\"closed\","
-              "\"barcode_emitter1\":50,\"barcode_emitter2\":51,\"temperature\":{\"current\":27,\"at_vla\":24}}\n");
+              "\"barcodeEmitter1\":50,\"barcodeEmitter2\":51,\"temperature\":{\"current\":27,\"atVla\":24}}\n");
     r = read({"sensors", "--port", l8.devicePath()});
     EXPECT_EQ(line(r.out, 2), "  Sidelook            Gain:           134       reading:      097");
 }
@@ -151,9 +151,10 @@ TEST(ReadPagesCli, OpticsInLongFramesOnly) {
     EXPECT_EQ(line(r.out, 3), " Transm. white levels                192      194      190       193      191");
     r = read({"optics", "--port", sim.devicePath(), "--json"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("\"red\":{\"Transm. white levels\":[\"190\",\"194\",\"193\",\"192\",\"191\"]"),
-              std::string::npos)
-        << r.out;
+    EXPECT_NE(r.out.find("\"red\":{\"transmissiveWhite\":[190,194,193,192,191]"), std::string::npos) << r.out;
+    // Gains are numbers, not the page's hexadecimal text; the fourth light is named as the video levels name it.
+    EXPECT_NE(r.out.find("\"transmissiveGains\":[384,400,416,432,448]"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(",\"infrared\":{\"transmissiveWhite\":["), std::string::npos) << r.out;
 
     r = read({"optics", "--port", sim.devicePath(), "--q7"});
     EXPECT_EQ(r.status, 1);

@@ -67,7 +67,7 @@ OpticsView opticsView(const OpticsStore& s, bool l8v, int colour) {
         for (int ch = 0; ch < channels; ++ch) {
             const auto c = static_cast<size_t>(ch);
             const unsigned value = layout.bytes ? (s.*layout.bytes)[c][col] : (s.*layout.gains)[c][col];
-            row.values.push_back({ch, opticsColumnX(ch), number(value, layout.hex)});
+            row.values.push_back({ch, opticsColumnX(ch), value, number(value, layout.hex)});
             d.text(opticsColumnX(ch), row.y, row.values.back().text, v.valueColour);
         }
     }

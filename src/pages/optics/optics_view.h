@@ -23,6 +23,7 @@ struct OpticsView {
     struct Value {
         int channel = 0;
         int x = 0;
+        unsigned number = 0;
         std::string text;
     };
     struct Row {
