@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 
 #include "protocol/catalogue.h"
 #include "support/qt_pump.h"
@@ -33,6 +34,16 @@ TEST(TextFits, EveryPageAndEveryWindowTheMenusOpen) {
     const QString grabDir = qEnvironmentVariable("HALVEK_GRAB_DIR");
     auto look = [&](const QString& where, QWidget* w) {
         for (const QString& p : clippedTexts(w)) problems << where + ": " + p;
+        // A window the menus open grows with its content, but never past the screen.
+        const QSize room = w->screen()->availableGeometry().size();
+        if (w != rig.window.get() &&
+            (w->frameGeometry().width() > room.width() || w->frameGeometry().height() > room.height()))
+            problems << QString("%1: %2 x %3 does not fit the screen's %4 x %5")
+                            .arg(where)
+                            .arg(w->frameGeometry().width())
+                            .arg(w->frameGeometry().height())
+                            .arg(room.width())
+                            .arg(room.height());
         for (const QString& p : missingMnemonics(w)) problems << where + ": no mnemonic: " + p;
         if (!grabDir.isEmpty()) w->grab().save(QDir(grabDir).filePath(fileName(where) + ".png"));
     };

@@ -166,6 +166,38 @@ TEST(LinkState, DroppedFramesShowInTheStatusBar) {
         << rig.window->statusBar()->currentMessage().toStdString();
 }
 
+// A long device name (a by-id path) gives way in its middle: the link's counts
+// stay in sight, and the whole line is in the tip.
+TEST(LinkState, ALongDeviceNameLeavesTheCountsInSight) {
+    sim::SimServer sim;
+    ASSERT_TRUE(sim.start());
+    const std::string dir = tempDir();
+    const std::string byId = dir + "/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0-and-a-long-tail-of-words";
+    ASSERT_EQ(::symlink(sim.devicePath().c_str(), byId.c_str()), 0);
+    WindowOptions o;
+    o.comPaths = {{1, byId}};
+    o.settingsPath = dir + "/halvek.ini";
+    MainWindow w(o);
+    w.setMessageHook([](const Message&) { return Answer::Ok; });
+    w.show();
+    w.controller().setPollInterval(100);
+    w.pressConnect();
+    ASSERT_TRUE(pumpUntil([&] { return w.windowTitle().endsWith(" connected"); }));
+    sim.execute("corrupt-next");
+    const QString counts = "link: 1 frame dropped (1 bad checksum), 0 retried, 0 given up";
+    ASSERT_TRUE(pumpUntil([&] { return w.statusBar()->currentMessage().endsWith(counts); }))
+        << w.statusBar()->currentMessage().toStdString();
+    const QString shown = w.statusBar()->currentMessage();
+    EXPECT_TRUE(shown.startsWith("COM 1: /")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();  // the name cut in its middle
+    EXPECT_LE(w.statusBar()->fontMetrics().horizontalAdvance(shown),
+              w.statusBar()->width() - w.linkStateLabel()->width())
+        << shown.toStdString();
+    EXPECT_TRUE(w.statusBar()->toolTip().contains(QString::fromStdString(byId)))
+        << w.statusBar()->toolTip().toStdString();
+    EXPECT_TRUE(w.statusBar()->toolTip().endsWith(counts)) << w.statusBar()->toolTip().toStdString();
+}
+
 TEST(LinkState, TheStatesFromTheControllersFacts) {
     struct Case {
         LinkFacts facts;

@@ -2,7 +2,9 @@
 
 #include <QFont>
 
+#include "ui/main/dialog_font.h"
 #include "ui/main/geometry.h"
+#include "ui/main/held_font.h"
 
 namespace halvek::ui {
 
@@ -16,7 +18,7 @@ ToolWindow::ToolWindow(QWidget* parent, const char* caption, int widthDlu, int h
     // every caption fit the box laid out for it.
     QFont f("DejaVu Sans Condensed");
     f.setPixelSize(11);
-    setFont(f);
+    holdLayout(this, f);
 }
 
 }  // namespace halvek::ui

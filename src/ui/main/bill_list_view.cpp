@@ -6,6 +6,7 @@
 #include "pages/bills/bill_row.h"
 #include "ui/main/dialog_font.h"
 #include "ui/main/geometry.h"
+#include "ui/main/held_font.h"
 
 namespace halvek::ui {
 namespace {
@@ -38,10 +39,10 @@ BillListView::BillListView(QWidget* parent) : QTreeWidget(parent) {
     setUniformRowHeights(true);
     QFont f = dialogFont();
     f.setPixelSize(10);
-    setFont(f);
     setAccessibleName("Bill types");
     setAccessibleDescription("Space or Return enables or disables the selected bill type.");
-    setStyleSheet("QTreeView::item { padding: 0px; }");
+    setStyleSheet("QTreeView::item { padding: 0px; } QHeaderView::section { padding: 0px 2px; }");
+    holdFont(this, f);
     const int widths[] = {95, 38, 34, 34};
     for (int c = 0; c < 4; ++c) setColumnWidth(c, widths[c]);
     QPalette pal = palette();

@@ -47,7 +47,9 @@ DoctorDialog::DoctorDialog(QWidget* parent, std::vector<std::string> ports, std:
 
 void DoctorDialog::fitToReport() {
     // As wide and as tall as the report, but never past the screen: beyond
-    // that the report scrolls and the buttons stay in reach.
+    // that the report scrolls and the buttons stay in reach. Measured in the
+    // font a theme's style sheet gives it, which comes at polishing.
+    text_->ensurePolished();
     const QFontMetrics fm(text_->font());
     int widest = 0;
     const QStringList lines = reportText().split('\n');

@@ -4,6 +4,8 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "ui/main/dialog_font.h"
+#include "ui/main/held_font.h"
 #include "ui/main/text_fit.h"
 
 namespace halvek::ui {
@@ -70,6 +72,9 @@ void orderFocusVisually(QWidget* root) {
 }
 
 void prepareWindow(QWidget* window) {
+    // A window of fixed size is laid out in pixels for the dialog font; one
+    // that grows with its content takes a theme's font as it is.
+    if (window->minimumSize() == window->maximumSize() && !fontHeld(window)) holdLayout(window, dialogFont());
     fitTexts(window);
     giveMnemonics(window);
     orderFocusVisually(window);

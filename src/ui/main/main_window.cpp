@@ -36,6 +36,7 @@
 #include "ui/main/doctor_dialog.h"
 #include "ui/main/drawing_area.h"
 #include "ui/main/geometry.h"
+#include "ui/main/held_font.h"
 #include "ui/main/keyboard_order.h"
 #include "ui/main/link_state_label.h"
 #include "ui/main/message_box.h"
@@ -246,6 +247,8 @@ void MainWindow::buildMenu() {
 void MainWindow::buildControls() {
     auto* client = new QWidget(this);
     client->setFixedSize(kClientWidth, kClientHeight);
+    // The controls sit at fixed pixels: a theme colours them, but keeps to their font and room.
+    holdLayout(client, dialogFont());
     setCentralWidget(client);
 
     billList_ = new BillListView(client);
@@ -360,6 +363,8 @@ void MainWindow::updateLinkState() {
     const int room = statusBar()->width() - linkState_->sizeHint().width() - 32;
     const int forPath = std::max(fm.horizontalAdvance("/dev/ttyUSB0"), room - fm.horizontalAdvance(head + rest));
     statusBar()->showMessage(head + fm.elidedText(q(path), Qt::ElideMiddle, forPath) + rest);
+    // The whole of it, the device's full name too, when the pointer rests on it.
+    statusBar()->setToolTip(head + q(path) + rest);
 }
 
 void MainWindow::showNotice(const QString& text) {

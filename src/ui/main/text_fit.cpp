@@ -16,6 +16,7 @@
 #include <QTreeView>
 #include <optional>
 
+#include "ui/main/held_font.h"
 #include "ui/main/port_combo_box.h"
 
 namespace halvek::ui {
@@ -193,12 +194,12 @@ void fitTexts(QWidget* root) {
         for (int stretch : kStretches) {
             if (n->fits()) break;
             f.setStretch(stretch);
-            w->setFont(f);
+            holdFont(w, f);
             n = fittable(w);
         }
         for (int px = f.pixelSize() - 1; px >= kSmallestPixels && !n->fits() && f.pixelSize() > 0; --px) {
             f.setPixelSize(px);
-            w->setFont(f);
+            holdFont(w, f);
             n = fittable(w);
         }
     }

@@ -5,6 +5,7 @@
 #include "link/lower_page_actions.h"
 #include "pages/statistics/statistics_view.h"
 #include "ui/main/geometry.h"
+#include "ui/main/held_font.h"
 #include "ui/main/mnemonics.h"
 #include "ui/pages/common/panel_painter.h"
 
@@ -16,7 +17,7 @@ StatisticsStrip::StatisticsStrip(QWidget* parent, PageContext& c) : QWidget(pare
     setGeometry(dluRect(10, 234, 220, 21));
     QFont small = font();
     small.setPixelSize(11);
-    setFont(small);
+    holdFont(this, small);
     auto button = [this](const char* caption, int x, bool toggles) {
         auto* b = new QPushButton(caption, this);
         b->setGeometry(dluRect(x, 1, 52, 14));
