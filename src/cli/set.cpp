@@ -4,9 +4,9 @@
 #include <cmath>
 #include <ctime>
 
-#include "cli/cli_link.h"
 #include "cli/read_targets.h"
 #include "cli/terminal_text.h"
+#include "host/host_session.h"
 #include "pages/rtc/rtc_view.h"
 #include "pages/setup/setup_view.h"
 #include "protocol/catalogue.h"
@@ -109,7 +109,7 @@ int runSet(const std::vector<std::string>& args, std::ostream& out, std::ostream
         setUsage(err);
         return 2;
     }
-    CliLink cli("halvek-cli set", err);
+    HostSession cli("halvek-cli set", err);
     if (!cli.open(link) || !cli.waitForStartup()) return 1;
     LinkController& c = cli.controller();
     std::vector<uint8_t> codes;
@@ -122,7 +122,7 @@ int runSet(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     for (uint8_t code : codes) c.request(code);
     // The read goes out only after every command, whatever their codes.
-    if (!cli.runUntil([&] { return allSent(c, codes); }, std::chrono::seconds(10))) {
+    if (!cli.runFor([&] { return allSent(c, codes); }, std::chrono::seconds(10))) {
         err << "halvek-cli set: the commands could not be sent on " << escapeForTerminal(c.portPath()) << "\n";
         return 1;
     }
@@ -157,7 +157,7 @@ int runSetRtc(const std::vector<std::string>& args, std::ostream& out, std::ostr
         err << "halvek-cli set-rtc: " << problem << "\n";
         return 2;
     }
-    CliLink cli("halvek-cli set-rtc", err);
+    HostSession cli("halvek-cli set-rtc", err);
     if (!cli.open(link) || !cli.waitForStartup()) return 1;
     LinkController& c = cli.controller();
     if (const char* why = rtcUnavailable(c)) {
