@@ -99,7 +99,8 @@ bool HostSession::startLine(const LinkOptions& o) {
         else
             simulator_->setAuto(machineController_);
         port = simulator_->devicePath();
-        if (announceSimulator_) err_ << "halvek-cli: simulated validator on " << port << "\n";
+        // Said by the program, not the command: "halvek-cli: ..." for "halvek-cli capture".
+        if (announceSimulator_) err_ << name_.substr(0, name_.find(' ')) << ": simulated validator on " << port << "\n";
     }
     host_->stores.escrow.autoAccept = machineController_;
     selectLine(*host_, port, o.com);
