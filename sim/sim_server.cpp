@@ -2,9 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
-#include <sys/eventfd.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -16,7 +13,6 @@
 
 #include "bounded_file.h"
 #include "protocol/frame.h"
-#include "pty_endpoint.h"
 #include "serial/comm_block.h"
 #include "serial/line_settings.h"
 
@@ -55,47 +51,11 @@ void SimServer::setLog(std::function<void(const std::string&)> sink) {
     };
 }
 
-bool SimServer::start(std::string* error) {
-    if (running_) return true;
-    PtyEndpoint pty;
-    if (!openPtyEndpoint(pty, error)) return false;
-    master_ = pty.master;
-    slave_ = pty.slave;
-    wake_ = pty.wake;
-    devicePath_ = pty.devicePath;
-    running_ = true;
-    thread_ = std::thread([this] { loop(); });
-    return true;
-}
+bool SimServer::start(std::string* error) { return runner_.start([this] { loop(); }, error); }
 
-void SimServer::stop() {
-    if (!running_.exchange(false)) return;
-    const uint64_t one = 1;
-    [[maybe_unused]] ssize_t r = ::write(wake_, &one, sizeof one);
-    thread_.join();
-    if (!linkPath_.empty()) ::unlink(linkPath_.c_str());
-    ::close(master_);
-    ::close(slave_);
-    ::close(wake_);
-    master_ = slave_ = wake_ = -1;
-}
+void SimServer::stop() { runner_.stop(); }
 
-bool SimServer::linkTo(const std::string& path, std::string* error) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0) {
-        if (!S_ISLNK(st.st_mode)) {
-            if (error) *error = path + " exists and is not a symbolic link: left alone";
-            return false;
-        }
-        ::unlink(path.c_str());
-    }
-    if (::symlink(devicePath_.c_str(), path.c_str()) != 0) {
-        if (error) *error = "cannot link " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    linkPath_ = path;
-    return true;
-}
+bool SimServer::linkTo(const std::string& path, std::string* error) { return runner_.linkTo(path, error); }
 
 std::string SimServer::execute(const std::string& line) {
     std::istringstream in(line);
@@ -120,7 +80,7 @@ std::string SimServer::execute(const std::string& line) {
             // The unit holds the line with flow control: the host's writes stop
             // (the pseudo-terminal's output is stopped, as by XOFF), or go again.
             in >> arg;
-            if ((arg != "stop" && arg != "go") || ::tcflow(slave_, arg == "stop" ? TCOOFF : TCOON) != 0)
+            if ((arg != "stop" && arg != "go") || ::tcflow(runner_.slave(), arg == "stop" ? TCOOFF : TCOON) != 0)
                 result = "flow stop|go";
         } else if (word == "loader-on-download") {
             // On by default; "off" keeps the unit running its program instead.
@@ -136,8 +96,7 @@ std::string SimServer::execute(const std::string& line) {
         else
             result = model_.execute(line, nowMs());
     }
-    const uint64_t one = 1;
-    [[maybe_unused]] ssize_t r = ::write(wake_, &one, sizeof one);
+    runner_.wake();
     return result;
 }
 
@@ -170,7 +129,7 @@ void SimServer::writeOut(const Bytes& bytes, bool pace) {
     if (paced) {
         termios t{};
         int bits = 10, baud = 9600;
-        if (tcgetattr(master_, &t) == 0) {
+        if (tcgetattr(runner_.master(), &t) == 0) {
             baud = bitsPerSecond(cfgetospeed(&t));
             // The pseudo-terminal drops parity; the loader's 9600 baud line is the
             // only one at that speed without it, the protocol line has even parity.
@@ -180,19 +139,19 @@ void SimServer::writeOut(const Bytes& bytes, bool pace) {
     }
     const auto start = std::chrono::steady_clock::now();
     size_t done = 0;
-    while (done < bytes.size() && running_) {
+    while (done < bytes.size() && runner_.running()) {
         size_t end = bytes.size();
         if (paced) {
             // A group goes out once its last byte would have crossed the line.
             end = std::min(bytes.size(), done + kPaceGroupBytes);
             std::this_thread::sleep_until(start + std::chrono::microseconds(static_cast<int64_t>(end) * byteUs));
         }
-        while (done < end && running_) {
-            const ssize_t r = ::write(master_, bytes.data() + done, end - done);
+        while (done < end && runner_.running()) {
+            const ssize_t r = ::write(runner_.master(), bytes.data() + done, end - done);
             if (r > 0) {
                 done += static_cast<size_t>(r);
             } else {
-                pollfd p{master_, POLLOUT, 0};
+                pollfd p{runner_.master(), POLLOUT, 0};
                 ::poll(&p, 1, 100);
             }
         }
@@ -237,13 +196,12 @@ void SimServer::setLoader(bool on) {
         inLoader_ = on;
         if (log_) log_(on ? "in the download loader (9600 baud, no parity)" : "running the program");
     }
-    const uint64_t one = 1;
-    [[maybe_unused]] ssize_t r = ::write(wake_, &one, sizeof one);
+    runner_.wake();
 }
 
 int SimServer::hostBaud() const {
     termios t{};
-    return tcgetattr(master_, &t) == 0 ? bitsPerSecond(cfgetospeed(&t)) : 9600;
+    return tcgetattr(runner_.master(), &t) == 0 ? bitsPerSecond(cfgetospeed(&t)) : 9600;
 }
 
 // The loader's side of the line. With wire time, each reply leaves when the
@@ -328,11 +286,7 @@ std::string SimServer::insertBill() {
     return result;
 }
 
-void SimServer::wake() {
-    if (wake_ < 0) return;
-    const uint64_t one = 1;
-    [[maybe_unused]] ssize_t r = ::write(wake_, &one, sizeof one);
-}
+void SimServer::wake() { runner_.wake(); }
 
 void SimServer::maybeInsertBill(int64_t now) {
     if (!auto_ || now < nextAutoBill_) return;
@@ -357,7 +311,7 @@ std::string SimServer::insertRandomBill(int64_t now) {
 
 void SimServer::loop() {
     uint8_t buf[1024];
-    while (running_) {
+    while (runner_.running()) {
         std::vector<Bytes> out;
         int timeout = -1;
         {
@@ -377,14 +331,11 @@ void SimServer::loop() {
         }
         for (const Bytes& b : out) writeOut(b);
         if (!out.empty()) continue;
-        pollfd fds[2] = {{master_, POLLIN, 0}, {wake_, POLLIN, 0}};
+        pollfd fds[2] = {{runner_.master(), POLLIN, 0}, {runner_.wakeFd(), POLLIN, 0}};
         if (::poll(fds, 2, timeout) < 0) continue;
-        if (fds[1].revents & POLLIN) {
-            uint64_t v;
-            [[maybe_unused]] ssize_t r = ::read(wake_, &v, sizeof v);
-        }
+        if (fds[1].revents & POLLIN) runner_.clearWake();
         if (fds[0].revents & POLLIN) {
-            const ssize_t r = ::read(master_, buf, sizeof buf);
+            const ssize_t r = ::read(runner_.master(), buf, sizeof buf);
             if (r > 0 && inLoader_) {
                 serveLoader(buf, static_cast<size_t>(r));
             } else if (r > 0) {

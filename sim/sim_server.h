@@ -5,9 +5,9 @@
 #include <mutex>
 #include <random>
 #include <string>
-#include <thread>
 
 #include "sim/loader/download_loader.h"
+#include "server_runner.h"
 #include "validator_model.h"
 
 namespace halvek::sim {
@@ -25,7 +25,7 @@ class SimServer {
     // Creates the pseudo-terminal and starts serving. False with the reason on failure.
     bool start(std::string* error = nullptr);
     void stop();
-    const std::string& devicePath() const { return devicePath_; }
+    const std::string& devicePath() const { return runner_.devicePath(); }
     // Makes PATH a symbolic link to the device (replacing an earlier link).
     bool linkTo(const std::string& path, std::string* error = nullptr);
 
@@ -86,13 +86,6 @@ class SimServer {
     bool loaderOnDownload_ = true;  // as a unit does: "Download Firmware" restarts it into its loader
     int64_t loaderRxDoneUs_ = 0;    // when the host's last bytes have fully arrived (wire time)
 
-    int master_ = -1;
-    int slave_ = -1;  // kept open so the master never sees a hang-up between host sessions
-    int wake_ = -1;
-    std::string devicePath_;
-    std::string linkPath_;
-    std::thread thread_;
-    std::atomic<bool> running_{false};
     bool auto_ = false;            // guarded by mutex_, as are the two below
     int64_t autoBaseMs_ = 3000;    // shortest time between two inserted bills
     int64_t autoSpreadMs_ = 3000;  // added at random, 0 to this
@@ -100,6 +93,7 @@ class SimServer {
     int64_t nextAutoBill_ = 0;
     std::mt19937 random_{20261210};
     std::chrono::steady_clock::time_point epoch_ = std::chrono::steady_clock::now();
+    ServerRunner runner_;  // last: its thread stops before the rest goes
 };
 
 }  // namespace halvek::sim

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The core's layers point one way: serial <- protocol <- pages <- link <- the
-# tools (firmware, report, accessories) <- the programs (cli, ui). A file may
+# tools (firmware, report, accessories) and the host session <- the programs (cli, ui). A file may
 # include its own layer and the layers below it, never one above; and nothing
 # outside src/ui includes Qt.
 set -u
@@ -8,7 +8,7 @@ src="$(cd "$(dirname "$0")/../src" && pwd)"
 rank() {
     case "$1" in
         money) echo 0 ;; serial) echo 0 ;; protocol) echo 1 ;; pages) echo 2 ;; link) echo 3 ;;
-        firmware|report|accessories|capture) echo 4 ;; cli|ui) echo 5 ;; *) echo -1 ;;
+        firmware|report|accessories|capture|host) echo 4 ;; cli|ui) echo 5 ;; *) echo -1 ;;
     esac
 }
 status=0

@@ -1,16 +1,11 @@
 #include "printer_sim.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
-#include <sys/eventfd.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "sim/pty_endpoint.h"
 #include "ticket_decoder.h"
 
 namespace halvek::sim {
@@ -21,33 +16,11 @@ constexpr int kQuietMs = 100;  // text still open after this much silence is nam
 
 PrinterSim::~PrinterSim() { stop(); }
 
-bool PrinterSim::start(std::string* error) {
-    if (running_) return true;
-    PtyEndpoint pty;
-    if (!openPtyEndpoint(pty, error)) return false;
-    master_ = pty.master;
-    slave_ = pty.slave;
-    wake_ = pty.wake;
-    devicePath_ = pty.devicePath;
-    running_ = true;
-    thread_ = std::thread([this] { loop(); });
-    return true;
-}
+bool PrinterSim::start(std::string* error) { return runner_.start([this] { loop(); }, error); }
 
-void PrinterSim::stop() {
-    if (!running_.exchange(false)) return;
-    wake();
-    thread_.join();
-    ::close(master_);
-    ::close(slave_);
-    ::close(wake_);
-    master_ = slave_ = wake_ = -1;
-}
+void PrinterSim::stop() { runner_.stop(); }
 
-void PrinterSim::wake() {
-    const uint64_t one = 1;
-    [[maybe_unused]] ssize_t r = ::write(wake_, &one, sizeof one);
-}
+void PrinterSim::wake() { runner_.wake(); }
 
 void PrinterSim::setSink(std::function<void(const std::string&)> sink) {
     std::lock_guard lock(mutex_);
@@ -90,17 +63,14 @@ void PrinterSim::record(const std::string& element) {
 void PrinterSim::loop() {
     TicketDecoder decoder([this](const std::string& e) { record(e); });
     uint8_t buffer[512];
-    while (running_) {
+    while (runner_.running()) {
         // Stalled, the master is not even watched: bytes stay in the line.
-        pollfd p[2] = {{wake_, POLLIN, 0}, {stalled_ ? -1 : master_, POLLIN, 0}};
+        pollfd p[2] = {{runner_.wakeFd(), POLLIN, 0}, {stalled_ ? -1 : runner_.master(), POLLIN, 0}};
         const int ready = ::poll(p, 2, kQuietMs);
         if (ready == 0) decoder.flushText();
-        if (p[0].revents & POLLIN) {
-            uint64_t n;
-            [[maybe_unused]] ssize_t r = ::read(wake_, &n, sizeof n);
-        }
+        if (p[0].revents & POLLIN) runner_.clearWake();
         if (!stalled_ && (p[1].revents & POLLIN)) {
-            const ssize_t n = ::read(master_, buffer, sizeof buffer);
+            const ssize_t n = ::read(runner_.master(), buffer, sizeof buffer);
             if (n > 0) decoder.feed(buffer, static_cast<size_t>(n));
         }
     }

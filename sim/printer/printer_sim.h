@@ -4,8 +4,9 @@
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "sim/server_runner.h"
 
 namespace halvek::sim {
 
@@ -22,7 +23,7 @@ class PrinterSim {
 
     bool start(std::string* error = nullptr);
     void stop();
-    const std::string& devicePath() const { return devicePath_; }
+    const std::string& devicePath() const { return runner_.devicePath(); }
 
     // Each decoded element as it arrives (from the printer's thread).
     void setSink(std::function<void(const std::string&)> sink);
@@ -42,11 +43,8 @@ class PrinterSim {
     mutable std::mutex mutex_;  // guards elements_ and sink_
     std::vector<std::string> elements_;
     std::function<void(const std::string&)> sink_;
-    int master_ = -1, slave_ = -1, wake_ = -1;
-    std::string devicePath_;
-    std::thread thread_;
-    std::atomic<bool> running_{false};
     std::atomic<bool> stalled_{false};
+    ServerRunner runner_;  // last: its thread stops before the rest goes
 };
 
 }  // namespace halvek::sim

@@ -1,9 +1,6 @@
 #include "replay_server.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
-#include <sys/eventfd.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -15,7 +12,6 @@
 
 #include "protocol/frame.h"
 #include "serial/comm_block.h"
-#include "sim/pty_endpoint.h"
 
 namespace halvek::sim {
 namespace {
@@ -61,29 +57,9 @@ size_t ReplayServer::exchangeCount() {
     return responder_.exchangeCount();
 }
 
-bool ReplayServer::start(std::string* error) {
-    if (running_) return true;
-    PtyEndpoint pty;
-    if (!openPtyEndpoint(pty, error)) return false;
-    master_ = pty.master;
-    slave_ = pty.slave;
-    wake_ = pty.wake;
-    devicePath_ = pty.devicePath;
-    running_ = true;
-    thread_ = std::thread([this] { loop(); });
-    return true;
-}
+bool ReplayServer::start(std::string* error) { return runner_.start([this] { loop(); }, error); }
 
-void ReplayServer::stop() {
-    if (!running_.exchange(false)) return;
-    const uint64_t one = 1;
-    [[maybe_unused]] ssize_t r = ::write(wake_, &one, sizeof one);
-    thread_.join();
-    ::close(master_);
-    ::close(slave_);
-    ::close(wake_);
-    master_ = slave_ = wake_ = -1;
-}
+void ReplayServer::stop() { runner_.stop(); }
 
 void ReplayServer::answer(const std::vector<uint8_t>& frame) {
     ReplayResponder::Answer a;
@@ -103,12 +79,12 @@ void ReplayServer::answer(const std::vector<uint8_t>& frame) {
     if (a.bytes.empty()) return;
     if (keepTime_) std::this_thread::sleep_for(std::chrono::milliseconds(std::min<uint64_t>(a.delayMs, 10000)));
     size_t done = 0;
-    while (done < a.bytes.size() && running_) {
-        const ssize_t r = ::write(master_, a.bytes.data() + done, a.bytes.size() - done);
+    while (done < a.bytes.size() && runner_.running()) {
+        const ssize_t r = ::write(runner_.master(), a.bytes.data() + done, a.bytes.size() - done);
         if (r > 0) {
             done += static_cast<size_t>(r);
         } else {
-            pollfd p{master_, POLLOUT, 0};
+            pollfd p{runner_.master(), POLLOUT, 0};
             ::poll(&p, 1, 100);
         }
     }
@@ -136,19 +112,16 @@ void ReplayServer::feed(const uint8_t* bytes, size_t n) {
 
 void ReplayServer::loop() {
     uint8_t buf[1024];
-    while (running_) {
-        pollfd fds[2] = {{master_, POLLIN, 0}, {wake_, POLLIN, 0}};
+    while (runner_.running()) {
+        pollfd fds[2] = {{runner_.master(), POLLIN, 0}, {runner_.wakeFd(), POLLIN, 0}};
         // A frame that stops short is dropped after a while, as the unit would.
         if (::poll(fds, 2, pending_.empty() ? -1 : 200) == 0) {
             pending_.clear();
             continue;
         }
-        if (fds[1].revents & POLLIN) {
-            uint64_t v;
-            [[maybe_unused]] ssize_t r = ::read(wake_, &v, sizeof v);
-        }
+        if (fds[1].revents & POLLIN) runner_.clearWake();
         if (fds[0].revents & POLLIN) {
-            const ssize_t r = ::read(master_, buf, sizeof buf);
+            const ssize_t r = ::read(runner_.master(), buf, sizeof buf);
             if (r > 0) feed(buf, static_cast<size_t>(r));
         }
     }

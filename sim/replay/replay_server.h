@@ -4,9 +4,9 @@
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 
 #include "replay_responder.h"
+#include "sim/server_runner.h"
 
 namespace halvek::sim {
 
@@ -22,7 +22,7 @@ class ReplayServer {
 
     bool start(std::string* error = nullptr);
     void stop();
-    const std::string& devicePath() const { return devicePath_; }
+    const std::string& devicePath() const { return runner_.devicePath(); }
 
     // Waits as long before each answer as the captured unit took (off: answers at once).
     void setKeepTime(bool on) { keepTime_ = on; }
@@ -43,13 +43,8 @@ class ReplayServer {
     std::vector<uint8_t> pending_;  // host bytes not yet a whole frame
     bool endLogged_ = false;
 
-    int master_ = -1;
-    int slave_ = -1;  // kept open so the master never sees a hang-up between host sessions
-    int wake_ = -1;
-    std::string devicePath_;
-    std::thread thread_;
-    std::atomic<bool> running_{false};
     std::atomic<bool> keepTime_{false};
+    ServerRunner runner_;  // last: its thread stops before the rest goes
 };
 
 }  // namespace halvek::sim

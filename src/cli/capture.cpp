@@ -6,11 +6,9 @@
 #include <memory>
 
 #include "capture/protocol_capture.h"
-#include "cli/cli_link.h"
 #include "cli/terminal_text.h"
 #include "cli/usage.h"
-#include "link/controller_host.h"
-#include "sim/sim_server.h"
+#include "host/host_session.h"
 
 namespace halvek::cli {
 namespace {
@@ -35,23 +33,10 @@ const char* kUsage =
     "exit codes: 0 done, 1 the line or the file could not be opened, or writing failed (the reason\n"
     "on stderr), 2 bad command line (the usage on stderr)\n";
 
-// The controller's messages go to standard error; its poll timer is the loop's.
-class CaptureUi : public NullUserInterface, public CaptureListener {
+// Says how the capture ended: at its limit, or on a write that failed.
+class CaptureEndReport : public CaptureListener {
   public:
-    explicit CaptureUi(std::ostream& err) : err_(err) {}
-    void attach(HeadlessLoop* loop) { loop_ = loop; }
-
-    Answer showMessage(const Message& m) override {
-        err_ << "message: " << shownMessage(m) << "\n";
-        return m.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
-    }
-    void startPollTimer(int ms) override {
-        if (loop_) loop_->startTimer(ms);
-    }
-    void stopPollTimer() override {
-        if (loop_) loop_->stopTimer();
-    }
-
+    explicit CaptureEndReport(std::ostream& err) : err_(err) {}
     void captureEnded(CaptureEnd end, const std::string& path, const std::string& reason) override {
         ended = true;
         failed = end == CaptureEnd::WriteFailed;
@@ -64,7 +49,6 @@ class CaptureUi : public NullUserInterface, public CaptureListener {
 
   private:
     std::ostream& err_;
-    HeadlessLoop* loop_ = nullptr;
 };
 
 bool parseInt(const std::string& s, long long lo, long long hi, long long& v) {
@@ -119,32 +103,25 @@ int runCapture(const std::vector<std::string>& args, std::ostream& out, std::ost
         return 2;
     }
 
-    std::unique_ptr<sim::SimServer> simulator;
-    if (simulate) {
-        simulator = std::make_unique<sim::SimServer>();
-        std::string error;
-        if (!simulator->start(&error)) {
-            err << "halvek-cli capture: " << error << "\n";
-            return 1;
-        }
-        startSimBills(*simulator, static_cast<long>(simBills), true);
-        port = simulator->devicePath();
-        err << "halvek-cli: simulated validator on " << port << "\n";
-    }
-
-    CaptureUi ui(err);
+    CaptureEndReport report(err);
     // The capture outlives the reader thread that writes into it.
     ProtocolCapture capture;
     capture.setLimit(static_cast<uint64_t>(limit));
-    capture.setListener(&ui);
-    ControllerHost host(ui);
-    HeadlessLoop loop(host);
-    ui.attach(&loop);
-    selectLine(host, port, com);
-    host.stores.escrow.autoAccept = true;  // it plays the machine controller
-    host.controller.setExtendedMode(extended);
-    host.controller.setPollInterval(static_cast<int>(interval));
-    if (!host.controller.connect()) {
+    capture.setListener(&report);
+    HostSession session("halvek-cli capture", err);
+    session.setMessageLine(err, "message");
+    session.setPlaysMachineController(true);
+    session.setAnnounceSimulator(true);
+    LinkOptions line;
+    line.port = port;
+    line.com = static_cast<long>(com);
+    line.simulate = simulate;
+    line.extended = extended;
+    line.interval = static_cast<long>(interval);
+    line.simBills = static_cast<long>(simBills);
+    if (!session.startLine(line)) return 1;
+    ControllerHost& host = session.host();
+    if (!session.connect()) {
         err << "halvek-cli capture: " << escapeForTerminal(host.block.port.lastError()) << "\n";
         return 1;
     }
@@ -161,22 +138,22 @@ int runCapture(const std::vector<std::string>& args, std::ostream& out, std::ost
     std::signal(SIGTERM, onStopSignal);
     using Clock = std::chrono::steady_clock;
     const auto end = seconds < 0 ? Clock::time_point::max() : Clock::now() + std::chrono::seconds(seconds);
-    while (!stopRequested && !ui.ended && Clock::now() < end)
-        loop.runUntil(std::min(end, Clock::now() + std::chrono::milliseconds(200)), [&capture] { capture.onTick(); });
+    session.runUntil([&] { return stopRequested || report.ended; }, end,
+                     RunHooks::afterEach([&capture] { capture.onTick(); }));
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
-    host.close();
+    session.close();
     host.block.frameTap.store(nullptr);
     capture.onTick();  // an end the last frames brought
     const uint64_t written = capture.written();
-    const bool ended = ui.ended;
+    const bool ended = report.ended;
     if (std::string why; !capture.close(&why) && !ended) {
         // The file (a FIFO whose reader stopped, say) did not take the last lines in time.
         err << "halvek-cli capture: writing " << file << " failed: " << why << "\n";
-        ui.failed = true;
+        report.failed = true;
     }
     out << "capture: " << written << " bytes written to " << file << "\n";
-    return ui.failed ? 1 : 0;
+    return report.failed ? 1 : 0;
 }
 
 }  // namespace halvek::cli

@@ -7,17 +7,13 @@
 
 #include "accessories/cassette_data_session.h"
 #include "accessories/cassette_id.h"
-#include "cli/cli_link.h"
 #include "cli/terminal_text.h"
 #include "cli/usage.h"
-#include "link/controller_host.h"
+#include "host/host_session.h"
 #include "protocol/catalogue.h"
-#include "sim/sim_server.h"
 
 namespace halvek::cli {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 const char* kUsage =
     "usage: halvek-cli cassette (read | write-id ID | clear) (--port PATH | --com N | --simulate) [--q7 | --q7e]\n"
@@ -31,11 +27,11 @@ const char* kUsage =
     "exit codes: 0 done, 1 no line, no answer, or the cassette refused (the reason on stderr),\n"
     "2 bad command line (the usage on stderr)\n";
 
-// Messages are printed; the command line itself was the user's OK.
-class CassetteUi : public NullUserInterface {
+// Messages are printed; the command line itself was the user's OK. Every
+// refusal counts: the command then fails.
+class CassetteView : public NullUserInterface {
   public:
-    explicit CassetteUi(std::ostream& err) : err_(err) {}
-    void attach(HeadlessLoop* loop) { loop_ = loop; }
+    explicit CassetteView(std::ostream& err) : err_(err) {}
     Answer showMessage(const Message& m) override {
         if (m.buttons == Buttons::Ok) {
             err_ << "halvek-cli cassette: " << shownMessage(m) << "\n";
@@ -46,34 +42,12 @@ class CassetteUi : public NullUserInterface {
     void refreshView(View v) override {
         if (v == View::CassetteData) ++dataRefreshes;
     }
-    void startPollTimer(int ms) override {
-        if (loop_) loop_->startTimer(ms);
-    }
-    void stopPollTimer() override {
-        if (loop_) loop_->stopTimer();
-    }
 
     int refusals = 0;
     int dataRefreshes = 0;
 
   private:
     std::ostream& err_;
-    HeadlessLoop* loop_ = nullptr;
-};
-
-struct Run {
-    explicit Run(CassetteUi& ui) : host(ui), loop(host) { ui.attach(&loop); }
-    bool until(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-        const auto deadline = Clock::now() + limit;
-        while (!condition()) {
-            if (Clock::now() > deadline) return false;
-            loop.runUntil(Clock::now() + std::chrono::milliseconds(20));
-        }
-        return true;
-    }
-    bool idle(uint8_t code) { return host.controller.requestState(code) == RequestState::Idle; }
-    ControllerHost host;
-    HeadlessLoop loop;
 };
 
 void printRecords(std::ostream& out, const CassetteDataStore& store, const BillStore& bills) {
@@ -143,34 +117,35 @@ int runCassette(const std::vector<std::string>& args, std::ostream& out, std::os
             << kUsage;
         return 2;
     }
-    std::unique_ptr<sim::SimServer> simulator;
-    if (simulate) {
-        simulator = std::make_unique<sim::SimServer>();
-        std::string error;
-        if (!simulator->start(&error)) {
-            err << "halvek-cli cassette: " << error << "\n";
-            return 1;
-        }
-        port = simulator->devicePath();
-    }
-
-    CassetteUi ui(err);
-    Run run(ui);
-    ControllerHost& host = run.host;
-    selectLine(host, port, com);
-    host.controller.setExtendedMode(extended);
-    host.controller.setPollInterval(100);
-    if (!host.controller.connect()) return 1;  // the message named the device and the reason
+    CassetteView ui(err);
+    HostSession run("halvek-cli cassette", err);
+    run.setView(&ui);
+    run.setMessageHandler([&ui](const Message& m) { return ui.showMessage(m); });
+    LinkOptions line;
+    line.port = port;
+    line.com = com;
+    line.simulate = simulate;
+    line.extended = extended;
+    line.interval = 100;
+    if (!run.open(line)) return 1;  // the message named the device and the reason
+    ControllerHost& host = run.host();
+    const auto until = [&run](const std::function<bool()>& condition) {
+        return run.runFor(condition, std::chrono::seconds(5));
+    };
+    const auto idle = [&host](uint8_t code) { return host.controller.requestState(code) == RequestState::Idle; };
     // The first status reply tells whether a cassette is attached; the
     // start-up reads bring the bill values the totals need.
-    if (!run.until([&] { return host.controller.linkConnected() && host.controller.startupCountdown() == 0; })) {
-        err << "halvek-cli cassette: the validator on " << escapeForTerminal(host.controller.portPath())
-            << " does not answer\n";
-        host.close();
+    if (!until([&] { return host.controller.linkConnected() && host.controller.startupCountdown() == 0; })) {
+        err << "halvek-cli cassette: the validator on " << run.shownDevice() << " does not answer\n";
+        run.close();
         return 1;
     }
-    CassetteDataSession session(host.controller, ui);
+    CassetteDataSession session(host.controller, run.ui());
     session.open();
+    // A read the link gives up is asked again while the wait lasts.
+    run.keepAsking(cmd::ReadCassetteId);
+    run.keepAsking(cmd::ReadCassBillBuf, [&session] { session.readData(); });
+    run.keepAsking(cmd::ReadCassFaultBuf);
     int status = 0;
     auto fail = [&](const std::string& what) {
         err << "halvek-cli cassette: " << what << "\n";
@@ -180,7 +155,7 @@ int runCassette(const std::vector<std::string>& args, std::ostream& out, std::os
         const int before = ui.dataRefreshes;
         session.readId();
         if (ui.refusals) return false;
-        return run.until([&] { return ui.dataRefreshes > before; });
+        return until([&] { return ui.dataRefreshes > before; });
     };
     if (action == "read") {
         const CassetteDataStore& store = host.stores.cassette;
@@ -190,7 +165,7 @@ int runCassette(const std::vector<std::string>& args, std::ostream& out, std::os
             out << "cassette id: " << formatCassetteId(cassetteIdFromReply(store.idReply)) << "\n";
             const int before = ui.dataRefreshes;
             session.readData();
-            if (!run.until([&] { return ui.dataRefreshes > before; }))
+            if (!until([&] { return ui.dataRefreshes > before; }))
                 fail("no reply to read cass.bill buf. and read cass.fault buf.");
             else
                 printRecords(out, store, host.stores.bills);
@@ -199,7 +174,7 @@ int runCassette(const std::vector<std::string>& args, std::ostream& out, std::os
         session.setIdNumber(id);
         session.writeId();
         if (!ui.refusals) {
-            run.until([&] { return run.idle(cmd::WriteCassetteId) && host.block.transmitFree(); });
+            until([&] { return idle(cmd::WriteCassetteId) && host.block.transmitFree(); });
             // The cassette keeps an ID only with the right check value: read it back.
             if (!readId()) {
                 fail("no reply to read cassette ID");
@@ -212,15 +187,15 @@ int runCassette(const std::vector<std::string>& args, std::ostream& out, std::os
     } else {
         session.clearData();
         if (!ui.refusals) {
-            if (run.until([&] { return run.idle(cmd::EraseSda) && host.block.transmitFree(); })) {
-                run.loop.runUntil(Clock::now() + std::chrono::milliseconds(300));  // its acknowledgement
+            if (until([&] { return idle(cmd::EraseSda) && host.block.transmitFree(); })) {
+                run.runFor([] { return false; }, std::chrono::milliseconds(300));  // its acknowledgement
                 out << "cassette data erased\n";
             } else
                 fail("erase SDA data could not be sent");
         }
     }
     if (ui.refusals) status = 1;
-    host.close();
+    run.close();
     return status;
 }
 

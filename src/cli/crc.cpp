@@ -6,14 +6,12 @@
 #include <cstdlib>
 #include <memory>
 
-#include "cli/cli_link.h"
 #include "cli/terminal_text.h"
 #include "cli/usage.h"
 #include "firmware/crc_test/crc_test_session.h"
 #include "firmware/crc_test/crc_texts.h"
 #include "firmware/crc_test/seed_check.h"
-#include "link/controller_host.h"
-#include "sim/sim_server.h"
+#include "host/host_session.h"
 
 namespace halvek::cli {
 namespace {
@@ -40,39 +38,28 @@ bool splitSeed(std::string hex, bool wide, std::string& low, std::string& high) 
     return true;
 }
 
-class CrcToolUi : public NullUserInterface, public CrcTestListener {
+// The session's messages are printed as the page shows them; its result is
+// taken when the CRC page would be refreshed.
+class CrcView : public NullUserInterface, public CrcTestListener {
   public:
-    explicit CrcToolUi(std::ostream& err) : err_(err) {}
-    void attach(HeadlessLoop* loop, CrcTestSession* session, const CrcStore* store) {
-        loop_ = loop;
+    explicit CrcView(std::ostream& err) : err_(err) {}
+    void attach(CrcTestSession* session, const CrcStore* store) {
         session_ = session;
         store_ = store;
     }
 
-    Answer showMessage(const Message& m) override {
-        say(m);
-        return m.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
-    }
     void crcTestMessage(const Message& m) override {
-        say(m);
+        err_ << shownMessage(m) << "\n";
         failed = true;
     }
     void crcTestChanged() override {}
     void refreshView(View v) override {
         if (v == View::Crc && session_) session_->onProgramResult(store_->lastRead);
     }
-    void startPollTimer(int ms) override {
-        if (loop_) loop_->startTimer(ms);
-    }
-    void stopPollTimer() override {
-        if (loop_) loop_->stopTimer();
-    }
     bool failed = false;
 
   private:
-    void say(const Message& m) { err_ << shownMessage(m) << "\n"; }
     std::ostream& err_;
-    HeadlessLoop* loop_ = nullptr;
     CrcTestSession* session_ = nullptr;
     const CrcStore* store_ = nullptr;
 };
@@ -155,47 +142,37 @@ int runCrc(const std::vector<std::string>& args, std::ostream& out, std::ostream
                           std::string(crctext::kInvalidSeed) + " (--seed " + escapeForTerminal(c.seed) + ")", kUsage);
     }
 
-    std::unique_ptr<sim::SimServer> simulator;
-    if (c.simulate) {
-        simulator = std::make_unique<sim::SimServer>();
-        std::string error;
-        if (!simulator->start(&error)) {
-            err << "halvek-cli crc: " << error << "\n";
-            return 1;
-        }
-        c.port = simulator->devicePath();
-        err << "halvek-cli: simulated validator on " << c.port << "\n";
-    }
-
-    CrcToolUi ui(err);
-    ControllerHost host(ui);
-    HeadlessLoop loop(host);
+    CrcView ui(err);
+    HostSession line("halvek-cli crc", err);
+    line.setMessageLine(err, "");
+    line.setAnnounceSimulator(true);
+    line.setView(&ui);
+    LinkOptions o;
+    o.port = c.port;
+    o.com = c.com;
+    o.simulate = c.simulate;
+    o.extended = c.extended;
+    if (c.program && !line.startLine(o)) return 1;
+    // Its reads are kept asked: one the link gives up is asked again while the wait lasts.
     CrcTestSession session(
-        host.stores.crc, [&host](uint8_t code) { host.controller.request(code); }, &ui);
-    ui.attach(&loop, &session, &host.stores.crc);
+        line.stores().crc, [&line](uint8_t code) { line.ask(code); }, &ui);
+    ui.attach(&session, &line.stores().crc);
     session.setAlgorithm(c.algorithm);
     session.setSeedTexts(low, high);
     session.setProgramBox(c.program);
     if (!c.file.empty()) session.chooseFile(c.file);
 
-    if (c.program) {
-        selectLine(host, c.port, c.com);
-        host.controller.setExtendedMode(c.extended);
-        if (!host.controller.connect()) {
-            err << "halvek-cli crc: " << escapeForTerminal(host.block.port.lastError()) << "\n";
-            return 1;
-        }
+    if (c.program && !line.connect()) {
+        err << "halvek-cli crc: " << escapeForTerminal(line.host().block.port.lastError()) << "\n";
+        return 1;
     }
     session.run();
     if (ui.failed) return 1;
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::seconds(c.timeout);
-    while (session.programTestRunning() && Clock::now() < deadline) {
-        loop.runUntil(Clock::now() + std::chrono::milliseconds(CrcTestSession::kTickMs));
-        session.onTick();
-    }
-    const bool answered = !session.programTestRunning();
-    host.close();
+    const bool answered = line.runFor([&session] { return !session.programTestRunning(); },
+                                      std::chrono::seconds(c.timeout),
+                                      RunHooks::every(std::chrono::milliseconds(CrcTestSession::kTickMs),
+                                                      [&session] { session.onTick(); }));
+    line.close();
 
     const CrcTestSession::Fields& f = session.fields();
     if (c.program && !answered) {

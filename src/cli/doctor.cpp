@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "cli/cli_link.h"
+#include "host/line_options.h"
 #include "cli/monitor.h"
 #include "cli/usage.h"
 #include "serial/port_doctor.h"

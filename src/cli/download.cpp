@@ -8,13 +8,14 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "cli/cli_link.h"
 #include "cli/terminal_text.h"
 #include "cli/usage.h"
 #include "firmware/download_session.h"
 #include "firmware/firmware_file.h"
 #include "firmware/link_access.h"
 #include "firmware/program_check.h"
+#include "protocol/catalogue.h"
+#include "sim/sim_server.h"
 
 namespace halvek::cli {
 
@@ -67,11 +68,6 @@ bool LineOptions::complete(std::string& complaint) const {
     return true;
 }
 
-Answer ConsoleUi::showMessage(const Message& m) {
-    out_ << "message: " << shownMessage(m) << std::endl;
-    return m.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
-}
-
 void Progress::show(uint32_t done, uint32_t total) {
     if (total == 0) return;
     const auto now = Clock::now();
@@ -102,43 +98,35 @@ void Progress::end() {
     drawn_ = false;
 }
 
-bool prepareLine(const LineOptions& o, ControllerHost& host, std::unique_ptr<sim::SimServer>& simulator,
-                 std::ostream& err, const char* command) {
-    std::string port = o.port;
-    if (o.simulate) {
-        simulator = std::make_unique<sim::SimServer>();
-        std::string error;
-        if (!simulator->start(&error)) {
-            err << "halvek-cli " << command << ": " << error << "\n";
+bool prepareLine(const LineOptions& o, HostSession& session, std::ostream& out, std::ostream& err) {
+    session.setMessageLine(out, "message");
+    LinkOptions line;
+    line.port = o.port;
+    line.com = o.com;
+    line.simulate = o.simulate;
+    line.extended = o.extended;
+    if (!session.startLine(line)) return false;
+    sim::SimServer* simulator = session.simulator();
+    if (!simulator) return true;
+    if (std::getenv("HALVEK_SIM_LOG"))
+        simulator->setLog([&err](const std::string& l) { err << "sim: " << l << std::endl; });
+    for (const std::string& s : o.scenario) {
+        const std::string complaint = simulator->execute(s);
+        if (!complaint.empty()) {
+            err << session.name() << ": scenario '" << s << "': " << complaint << "\n";
             return false;
         }
-        if (std::getenv("HALVEK_SIM_LOG"))
-            simulator->setLog([&err](const std::string& l) { err << "sim: " << l << std::endl; });
-        for (const std::string& s : o.scenario) {
-            const std::string complaint = simulator->execute(s);
-            if (!complaint.empty()) {
-                err << "halvek-cli " << command << ": scenario '" << s << "': " << complaint << "\n";
-                return false;
-            }
-        }
-        port = simulator->devicePath();
     }
-    selectLine(host, port, o.com);
-    host.controller.setExtendedMode(o.extended);
     return true;
 }
 
-bool probeUnit(ControllerHost& host, HeadlessLoop& loop, std::chrono::milliseconds limit) {
-    if (!host.controller.connect()) return false;
+bool probeUnit(HostSession& session, std::chrono::milliseconds limit) {
+    LinkController& c = session.controller();
+    if (!c.connect()) return false;
     // Every poll counts as missed until its reply comes: once a poll has gone
     // out, a count of 0 means the unit answered.
-    const auto start = Clock::now();
-    const auto firstPoll = start + std::chrono::milliseconds(host.controller.pollInterval() + 50);
-    while (Clock::now() < start + limit) {
-        loop.runUntil(Clock::now() + std::chrono::milliseconds(20));
-        if (Clock::now() > firstPoll && host.controller.missedPollCount() == 0) return true;
-    }
-    return false;
+    const auto firstPoll = Clock::now() + std::chrono::milliseconds(c.pollInterval() + 50);
+    return session.runFor([&] { return Clock::now() > firstPoll && c.missedPollCount() == 0; }, limit);
 }
 
 namespace {
@@ -192,29 +180,17 @@ class ConsoleDownload : public DownloadListener {
     Progress& progress_;
 };
 
-// Runs the owner's loop: the controller's ticks and deliveries, and the
-// session's 100 ms ticks, until done() holds or the limit passes.
-template <class Tick, class Done>
-bool runLoop(HeadlessLoop& loop, Tick tick, Done done, std::chrono::milliseconds limit) {
-    const auto end = Clock::now() + limit;
-    auto next = Clock::now() + std::chrono::milliseconds(100);
-    while (!done()) {
-        if (Clock::now() >= end) return false;
-        loop.runUntil(std::min(next, end));
-        if (Clock::now() >= next) {
-            next += std::chrono::milliseconds(100);
-            tick();
-        }
-    }
-    return true;
-}
+// The transfer sessions and the checksum check tick every 100 ms by the session's clock.
+RunHooks every100ms(std::function<void()> tick) { return RunHooks::every(std::chrono::milliseconds(100), std::move(tick)); }
 
 // Reads the unit's program checksum back ("Run CRC 32", then "Read CRC 32").
-bool readProgramCrc(ControllerHost& host, HeadlessLoop& loop, uint32_t& crc) {
-    ProgramCrcCheck check(host.controller);
+bool readProgramCrc(HostSession& line, uint32_t& crc) {
+    ProgramCrcCheck check(line.controller());
     check.start();
-    runLoop(
-        loop, [&] { check.onTick(); }, [&] { return check.finished(); }, std::chrono::seconds(20));
+    // A read the link gives up is asked again, as any the console waits for.
+    line.keepAsking(cmd::ReadCrc32);
+    line.runFor([&] { return check.finished(); }, std::chrono::seconds(20), every100ms([&] { check.onTick(); }));
+    line.stopAsking(cmd::ReadCrc32);
     crc = check.crc32();
     return check.state() == ProgramCrcCheck::State::Done;
 }
@@ -252,15 +228,12 @@ int runDownload(const std::vector<std::string>& args, std::ostream& out, std::os
         return 0;
     }
 
-    ConsoleUi ui(out);
-    ControllerHost host(ui);
-    HeadlessLoop loop(host);
-    ui.attach(&loop);
-    std::unique_ptr<sim::SimServer> simulator;
-    if (!prepareLine(o, host, simulator, err, "download")) return 1;
-    const std::string path = escapeForTerminal(host.controller.portPath());
+    HostSession line("halvek-cli download", err);
+    if (!prepareLine(o, line, out, err)) return 1;
+    ControllerHost& host = line.host();
+    const std::string path = line.shownDevice();
 
-    const bool answering = probeUnit(host, loop, std::chrono::milliseconds(1200));
+    const bool answering = probeUnit(line, std::chrono::milliseconds(1200));
     if (!(host.controller.linkFlags() & linkflag::PortOpen)) {
         err << "download failed: " << escapeForTerminal(host.block.port.lastError()) << std::endl;
         return 1;
@@ -271,7 +244,7 @@ int runDownload(const std::vector<std::string>& args, std::ostream& out, std::os
 
     Progress progress(out, isTerminal(out), "blocks");
     ConsoleDownload listener(out, err, progress);
-    ProbedLink link(host.controller, ui, answering);
+    ProbedLink link(host.controller, line.ui(), answering);
     SerialDownloadPort port(host.block, path);
     DownloadSession session(host.block, port, link, listener);
     host.controller.lendLine();
@@ -281,22 +254,21 @@ int runDownload(const std::vector<std::string>& args, std::ostream& out, std::os
     session.open();
     session.chooseFile(o.file);
     const auto started = Clock::now();
-    bool ok = runLoop(
-        loop, [&] { session.onTick(); },
-        [&] { return session.connected() || session.status() == DownloadStatus::Failed; }, std::chrono::seconds(30));
+    const RunHooks ticks = every100ms([&] { session.onTick(); });
+    bool ok = line.runFor([&] { return session.connected() || session.status() == DownloadStatus::Failed; },
+                          std::chrono::seconds(30), ticks);
     if (!ok) {
         err << "download failed: the loader does not answer on " << path << std::endl;
         session.exit();
         return 1;
     }
     if (session.status() != DownloadStatus::Failed) session.download();
-    ok = runLoop(
-        loop, [&] { session.onTick(); },
+    ok = line.runFor(
         [&] {
             return session.status() == DownloadStatus::Finished || session.status() == DownloadStatus::Failed ||
                    !session.timerRunning();
         },
-        std::chrono::hours(2));
+        std::chrono::hours(2), ticks);
     progress.end();
     if (const uint32_t stray = session.strayBytes())
         out << "note: " << stray << (stray == 1 ? " byte" : " bytes")
@@ -317,14 +289,14 @@ int runDownload(const std::vector<std::string>& args, std::ostream& out, std::os
     uint32_t unitCrc = 0;
     if (!session.unitWasAnswering()) {
         verdict = "not verified: the unit stays in its loader until it is powered up again";
-    } else if (readProgramCrc(host, loop, unitCrc)) {
+    } else if (readProgramCrc(line, unitCrc)) {
         verdict = file.matchesProgram(unitCrc)
                       ? "program CRC_32 " + hex8(unitCrc) + " verified"
                       : "program CRC_32 " + hex8(unitCrc) + " DIFFERENT from the file's " + hex8(file.crc32());
     } else {
         verdict = "not verified: the unit did not answer \"Read CRC 32\"";
     }
-    host.close();
+    line.close();
     const bool differs = verdict.find("DIFFERENT") != std::string::npos;
     (differs ? err : out) << summary << ", " << verdict << std::endl;
     return differs ? 1 : 0;

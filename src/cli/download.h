@@ -2,14 +2,11 @@
 
 #include <chrono>
 #include <cstdint>
-#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "link/controller_host.h"
-#include "link/user_interface.h"
-#include "sim/sim_server.h"
+#include "host/host_session.h"
 
 namespace halvek::cli {
 
@@ -18,8 +15,7 @@ namespace halvek::cli {
 // Exit codes: 0 done, 1 failed (the reason on the last line), 2 bad command line.
 int runDownload(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
-// What the firmware commands share: the line options, the console's user
-// interface and the progress line.
+// What the firmware commands share: the line options and the progress line.
 struct LineOptions {
     std::string file;
     std::string port;
@@ -31,23 +27,6 @@ struct LineOptions {
     // Parses one option at args[i] (moving i past its value); false if it is not a line option.
     bool parse(const std::vector<std::string>& args, size_t& i, std::string& complaint);
     bool complete(std::string& complaint) const;
-};
-
-class ConsoleUi : public NullUserInterface {
-  public:
-    explicit ConsoleUi(std::ostream& out) : out_(out) {}
-    void attach(HeadlessLoop* loop) { loop_ = loop; }
-    Answer showMessage(const Message& m) override;
-    void startPollTimer(int ms) override {
-        if (loop_) loop_->startTimer(ms);
-    }
-    void stopPollTimer() override {
-        if (loop_) loop_->stopTimer();
-    }
-
-  private:
-    std::ostream& out_;
-    HeadlessLoop* loop_ = nullptr;
 };
 
 // Blocks done / total, rate and time left: one rewritten line on a terminal,
@@ -69,11 +48,11 @@ class Progress {
     bool drawn_ = false;
 };
 
-// Starts the simulated unit when asked, and points COM 1 of the host at the line.
-bool prepareLine(const LineOptions& o, ControllerHost& host, std::unique_ptr<sim::SimServer>& simulator,
-                 std::ostream& err, const char* command);
+// Starts the simulated unit when asked (with its scenario), and points the
+// session at the line. The core's messages are printed as "message: ..." lines.
+bool prepareLine(const LineOptions& o, HostSession& session, std::ostream& out, std::ostream& err);
 // Connects the controller and polls for a while: true when the unit answered.
-bool probeUnit(ControllerHost& host, HeadlessLoop& loop, std::chrono::milliseconds limit);
+bool probeUnit(HostSession& session, std::chrono::milliseconds limit);
 std::string hex8(uint32_t v);
 bool isTerminal(std::ostream& out);
 

@@ -10,17 +10,15 @@
 #include <iostream>
 #include <memory>
 
-#include "cli/cli_link.h"
 #include "cli/read_targets.h"
 #include "cli/terminal_text.h"
 #include "cli/usage.h"
-#include "link/controller_host.h"
+#include "host/host_session.h"
 #include "link/link_state.h"
 #include "link/money_journal.h"
 #include "link/texts.h"
 #include "link/time_text.h"
 #include "serial/bounded_writer.h"
-#include "sim/sim_server.h"
 
 namespace halvek::cli {
 namespace {
@@ -65,9 +63,8 @@ class MonitorUi : public NullUserInterface, public StatusListener {
   public:
     explicit MonitorUi(MonitorOutput& out) : out_(out) {}
 
-    void attach(ControllerHost* host, HeadlessLoop* loop) {
+    void attach(ControllerHost* host) {
         host_ = host;
-        loop_ = loop;
         host->controller.addStatusListener(this);
     }
 
@@ -109,12 +106,6 @@ class MonitorUi : public NullUserInterface, public StatusListener {
         catchUp();
         out_.print("title", title);
     }
-    void startPollTimer(int ms) override {
-        if (loop_) loop_->startTimer(ms);
-    }
-    void stopPollTimer() override {
-        if (loop_) loop_->stopTimer();
-    }
 
   private:
     // The link's state as the window shows it beside CONNECT, printed when it changes.
@@ -129,7 +120,6 @@ class MonitorUi : public NullUserInterface, public StatusListener {
     bool simulated_ = false;
     LinkState linkState_ = LinkState::Closed;
     ControllerHost* host_ = nullptr;
-    HeadlessLoop* loop_ = nullptr;
     uint32_t commands_ = 0;
     int state_ = 0;
 };
@@ -191,20 +181,6 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
         err << "halvek-cli monitor: " << problem << "\n" << kUsage;
         return 2;
     }
-    std::string port = link.port;
-    std::unique_ptr<sim::SimServer> simulator;
-    if (link.simulate) {
-        simulator = std::make_unique<sim::SimServer>();
-        std::string error;
-        if (!simulator->start(&error)) {
-            err << "halvek-cli monitor: " << error << "\n";
-            return 1;
-        }
-        startSimBills(*simulator, link.simBills, true);
-        port = simulator->devicePath();
-        err << "halvek-cli: simulated validator on " << port << "\n";
-    }
-
     MoneyJournal journal;
     if (!journalPath.empty() && !journal.open(journalPath)) {
         err << "halvek-cli monitor: " << journal.lastError() << "\n";
@@ -226,16 +202,17 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
     if (linesFd >= 0) writer = std::make_unique<BoundedWriter>(linesFd, kQueuedLines, false);
     MonitorOutput output(out, writer.get(), timestamps, json);
     MonitorUi ui(output);
-    ControllerHost host(ui);
-    HeadlessLoop loop(host);
-    ui.attach(&host, &loop);
+    HostSession session("halvek-cli monitor", err);
+    session.setView(&ui);
+    session.setMessageHandler([&ui](const Message& m) { return ui.showMessage(m); });
+    session.setPlaysMachineController(true);
+    session.setAnnounceSimulator(true);
+    if (!session.startLine(link)) return 1;
+    ControllerHost& host = session.host();
+    ui.attach(&host);
     ui.setSimulated(link.simulate);
     if (journal.isOpen()) host.controller.addStatusListener(&journal);
-    selectLine(host, port, link.com);
-    host.stores.escrow.autoAccept = true;  // it plays the machine controller
-    host.controller.setExtendedMode(link.extended);
-    host.controller.setPollInterval(static_cast<int>(link.interval));
-    if (!host.controller.connect()) {
+    if (!session.connect()) {
         err << "halvek-cli monitor: " << escapeForTerminal(host.block.port.lastError()) << "\n";
         return 1;
     }
@@ -247,11 +224,10 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
     const auto end = seconds < 0 ? Clock::time_point::max() : Clock::now() + std::chrono::seconds(seconds);
     // A reader that went away (a closed pipe) ends the run as a signal would.
     const auto outputGone = [&writer] { return writer && writer->failed(); };
-    while (!stopRequested && !outputGone() && Clock::now() < end)
-        loop.runUntil(std::min(end, Clock::now() + std::chrono::milliseconds(200)), [&ui] { ui.catchUp(); });
+    session.runUntil([&] { return stopRequested || outputGone(); }, end, RunHooks::afterEach([&ui] { ui.catchUp(); }));
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
-    host.close();
+    session.close();
     // What the line cost, said once at the end.
     std::string summary = host.controller.linkSummary();
     if (journal.failedWrites() > 0)

@@ -1,8 +1,8 @@
 #include "cli/read.h"
 
-#include "cli/cli_link.h"
 #include "cli/read_targets.h"
 #include "cli/usage.h"
+#include "host/host_session.h"
 
 namespace halvek::cli {
 namespace {
@@ -56,7 +56,7 @@ int runRead(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         usage(err);
         return 2;
     }
-    CliLink cli("halvek-cli read", err);
+    HostSession cli("halvek-cli read", err);
     if (!cli.open(link) || !cli.waitForStartup()) return 1;
     if (const char* why = target->unreadable ? target->unreadable(cli.controller()) : nullptr) {
         err << "halvek-cli read: " << why << "\n";

@@ -6,14 +6,13 @@
 #include <filesystem>
 #include <memory>
 
-#include "cli/cli_link.h"
 #include "cli/file_target.h"
 #include "cli/terminal_text.h"
 #include "cli/usage.h"
-#include "link/controller_host.h"
+#include "host/host_session.h"
+#include "protocol/catalogue.h"
 #include "report/report_session.h"
 #include "report/report_texts.h"
-#include "sim/sim_server.h"
 
 namespace halvek::cli {
 namespace {
@@ -38,27 +37,6 @@ const char* kUsage =
     "  --interval MS poll interval, 100 to 3000 (default 350)\n"
     "exit codes: 0 done, 1 no line, no answer, or the report could not be written (the reason on\n"
     "stderr), 2 bad command line (the usage on stderr)\n";
-
-// The console has no window: messages are printed, the poll timer is this loop's.
-class ReportUi : public NullUserInterface {
-  public:
-    explicit ReportUi(std::ostream& err) : err_(err) {}
-    Answer showMessage(const Message& m) override {
-        err_ << "halvek-cli report: " << shownMessage(m) << "\n";
-        return m.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
-    }
-    void startPollTimer(int ms) override {
-        intervalMs = ms;
-        timerRunning = true;
-    }
-    void stopPollTimer() override { timerRunning = false; }
-
-    int intervalMs = 350;
-    bool timerRunning = false;
-
-  private:
-    std::ostream& err_;
-};
 
 struct Arguments {
     std::string file, port;
@@ -150,31 +128,25 @@ int parse(const std::vector<std::string>& args, Arguments& a, std::ostream& out,
     return 0;
 }
 
-// Ticks the controller and then the session at the poll interval, serving the
-// reader thread's notifications in between, until done() holds or time runs out.
-bool runUntil(ControllerHost& host, ReportUi& ui, ReportSession& session, Clock::time_point deadline,
+// Ticks the report after each tick of the controller, until done() holds, the
+// run is interrupted or time runs out.
+bool runUntil(HostSession& link, ReportSession& session, HostSession::Clock::time_point deadline,
               const std::function<bool()>& done) {
-    auto nextTick = Clock::now();
-    bool replyIn = false;
-    while (!done()) {
-        if (stopRequested || host.mailbox.cancelled() || Clock::now() >= deadline) return false;
-        if (Clock::now() >= nextTick) {
-            nextTick = Clock::now() + std::chrono::milliseconds(ui.intervalMs);
-            if (ui.timerRunning) host.controller.onTick();
-            session.onTick();
-            continue;
-        }
-        // The report's next read goes out as soon as the reply before it is in,
-        // not at the next tick (once per reply: a frame that cannot go out now
-        // waits for the tick).
-        if (replyIn && ui.timerRunning && session.countdown().readReadyToSend()) {
-            replyIn = false;
-            host.controller.onTick();
-            continue;
-        }
-        replyIn = host.mailbox.serveUntil(std::min(nextTick, deadline));
+    LinkController& c = link.controller();
+    RunHooks hooks;
+    hooks.afterTick = [&session] { session.onTick(); };
+    // The report's next read goes out as soon as the reply before it is in,
+    // not at the next tick (once per reply: a frame that cannot go out now
+    // waits for the tick).
+    hooks.afterReply = [&] {
+        if (c.timerRunning() && session.countdown().readReadyToSend()) c.onTick();
+    };
+    // The first tick is now: the unit is polled, or the report's read sent, at once.
+    if (!done() && !stopRequested) {
+        if (c.timerRunning()) c.onTick();
+        session.onTick();
     }
-    return true;
+    return link.runUntil([&] { return stopRequested || done(); }, deadline, hooks) && !stopRequested;
 }
 
 std::string targetPath(const std::string& file, const ReportSession& session) {
@@ -190,38 +162,30 @@ int report(const Arguments& a, std::ostream& out, std::ostream& err) {
         err << "halvek-cli report: " << why << "; no report written\n";
         return 1;
     }
-    std::unique_ptr<sim::SimServer> simulator;
-    std::string port = a.port;
-    if (a.simulate) {
-        simulator = std::make_unique<sim::SimServer>();
-        std::string error;
-        if (!simulator->start(&error)) {
-            err << "halvek-cli report: " << error << "\n";
-            return 1;
-        }
-        port = simulator->devicePath();
-    }
+    HostSession link("halvek-cli report", err);
+    LinkOptions o;
+    o.port = a.port;
+    o.com = a.com;
+    o.simulate = a.simulate;
+    o.extended = a.extended;
+    o.interval = a.interval;
+    if (!link.startLine(o)) return 1;
+    const std::string device = link.shownDevice();
+    if (!link.connect()) return 1;  // the controller has said why
+    const int intervalMs = static_cast<int>(a.interval);
 
-    ReportUi ui(err);
-    ControllerHost host(ui);
-    selectLine(host, port, a.com);
-    host.controller.setExtendedMode(a.extended);
-    host.controller.setPollInterval(static_cast<int>(a.interval));
-    const std::string device = escapeForTerminal(host.controller.portPath());
-    if (!host.controller.connect()) return 1;  // the controller has said why
-
-    ReportSession session(host.controller);
+    ReportSession session(link.controller());
     session.setOptions(a.options);
     session.open();
 
     // A unit that answers nothing is told at once, not after every read has timed out.
-    const int waitMs = static_cast<int>(LinkController::kReplyMarginMs) + 2 * ui.intervalMs;
+    const int waitMs = static_cast<int>(LinkController::kReplyMarginMs) + 2 * intervalMs;
     bool answered = false;
     const auto heard = [&] {
-        if (host.controller.unitAnswered() && host.controller.linkConnected()) answered = true;
+        if (link.controller().unitAnswered() && link.controller().linkConnected()) answered = true;
         return answered;
     };
-    if (!runUntil(host, ui, session, Clock::now() + std::chrono::milliseconds(waitMs), heard)) {
+    if (!runUntil(link, session, Clock::now() + std::chrono::milliseconds(waitMs), heard)) {
         err << "halvek-cli report: " << (stopRequested ? "interrupted" : "the unit on " + device + " did not answer")
             << "; no report written\n";
         return 1;
@@ -229,10 +193,13 @@ int report(const Arguments& a, std::ostream& out, std::ostream& err) {
     // The report asks for what it needs itself: the start-up reads of the
     // connection (the bill enables, the security levels, the set-up...) would
     // only hold its reads back.
-    host.controller.setStartupCountdown(0);
+    link.controller().setStartupCountdown(0);
     session.onTick();
-    const int limitMs = (ReportCountdown::kSettleLimit + ReportCountdown::kTickLimit + 4) * ui.intervalMs;
-    runUntil(host, ui, session, Clock::now() + std::chrono::milliseconds(limitMs),
+    const int limitMs = (ReportCountdown::kSettleLimit + ReportCountdown::kTickLimit + 4) * intervalMs;
+    // A read the link gives up is asked again while the report's time lasts.
+    for (const uint8_t code : {cmd::ReadProgRev, cmd::ReadStats, cmd::ReadCreditTable, cmd::ReadDiagn0, cmd::ReadDiagn1})
+        link.keepAsking(code);
+    runUntil(link, session, Clock::now() + std::chrono::milliseconds(limitMs),
              [&] { return session.ready() || session.failed(); });
     if (!session.ready()) {
         const std::string why = stopRequested      ? "interrupted"
@@ -247,7 +214,7 @@ int report(const Arguments& a, std::ostream& out, std::ostream& err) {
         return 1;
     }
     const ReportFileResult written = session.save(path);
-    host.close();
+    link.close();
     if (!written.written) {
         err << "halvek-cli report: " << written.error << "\n";
         return 1;

@@ -5,11 +5,11 @@
 #include <ctime>
 #include <sstream>
 
-#include "cli/cli_link.h"
 #include "cli/read_targets.h"
 #include "cli/setup_words.h"
 #include "cli/terminal_text.h"
 #include "cli/usage.h"
+#include "host/host_session.h"
 #include "pages/rtc/rtc_view.h"
 #include "pages/setup/setup_view.h"
 #include "protocol/catalogue.h"
@@ -102,7 +102,7 @@ int runSet(const std::vector<std::string>& args, std::ostream& out, std::ostream
         setUsage(err);
         return 2;
     }
-    CliLink cli("halvek-cli set", err);
+    HostSession cli("halvek-cli set", err);
     if (!cli.open(link) || !cli.waitForStartup()) return 1;
     LinkController& c = cli.controller();
     std::vector<uint8_t> codes;
@@ -115,7 +115,7 @@ int runSet(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     for (uint8_t code : codes) c.request(code);
     // The read goes out only after every command, whatever their codes.
-    if (!cli.runUntil([&] { return allSent(c, codes); }, std::chrono::seconds(10))) {
+    if (!cli.runFor([&] { return allSent(c, codes); }, std::chrono::seconds(10))) {
         err << "halvek-cli set: the commands could not be sent on " << escapeForTerminal(c.portPath()) << "\n";
         return 1;
     }
@@ -150,7 +150,7 @@ int runSetRtc(const std::vector<std::string>& args, std::ostream& out, std::ostr
         setRtcUsage(usage);
         return usageError(err, "set-rtc", problem, usage.str());
     }
-    CliLink cli("halvek-cli set-rtc", err);
+    HostSession cli("halvek-cli set-rtc", err);
     if (!cli.open(link) || !cli.waitForStartup()) return 1;
     LinkController& c = cli.controller();
     if (const char* why = rtcUnavailable(c)) {

@@ -2,27 +2,18 @@
 
 #include <string>
 
-#include "link/user_interface.h"
+#include "host/terminal_text.h"
 
 namespace halvek::cli {
 
-// What the console commands write of bytes they did not make themselves (the
-// unit's strings, a device path from halvek.ini, what an adapter says of
-// itself): plain printable ASCII stays; every other byte, control bytes and
-// anything of 0x80 and above alike, is written as \xNN (tab, CR and LF as \t,
-// \r, \n), so that no byte can drive the terminal and one line stays one line.
-// The backslash stays as it is: the event texts show a coupon's odd bytes as
-// \xNN already, and a technician should read them so, not doubled.
-std::string escapeForTerminal(const std::string& text);
+// The console writes what it did not make itself as the host programs do.
+using halvek::escapeForTerminal;
+using halvek::shownMessage;
 
 // A JSON string literal of s. Every --json output writes a string the same way:
 // the text the plain output shows (escapeForTerminal), quoted, so a byte of the
 // unit reads "\\x1B" in both, JSON stays plain ASCII, and `jq -r` cannot hand a
 // raw control byte to a terminal either.
 std::string jsonString(const std::string& s);
-
-// A message of the core as one line: "title: text (detail)"; the detail (the
-// device and the system's reason) escaped, as it may hold any byte of a path.
-std::string shownMessage(const Message& m);
 
 }  // namespace halvek::cli

@@ -61,13 +61,10 @@ int runUpload(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return 1;
     }
 
-    ConsoleUi ui(out);
-    ControllerHost host(ui);
-    HeadlessLoop loop(host);
-    ui.attach(&loop);
-    std::unique_ptr<sim::SimServer> simulator;
-    if (!prepareLine(o, host, simulator, err, "upload")) return 1;
-    if (!probeUnit(host, loop, std::chrono::seconds(3))) {
+    HostSession line("halvek-cli upload", err);
+    if (!prepareLine(o, line, out, err)) return 1;
+    ControllerHost& host = line.host();
+    if (!probeUnit(line, std::chrono::seconds(3))) {
         const std::string reason = host.block.port.isOpen()
                                        ? "No connection: the unit on " + host.controller.portPath() + " does not answer"
                                        : host.block.port.lastError();
@@ -77,7 +74,7 @@ int runUpload(const std::vector<std::string>& args, std::ostream& out, std::ostr
 
     Progress progress(out, isTerminal(out), "packets");
     ConsoleUpload listener(progress);
-    LinkAccess link(host.controller, ui);
+    LinkAccess link(host.controller, line.ui());
     UploadSession session(host.block, link, listener);
     host.controller.setTransferHandler([&session](Notification n) {
         if (n == Notification::BlockReady) session.onBlockReady();
@@ -87,17 +84,11 @@ int runUpload(const std::vector<std::string>& args, std::ostream& out, std::ostr
         err << "upload failed: " << session.failure() << std::endl;
         return 1;
     }
-    auto next = Clock::now() + std::chrono::milliseconds(100);
-    while (session.active()) {
-        loop.runUntil(next);
-        if (Clock::now() >= next) {
-            next += std::chrono::milliseconds(100);
-            session.onTick();
-        }
-    }
+    line.runUntil([&session] { return !session.active(); }, Clock::time_point::max(),
+                  RunHooks::every(std::chrono::milliseconds(100), [&session] { session.onTick(); }));
     progress.end();
     host.controller.setTransferHandler({});
-    host.close();
+    line.close();
     const double secs = std::chrono::duration<double>(Clock::now() - started).count();
     if (!session.completed()) {
         // The status line may already be the failure: it is said once.

@@ -8,10 +8,6 @@ std::string exitCodes(const std::string& failed) {
     return "exit codes: 0 done, 1 " + failed + " (the reason on stderr), 2 bad command line (the usage on stderr)\n";
 }
 
-std::string badValue(const std::string& option, const std::string& needs, const std::string* value) {
-    return option + " needs " + needs + (value ? ", not '" + escapeForTerminal(*value) + "'" : "");
-}
-
 int usageError(std::ostream& err, const std::string& command, const std::string& what, const std::string& usage) {
     err << "halvek-cli " << command << ": " << what << "\n" << usage;
     return 2;

@@ -3,6 +3,8 @@
 #include <ostream>
 #include <string>
 
+#include "host/line_options.h"
+
 namespace halvek::cli {
 
 // The exit codes every console command keeps, as its --help lists them: 0 done,
@@ -10,9 +12,8 @@ namespace halvek::cli {
 // stderr. failed says what 1 means for the command.
 std::string exitCodes(const std::string& failed = "failed");
 
-// What an option with a missing or bad value is told: "--seconds needs a
-// number from 0 to 100000000, not 'x'" (the value escaped; nothing when missing).
-std::string badValue(const std::string& option, const std::string& needs, const std::string* value);
+// What an option with a missing or bad value is told (one wording for the link's options and the command's).
+using halvek::badValue;
 
 // A bad command line: "halvek-cli COMMAND: what" and the usage, both on err.
 // Returns 2, the exit code every command gives it.

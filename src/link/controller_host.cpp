@@ -24,19 +24,27 @@ void HeadlessLoop::startTimer(int intervalMs) {
     nextTick_ = std::chrono::steady_clock::now() + interval_;
 }
 
-void HeadlessLoop::runUntil(std::chrono::steady_clock::time_point deadline, const std::function<void()>& after) {
+PollLoop::Step HeadlessLoop::runOnce(std::chrono::steady_clock::time_point deadline) {
     for (;;) {
         const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline || host_.mailbox.cancelled()) return;
+        if (host_.mailbox.cancelled()) return Step::Closed;
+        if (now >= deadline) return Step::Deadline;
         if (running_ && now >= nextTick_) {
             nextTick_ += interval_;
             if (nextTick_ < now) nextTick_ = now + interval_;  // no burst of ticks after a stall
             host_.controller.onTick();
-            if (after) after();
-            continue;
+            return Step::Tick;
         }
         const auto wake = running_ ? std::min(deadline, nextTick_) : deadline;
-        if (host_.mailbox.serveUntil(wake) && after) after();
+        if (host_.mailbox.serveUntil(wake)) return Step::Reply;
+    }
+}
+
+void HeadlessLoop::runUntil(std::chrono::steady_clock::time_point deadline, const std::function<void()>& after) {
+    for (;;) {
+        const Step step = runOnce(deadline);
+        if (step == Step::Deadline || step == Step::Closed) return;
+        if (after) after();
     }
 }
 

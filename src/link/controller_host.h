@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "link/link_controller.h"
+#include "link/poll_loop.h"
 #include "link/stores.h"
 #include "serial/comm_block.h"
 #include "serial/notification.h"
@@ -39,12 +40,13 @@ class ControllerHost {
 // A poll timer and event loop for programs without a window (the console tool,
 // the tests): it ticks the controller at its interval and serves the mailbox
 // in between, sleeping otherwise.
-class HeadlessLoop {
+class HeadlessLoop : public PollLoop {
   public:
     explicit HeadlessLoop(ControllerHost& host) : host_(host) {}
-    void startTimer(int intervalMs);
-    void stopTimer() { running_ = false; }
-    bool timerRunning() const { return running_; }
+    void startTimer(int intervalMs) override;
+    void stopTimer() override { running_ = false; }
+    bool timerRunning() const override { return running_; }
+    Step runOnce(std::chrono::steady_clock::time_point deadline) override;
     // Runs until the deadline; after() is called after every tick and every
     // handled notification (the console tool prints what happened there).
     void runUntil(std::chrono::steady_clock::time_point deadline, const std::function<void()>& after = {});

@@ -5,7 +5,9 @@
 #include <sstream>
 
 #include "cli/report.h"
+#include "link/link_controller.h"
 #include "report_fixture.h"
+#include "sim/sim_server.h"
 #include "support/pty_pair.h"
 
 namespace halvek {
@@ -77,6 +79,19 @@ TEST(ReportCli, AFolderGetsTheProposedNameAndOnlyTheChosenParts) {
     ASSERT_EQ(stats.rc, 0) << stats.err;
     EXPECT_EQ(test::fileBytes(dir.path / "L8V_78.TXT").substr(0, 2 * kStars.size()),
               kStars + "************************* L8V diagnostics file ******************************\r\n");
+}
+
+// A read the link gives up (every frame of it lost once) is asked again, as
+// every console command does, instead of failing the report.
+TEST(ReportCli, AReadTheLinkGaveUpIsAskedAgain) {
+    sim::SimServer sim;
+    ASSERT_TRUE(sim.start());
+    ASSERT_EQ(sim.execute("drop DD " + std::to_string(LinkController::kMaxRetries + 1)), "");
+    TempDir dir;
+    const std::string file = (dir.path / "r.TXT").string();
+    const CliRun r = report({file, "--port", sim.devicePath(), "--parts", "stats", "--interval", "100"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_NE(test::fileBytes(file).find("PART I -"), std::string::npos);
 }
 
 TEST(ReportCli, FailsWithTheReasonAndWritesNothing) {
