@@ -223,7 +223,10 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
     HeadlessLoop loop(host);
     ui.attach(&host, &loop);
     ui.setSimulated(link.simulate);
-    if (journal.isOpen()) host.controller.addStatusListener(&journal);
+    if (journal.isOpen()) {
+        host.controller.settlement().setFirstSeq(journal.nextSeq());
+        host.controller.addStatusListener(&journal);
+    }
     selectLine(host, port, link.com);
     host.stores.escrow.autoAccept = true;  // it plays the machine controller
     host.controller.setExtendedMode(link.extended);
