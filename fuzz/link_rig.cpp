@@ -61,7 +61,8 @@ void LinkRig::userRequest(uint8_t code) {
     // The escrow page's buttons decide through the settlement machine.
     if (code == cmd::EscrowAccept || code == cmd::EscrowReturn) {
         const EscrowAction action = code == cmd::EscrowAccept ? EscrowAction::Accept : EscrowAction::Return;
-        if (controller.decideEscrow(action) == DecideResult::Taken && code == cmd::EscrowAccept) userAskedAccept_ = true;
+        if (controller.decideEscrow(action) == DecideResult::Taken && code == cmd::EscrowAccept)
+            userAskedAccept_ = true;
         return;
     }
     controller.request(code);

@@ -91,7 +91,8 @@ void LinkController::decodeStatus(const Reply& r) {
             const size_t trail = ext ? 13 : 7;
             const size_t count = std::min<size_t>(r.length() > trail ? r.length() - trail : 0, 47);
             couponCode_.clear();
-            for (size_t i = 0; i < count && r.byte(from + i) != 0; ++i) couponCode_ += static_cast<char>(r.byte(from + i));
+            for (size_t i = 0; i < count && r.byte(from + i) != 0; ++i)
+                couponCode_ += static_cast<char>(r.byte(from + i));
         }
         couponStacked_ = false;
         settlement_.statusShown(shown);

@@ -45,8 +45,8 @@ class JournalFile {
     // The seq the next record gets.
     uint64_t nextSeq() const { return nextSeq_; }
 
-    // Writes one record, with its own seq (or the next one when it has none). False, with the file and the reason in lastError(),
-    // when the line could not be written whole.
+    // Writes one record, with its own seq (or the next one when it has none). False, with the file and the reason in
+    // lastError(), when the line could not be written whole.
     bool append(const MoneyEvent& record, const std::string& timestamp);
 
   private:

@@ -323,9 +323,7 @@ void Settlement::decisionPlaced(EscrowAction action) {
     s.emit(e);
 }
 
-void Settlement::countReadPlaced() {
-    s_->countAskedBeforeAccept = !s_->episode.open || !s_->episode.acceptPlaced;
-}
+void Settlement::countReadPlaced() { s_->countAskedBeforeAccept = !s_->episode.open || !s_->episode.acceptPlaced; }
 
 void Settlement::countRead(uint32_t count) {
     State& s = *s_;

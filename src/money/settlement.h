@@ -44,11 +44,11 @@ struct SettlementRules {
 struct StatusShown {
     // The same bytes as the reply before: it tells only that no bill shows stacked now.
     bool repeated = false;
-    int type = 0;             // the bill type the reply names (for escrow and stacked)
-    bool escrow = false;      // a bill in escrow
-    bool escrowQuiet = false; // ... that the unit asks the host not to act on
-    bool stacked = false;     // a bill reported stacked (the same type on the next reply is the same bill)
-    bool coupon = false;      // the bill named is a coupon: credited at once, never waits for a name
+    int type = 0;              // the bill type the reply names (for escrow and stacked)
+    bool escrow = false;       // a bill in escrow
+    bool escrowQuiet = false;  // ... that the unit asks the host not to act on
+    bool stacked = false;      // a bill reported stacked (the same type on the next reply is the same bill)
+    bool coupon = false;       // the bill named is a coupon: credited at once, never waits for a name
     bool accepting = false, stacking = false, returning = false, rejected = false, powerUp = false, idle = false;
     // A read of the unit's count is asked for or on its way (by anyone): a bill
     // waits for its answer before it is decided.

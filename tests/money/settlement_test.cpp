@@ -268,7 +268,8 @@ TEST(Settlement, TheSettingsDecide) {
         rules.creditLimit = c.limit;
         Harness h(rules);
         for (const Fact& f : {table, count(0), escrow(c.type)}) f(h);
-        const Strings expected = *c.decision ? Strings{std::string(c.decision) + " " + std::to_string(c.type)} : Strings{};
+        const Strings expected =
+            *c.decision ? Strings{std::string(c.decision) + " " + std::to_string(c.type)} : Strings{};
         EXPECT_EQ(h.money(), expected) << c.autoAccept << c.limitOn << " " << c.limit << " type " << c.type;
     }
 }
@@ -364,9 +365,9 @@ TEST(Settlement, RecordsAreNumberedAndTiedToTheirEpisode) {
     for (const MoneyEvent& e : h.records)
         seen.push_back(std::string(moneyKindName(e.kind)) + " " + std::to_string(e.seq) + " ep " +
                        std::to_string(e.episode));
-    EXPECT_EQ(seen, (Strings{"escrow 41 ep 41", "decision 42 ep 41", "sent 43 ep 41", "stacked 44 ep 41",
-                             "credit 45 ep 41", "stacked 46 ep 0", "credit 47 ep 0", "escrow 48 ep 48",
-                             "decision 49 ep 48", "sent 50 ep 48"}));
+    EXPECT_EQ(seen,
+              (Strings{"escrow 41 ep 41", "decision 42 ep 41", "sent 43 ep 41", "stacked 44 ep 41", "credit 45 ep 41",
+                       "stacked 46 ep 0", "credit 47 ep 0", "escrow 48 ep 48", "decision 49 ep 48", "sent 50 ep 48"}));
     EXPECT_EQ(h.machine.nextSeq(), 51u);
 }
 

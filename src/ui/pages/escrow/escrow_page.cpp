@@ -63,8 +63,7 @@ EscrowPage::EscrowPage(QWidget* parent, PageContext& context) : QWidget(parent),
     connect(accept_, &QPushButton::clicked, this, [this] {
         if (context_.stores.escrow.billInEscrow) context_.link.decideEscrow(EscrowAction::Accept);
     });
-    connect(return_, &QPushButton::clicked, this,
-            [this] { context_.link.decideEscrow(EscrowAction::Return); });
+    connect(return_, &QPushButton::clicked, this, [this] { context_.link.decideEscrow(EscrowAction::Return); });
     connect(reset_, &QPushButton::clicked, this, [this] {
         context_.link.clearCredit();
         refresh();
