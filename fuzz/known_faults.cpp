@@ -35,6 +35,7 @@ void loadTwoNotes(LinkRig& rig) {
     rig.stores.bills.table[1] = {2, 'E', 'U', 'R', 100, 0};
     rig.stores.bills.recomputeValues(true);
     rig.stores.bills.tableLoaded = true;
+    rig.controller.billTableChanged();
 }
 
 void receive(LinkRig& rig, const std::vector<uint8_t>& frame) {

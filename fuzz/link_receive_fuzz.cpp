@@ -23,6 +23,7 @@ void loadBillTable(LinkRig& rig, FuzzInput& in) {
     rig.stores.bills.table[kCouponType - 1] = {kCouponType, 'C', 'P', 'N', 1, 0};
     rig.stores.bills.recomputeValues(ext);
     rig.stores.bills.tableLoaded = true;
+    rig.controller.billTableChanged();
 }
 
 // A frame built right, then perhaps changed in one byte, and received in two chunks.

@@ -58,7 +58,13 @@ LinkRig::~LinkRig() { controller.removeStatusListener(this); }
 void LinkRig::couponStacked(const std::string&) { ++coupons_; }
 
 void LinkRig::userRequest(uint8_t code) {
-    if (code == cmd::EscrowAccept) userAskedAccept_ = true;
+    // The escrow page's buttons decide through the settlement machine.
+    if (code == cmd::EscrowAccept || code == cmd::EscrowReturn) {
+        const EscrowAction action = code == cmd::EscrowAccept ? EscrowAction::Accept : EscrowAction::Return;
+        if (controller.decideEscrow(action) == DecideResult::Taken && code == cmd::EscrowAccept)
+            userAskedAccept_ = true;
+        return;
+    }
     controller.request(code);
 }
 

@@ -291,3 +291,30 @@ for name, data in [
     ("exit-midway", [1] + chunks(upload_stream(True, [0], 4), 200) + [0xFF]),
 ]:
     write("fuzz_upload_stream", name, data)
+
+
+# fuzz_money_settlement: rules, first seq, count, then facts (see its source).
+def settle_status(type_, bits, more=0):
+    return [0, type_, bits, more]
+
+
+ESCROW, STACKED, POWER_UP = 0x01, 0x04, 0x80
+TABLE = [2, 1, 5, 10, 20, 50, 100]
+COUNT_PLACED, PLACE, GIVEN_UP, FOUND = [5], [4, 0], [7], [8]
+IDLE = settle_status(0, 0, 1)
+AUTO_UP_TO_MUCH = 0x16
+accepted3 = TABLE + COUNT_PLACED + [6, 0] + settle_status(3, ESCROW) + PLACE
+for name, data in [
+    ("two-bills-in-a-row", [AUTO_UP_TO_MUCH, 1, 0] + accepted3 + settle_status(3, STACKED, 1)
+     + settle_status(1, STACKED, 1)),
+    ("stacked-told-again", [AUTO_UP_TO_MUCH, 1, 0] + accepted3 + settle_status(3, STACKED, 1) + IDLE + IDLE
+     + settle_status(3, STACKED, 1) + COUNT_PLACED + [6, 1]),
+    ("external-decisions", [0x09, 40, 0] + TABLE + COUNT_PLACED + [6, 0] + settle_status(3, ESCROW)
+     + [3, 0x05, 3, 0x05, 3, 0x10] + PLACE + settle_status(3, STACKED, 1)),
+    ("link-lost-with-a-bill-accepted", [AUTO_UP_TO_MUCH, 1, 0] + TABLE + COUNT_PLACED + [6, 0x85]
+     + settle_status(3, ESCROW) + PLACE + FOUND + IDLE + TABLE + COUNT_PLACED + [6, 1]),
+    ("count-given-up", [AUTO_UP_TO_MUCH, 1, 0] + accepted3 + settle_status(0, POWER_UP) + GIVEN_UP * 4),
+    ("before-the-table-then-cleared", [AUTO_UP_TO_MUCH, 1, 0] + settle_status(3, STACKED) + settle_status(1, STACKED)
+     + TABLE + [0x18] + settle_status(2, STACKED)),
+]:
+    write("fuzz_money_settlement", name, data)

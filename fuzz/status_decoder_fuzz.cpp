@@ -33,8 +33,9 @@ void arbitraryStores(LinkRig& rig, FuzzInput& in) {
     rig.controller.setDiagnosticsAvailable(f & 0x40);
     rig.controller.setInterruptMode(f & 0x80);
     s.escrow.creditLimit = in.i32();
-    s.escrow.creditTotal = in.i32();
+    in.i32();  // once a credit total; the settlement machine's starts at 0 (the seeds keep their layout)
     s.escrow.escrowValue = in.i32();
+    rig.controller.billTableChanged();
     for (auto& b : s.status.previous) b = in.byte();
     rig.controller.selectPage(TabRow::Lower, in.byte() % 7, true);
     rig.controller.selectPage(TabRow::Upper, in.byte() % 8, true);

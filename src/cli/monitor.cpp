@@ -211,7 +211,10 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
     ControllerHost& host = session.host();
     ui.attach(&host);
     ui.setSimulated(link.simulate);
-    if (journal.isOpen()) host.controller.addStatusListener(&journal);
+    if (journal.isOpen()) {
+        host.controller.settlement().setFirstSeq(journal.nextSeq());
+        host.controller.addStatusListener(&journal);
+    }
     if (!session.connect()) {
         err << "halvek-cli monitor: " << escapeForTerminal(host.block.port.lastError()) << "\n";
         return 1;

@@ -85,8 +85,7 @@ bool requestVla(LinkController& link, const CommandInfo& c) {
 // an accept the unit never acted on must not be money.
 bool escrowDecision(LinkController& link, const CommandInfo& c) {
     if (!link.sendSimpleCommand(c.code, false)) return false;
-    link.tellMoney({MoneyKind::Sent, link.escrowEpisode().type, link.knownValue(link.escrowEpisode().type), 0,
-                    c.code == cmd::EscrowAccept ? "accept" : "return"});
+    link.settlement().decisionPlaced(c.code == cmd::EscrowAccept ? EscrowAction::Accept : EscrowAction::Return);
     return true;
 }
 

@@ -15,7 +15,13 @@
 namespace halvek {
 
 LinkController::LinkController(CommBlock& block, Stores& stores, UserInterface& ui, const PortMap& ports)
-    : block_(block), stores_(stores), ui_(ui), ports_(ports), titleText_(text::windowTitle()) {
+    : block_(block),
+      stores_(stores),
+      ui_(ui),
+      ports_(ports),
+      titleText_(text::windowTitle()),
+      settlement_([this](const MoneyEvent& e) { takeMoneyRecord(e); },
+                  [this](const SettlementRequest& r) { carryOut(r); }, [this](const std::string& n) { tellLink(n); }) {
     linkFlags_ |= linkflag::ReaderStarted;
 }
 
@@ -35,11 +41,6 @@ LinkCounters LinkController::linkCounters() const {
 }
 
 std::string LinkController::linkSummary() const { return linkCountersText(linkCounters()); }
-
-void LinkController::tellMoney(MoneyEvent event) {
-    event.creditTotal = stores_.escrow.creditTotal;
-    for (StatusListener* l : listeners_) l->moneyEvent(event);
-}
 
 void LinkController::tellLink(const std::string& notice) {
     for (StatusListener* l : listeners_) l->linkNotice(notice);
@@ -330,17 +331,12 @@ void LinkController::showLinkState() {
 }
 
 void LinkController::forgetUnit() {
-    if (episode_.open) episode_.stale = true;
-    lifeCountCarried_ = lifeCountKnown_ || lifeCountCarried_;
-    lifeCountKnown_ = false;
-    lifeCountAsked_ = false;
+    settlement_.linkFound();
     stores_.bills = BillStore{};
     stores_.identity.revision = {};
     stores_.identity.revisionNumber = 0;
     stores_.sensors.l8v = false;
     diagnosticsAvailable_ = true;
-    // Bills seen stacked but not yet named stay: they are money, and are named
-    // with the table the unit on the line gives.
     ui_.refreshView(View::BillList);
 }
 
@@ -390,22 +386,8 @@ void LinkController::giveUp(uint8_t code) {
     tellLink(std::string("no reply to \"") + (info ? info->name : "?") + "\"; given up");
     // The bill table is asked for until it comes: without it no bill can be decided on.
     if (billTableRead(code) && !stores_.bills.tableLoaded) requestBillTable();
-    // Likewise the count that settles an accepted bill without a stacked report.
-    // A unit that does not give its count leaves them as returned: nothing is credited unseen.
-    if (code == cmd::ReadBillCounter) lifeCountAsked_ = false;  // asked again with the next bill
-    if (code == cmd::ReadBillCounter && (!unsettled_.empty() || !unconfirmedStacked_.empty())) {
-        if (++settleAttempts_ <= kMaxRetries) {
-            request(code);
-        } else {
-            settleAttempts_ = 0;
-            tellLink("the unit did not give its count: bills it would settle are in doubt and not credited");
-            const int64_t unit = -1, expected = lifeCountKnown_ ? int64_t{expectedLifeCount_} + 1 : int64_t{-1};
-            for (int type : unsettled_) inDoubt(type, "count-not-given", unit, expected);
-            for (int type : unconfirmedStacked_) inDoubt(type, "count-not-given", unit, expected);
-            unsettled_.clear();
-            unconfirmedStacked_.clear();
-        }
-    }
+    // Likewise the count that settles bills: the settlement machine asks again, or gives them in doubt.
+    if (code == cmd::ReadBillCounter) settlement_.countGivenUp();
 }
 
 bool LinkController::billTableRead(uint8_t code) const {
@@ -519,8 +501,7 @@ void LinkController::markAwaiting(uint8_t code, bool awaits) {
 
 void LinkController::afterBuild(uint8_t code) {
     lastSentCode_ = code;
-    if (code == cmd::EscrowAccept && episode_.open) episode_.acceptPlaced = true;
-    if (code == cmd::ReadBillCounter) countAskedBeforeAccept_ = !episode_.open || !episode_.acceptPlaced;
+    if (code == cmd::ReadBillCounter) settlement_.countReadPlaced();
     if (lowerPage_ == page::CommandStatus) {
         stores_.panes.commandDirty = true;
         ui_.repaintDrawingArea(false);
@@ -661,7 +642,7 @@ void LinkController::dispatch(const Reply& r) {
         if (replyObserver_) replyObserver_(code, sentDiagnosticsSelector_, false);
         return;
     }
-    if (billTableRead(code)) reportDeferred();
+    if (billTableRead(code)) billTableChanged();
     ++repliesTaken_[code];
     refresh(row->refresh);
     if (replyObserver_) replyObserver_(code, sentDiagnosticsSelector_, true);

@@ -10,6 +10,7 @@
 #include "link/status_listener.h"
 #include "link/stores.h"
 #include "link/user_interface.h"
+#include "money/settlement.h"
 #include "protocol/reply.h"
 #include "serial/comm_block.h"
 #include "serial/framers.h"
@@ -47,26 +48,12 @@ struct LinkCounters {
     uint32_t echoes = 0;  // the host's own frames that came back: the line echoes
 };
 
-// One bill in escrow: from the reply that first shows it until the unit reports
-// it stacked, returned or rejected, or shows the escrow empty while idle. One
-// decision per episode; a decision the unit did not act on is sent again
-// without deciding again.
-struct EscrowEpisode {
-    bool open = false;
-    int type = 0;
-    uint8_t decision = 0;  // 0 none yet, else the command decided on
-    int repliesSinceSent = 0;
-    int resends = 0;
-    bool returnSeen = false;    // the unit showed the bill returned or rejected
-    bool acceptPlaced = false;  // an "escrow accept" frame has gone to the line
-    bool stale = false;         // the link was lost while it was open: what followed was not seen
-};
-
 // The host controller: on every tick it sends the one command a page asked
 // for, or polls the validator; it tells whether the validator answers, runs
 // the start-up reads after each (re)connection and hands every reply to its
 // handler. It runs on the main thread only and owns no timer: its owner calls
-// onTick() when the poll timer it was asked for fires.
+// onTick() when the poll timer it was asked for fires. What is money it leaves
+// to its settlement machine, which it tells what the replies show.
 class LinkController {
   public:
     static constexpr int kStartupReads = 12;
@@ -86,11 +73,6 @@ class LinkController {
     // "Poll now" is honoured at most this often: a unit that keeps asking gets
     // what the line can carry, no more.
     static constexpr int64_t kPollNowSpacingMs = ProtocolFramer::kPollNowGapMs;
-    // Replies still showing the bill in escrow after a decision was sent, before it is sent again.
-    static constexpr int kResendAfterReplies = 4;
-    static constexpr int kMaxResends = 3;
-    // Stacked bills waiting for the bill table to be named.
-    static constexpr size_t kDeferredStackedMax = 16;
 
     LinkController(CommBlock& block, Stores& stores, UserInterface& ui, const PortMap& ports);
 
@@ -172,7 +154,6 @@ class LinkController {
     LinkCounters linkCounters() const;
     // The same in one line of words, for the window and the console.
     std::string linkSummary() const;
-    const EscrowEpisode& escrowEpisode() const { return episode_; }
     int startupCountdown() const { return startupCountdown_; }
     void restartStartupReads() { startupCountdown_ = kStartupReads; }
     void setStartupCountdown(int ticks) { startupCountdown_ = ticks; }
@@ -197,18 +178,22 @@ class LinkController {
     void setVlaRunning(bool on) { vlaRunning_ = on; }
     bool vlaRunning() const { return vlaRunning_; }
 
-    // A bill type's value, -1 while the bill table does not give it.
-    int64_t knownValue(int type) const { return valueKnown(type) ? stores_.bills.value(type) : -1; }
-
-    // The unit's life count was read: a bill it stacked whose report the line
-    // lost shows here, and is reported and credited then.
-    void lifeCountRead();
+    // The money rules: the escrow episode, the credit total, the bills the
+    // unit's count settles. The link feeds it and carries out its requests.
+    Settlement& settlement() { return settlement_; }
+    const Settlement& settlement() const { return settlement_; }
+    // The technician's Accept or Return for the bill in escrow; a refusal (no
+    // bill, decided already) is said as a link notice.
+    DecideResult decideEscrow(EscrowAction action);
+    // The technician's reset of the credit total.
+    void clearCredit();
+    // The bill table in the stores changed (read, forgotten, or set by a test):
+    // the settlement machine gets its values.
+    void billTableChanged();
 
     // Sessions that act on the status decoding.
     void addStatusListener(StatusListener* listener);
     void removeStatusListener(StatusListener* listener);
-    // Tells the listeners (the command builders tell of escrow frames sent).
-    void tellMoney(MoneyEvent event);
     void tellLink(const std::string& notice);
     // Adds a line to the event list and tells the listeners of it.
     void addEvent(const std::string& text);
@@ -251,14 +236,11 @@ class LinkController {
     void rejectFrame(const char* why);
     void dispatch(const Reply& r);
     void decodeStatus(const Reply& r);
-    void decideEscrow(int type, int64_t value);
-    void resendDecision();
-    void endEpisode(bool stacked);
-    void billStacked(int type);
-    void credit(int type);
-    void reportDeferred();
-    void stackedUnseen(int type);
-    void inDoubt(int type, const char* reason, int64_t unitCount, int64_t expectedCount);
+    void syncSettlementRules();
+    // The settlement machine's records become events and go to the listeners;
+    // its requests become commands.
+    void takeMoneyRecord(const MoneyEvent& record);
+    void carryOut(const SettlementRequest& request);
     void requestDiagnostics(uint8_t selector);
     std::string billName(int type) const;
     bool valueKnown(int type) const;
@@ -310,36 +292,10 @@ class LinkController {
     // A poll of the host's is on its way or waiting for its status, since pollSentMs_.
     bool pollInFlight_ = false;
     int64_t pollSentMs_ = 0;
-    // The bill type the previous status reply showed stacked (-1: none): the same
-    // type still showing stacked is the same bill, another type is another bill.
-    int previousStackedType_ = -1;
-    // A reply showed a bill on its way in (escrow, accepting, stacking) since the
-    // last outcome. Without one, a stacked report of the type last stacked may be
-    // that old report told again.
-    bool billUnderWay_ = false;
-    int lastStackedType_ = -1;
-    // Such reports: credited only once the unit's count shows them, else
-    // recorded in doubt.
-    std::vector<int> unconfirmedStacked_;
-    EscrowEpisode episode_;
-    // Bills stacked before the bill table was known, reported once it is.
-    std::vector<int> deferredStacked_;
-    // The unit's life count as the host expects it from the bills reported
-    // stacked, and accepted bills whose episode ended without a stacked report:
-    // the unit's count decides whether they were stacked.
-    bool lifeCountKnown_ = false;
-    bool lifeCountAsked_ = false;
-    // The link was lost and found again: the expected count is the last unit's,
-    // taken on only if the next count read carries on from it.
-    bool lifeCountCarried_ = false;
-    // The count now asked for was asked before the open episode's bill could be
-    // stacked (none open, or its accept not yet sent): the count leaves that bill out.
-    bool countAskedBeforeAccept_ = false;
-    // A count came while it could hold the bill under way: asked again once that bill is settled.
-    bool countAgainAfterEpisode_ = false;
-    int settleAttempts_ = 0;
-    uint32_t expectedLifeCount_ = 0;
-    std::vector<int> unsettled_;
+    // The coupon code of the status reply being decoded: its stacked record is told with it.
+    std::string couponCode_;
+    bool couponStacked_ = false;
+    Settlement settlement_;
 };
 
 }  // namespace halvek

@@ -20,6 +20,8 @@ class MoneyJournal : public StatusListener {
     const std::string& lastError() const { return lastError_; }
     // What was found wrong with the journal on opening ("" when nothing), said once by its owner.
     const std::string& damage() const { return file_.damage(); }
+    // The seq the journal carries on from: the settlement machine numbers its records from here.
+    uint64_t nextSeq() const { return file_.nextSeq(); }
 
     // Told when a write fails (with the file and the reason), and when the
     // journal takes records again after failing (with "").

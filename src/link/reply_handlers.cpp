@@ -51,7 +51,8 @@ void diagnostics0(LinkController& link, const Reply& r) {
 
 void lifeCount(LinkController& link, const Reply& r) {
     storeLifeCount(link.stores().counters, r);
-    link.lifeCountRead();
+    // A bill the unit stacked whose report the line lost shows here.
+    link.settlement().countRead(link.stores().counters.lifeCount);
 }
 
 void diagnostics1(LinkController& link, const Reply& r) {

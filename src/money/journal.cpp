@@ -58,14 +58,16 @@ bool parseLine(std::string_view line, JournalRecord& out) {
         if (eq == std::string_view::npos) return false;
         const std::string_view key = fields[i].substr(0, eq), value = fields[i].substr(eq + 1);
         int64_t n = 0;
-        const bool numeric =
-            key == "type" || key == "value" || key == "credit" || key == "unit-count" || key == "expected-count";
+        const bool numeric = key == "type" || key == "value" || key == "credit" || key == "unit-count" ||
+                             key == "expected-count" || key == "episode";
         if (key == "seq") {
             if (!unsignedNumber(value, out.seq) || out.seq == 0) return false;
         } else if (key == "action") {
             out.record.action = std::string(value);
         } else if (key == "reason") {
             out.record.reason = std::string(value);
+        } else if (key == "by") {
+            out.record.by = std::string(value);
         } else if (!numeric) {
             continue;  // a field of a later writer: passed over
         } else if (!number(value, n)) {
@@ -82,8 +84,12 @@ bool parseLine(std::string_view line, JournalRecord& out) {
             out.record.unitCount = n;
         } else if (key == "expected-count") {
             out.record.expectedCount = n;
+        } else if (key == "episode") {
+            if (n < 0) return false;
+            out.record.episode = n;
         }
     }
+    out.record.seq = out.seq;
     return typeSeen && out.seq != 0;
 }
 
@@ -93,10 +99,12 @@ std::string journalLine(const MoneyEvent& e, const std::string& timestamp, uint6
     std::string s = timestamp + " " + moneyKindName(e.kind) + " type=" + std::to_string(e.type) +
                     " value=" + figure(e.value) + " credit=" + std::to_string(e.creditTotal);
     if (!e.action.empty()) s += " action=" + e.action;
+    if (!e.by.empty()) s += " by=" + e.by;
     if (e.kind == MoneyKind::InDoubt) {
         s += " reason=" + (e.reason.empty() ? std::string("?") : e.reason);
         s += " unit-count=" + figure(e.unitCount) + " expected-count=" + figure(e.expectedCount);
     }
+    if (e.episode > 0) s += " episode=" + std::to_string(e.episode);
     return s + " seq=" + std::to_string(seq);
 }
 
@@ -169,8 +177,10 @@ bool JournalFile::append(const MoneyEvent& record, const std::string& timestamp)
         lastError_ = "the money journal is not open";
         return false;
     }
-    // A number once handed out is never handed out again, written or not.
-    const uint64_t seq = nextSeq_++;
+    // A number once handed out is never handed out again, written or not. The
+    // settlement machine numbers its records itself, from nextSeq() on.
+    const uint64_t seq = std::max(record.seq, nextSeq_);
+    nextSeq_ = std::max(nextSeq_, seq + 1);
     std::string text(lineOpen_ ? 1 : 0, '\n');
     text += journalLine(record, timestamp, seq);
     text += '\n';

@@ -13,8 +13,10 @@ namespace halvek {
 // the disk before the next is decided, so a crash loses nothing already decided:
 //   2026-12-10T13:40:01.123+01:00 stacked type=3 value=20 credit=60 seq=41
 // A value not known reads "value=?"; decisions and frames sent carry
-// "action=accept" or "action=return"; in-doubt records carry "reason=",
-// "unit-count=" and "expected-count=" ("?" when not known). Every line ends with
+// "action=accept" or "action=return", decisions "by=" who decided; in-doubt
+// records carry "reason=", "unit-count=" and "expected-count=" ("?" when not
+// known); a record of an escrow episode carries "episode=" (the seq of the
+// episode's escrow record). Lines without the later fields read as before. Every line ends with
 // "seq=N", a number that never repeats within one journal: it carries on from
 // the journal's last one, so a reader can ask for what came after the last it saw.
 
@@ -43,8 +45,8 @@ class JournalFile {
     // The seq the next record gets.
     uint64_t nextSeq() const { return nextSeq_; }
 
-    // Writes one record. False, with the file and the reason in lastError(),
-    // when the line could not be written whole.
+    // Writes one record, with its own seq (or the next one when it has none). False, with the file and the reason in
+    // lastError(), when the line could not be written whole.
     bool append(const MoneyEvent& record, const std::string& timestamp);
 
   private:

@@ -29,6 +29,18 @@ struct MoneyEvent {
     std::string reason{};
     int64_t unitCount = -1;
     int64_t expectedCount = -1;
+    // Numbered by the settlement machine, strictly rising and never repeated
+    // within one journal (0: not numbered).
+    uint64_t seq = 0;
+    // The escrow episode the record belongs to: the seq of its escrow record (0: none).
+    int64_t episode = 0;
+    // Who decided, for decisions: "auto" (the escrow settings), "operator" (a
+    // button), "controller" or "default" (the service's application or deadline).
+    std::string by{};
+    // How a stacked bill is told (not journalled): named as it was stacked, named
+    // once the bill table came, not named (too many waiting), or a coupon.
+    enum class Told : uint8_t { AtOnce, Late, NotNamed, Coupon };
+    Told told = Told::AtOnce;
 };
 
 const char* moneyKindName(MoneyKind kind);

@@ -130,7 +130,6 @@ TEST(Builders, EscrowAcceptIsToldWhenItLeavesAndCreditsNothing) {
     ControllerBench b;
     b.controller.addStatusListener(&money);
     b.stores.escrow.creditLimitOn = true;
-    b.stores.escrow.creditTotal = 80;
     b.stores.escrow.escrowValue = 20;
     ASSERT_TRUE(placeCommand(b.block, 0xCC));
     b.controller.request(0x80);
@@ -139,7 +138,7 @@ TEST(Builders, EscrowAcceptIsToldWhenItLeavesAndCreditsNothing) {
     b.take();
     b.controller.onTick();
     EXPECT_EQ(money.kinds, std::vector<MoneyKind>{MoneyKind::Sent});
-    EXPECT_EQ(b.stores.escrow.creditTotal, 80);
+    EXPECT_EQ(b.controller.settlement().creditTotal(), 0);
 }
 
 TEST(Builders, StepsBeforeBuilding) {

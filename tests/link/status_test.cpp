@@ -54,44 +54,10 @@ TEST(Status, TheNoEscrowEventBitSilencesTheEscrowBit) {
     EXPECT_TRUE(b.stores.escrow.billInEscrow);  // keeps its last value
 }
 
-TEST(Status, EscrowDecisionTable) {
-    struct Case {
-        bool autoAccept, creditLimit;
-        int32_t total, limit, value;
-        uint8_t expected;  // 0: no request
-    };
-    // clang-format off
-    const Case cases[] = {
-        {true, false, 5000, 100, 20, cmd::EscrowAccept}, {true, true, 90, 100, 10, cmd::EscrowAccept},
-        {true, true, 90, 100, 20, cmd::EscrowReturn},    {false, true, 90, 100, 20, cmd::EscrowReturn},
-        {false, true, 90, 100, 10, 0},                   {false, false, 5000, 100, 20, 0},
-        {true, true, 80, 100, 20, cmd::EscrowAccept},  // reaching the limit exactly is still accepted
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        ControllerBench b;
-        loadBills(b);
-        b.stores.escrow.autoAccept = c.autoAccept;
-        b.stores.escrow.creditLimitOn = c.creditLimit;
-        b.stores.escrow.creditTotal = c.total;
-        b.stores.escrow.creditLimit = c.limit;
-        // The unit's count comes first (the bill waits for it in escrow), then the decision.
-        b.status({0x20, 0x00, 0x00, static_cast<uint8_t>(c.value == 10 ? 2 : 3), 0x00, 0x00});
-        b.reply(cmd::ReadBillCounter, {0, 0, 0});
-        b.status({0x20, 0x00, 0x00, static_cast<uint8_t>(c.value == 10 ? 2 : 3), 0x00, 0x00});
-        const bool accept = b.controller.requestState(cmd::EscrowAccept) == RequestState::Requested;
-        const bool ret = b.controller.requestState(cmd::EscrowReturn) == RequestState::Requested;
-        EXPECT_EQ(accept, c.expected == cmd::EscrowAccept)
-            << c.autoAccept << c.creditLimit << c.total << "+" << c.value;
-        EXPECT_EQ(ret, c.expected == cmd::EscrowReturn) << c.autoAccept << c.creditLimit << c.total << "+" << c.value;
-    }
-}
-
 TEST(Status, NoDecisionOnABillOfUnknownValue) {
     ControllerBench b;
     b.stores.escrow.creditLimitOn = true;
     b.stores.escrow.creditLimit = 100;
-    b.stores.escrow.creditTotal = 90;
     b.status({0x20, 0x00, 0x00, 0x07, 0x00, 0x00});
     EXPECT_EQ(b.events(), (Strings{"bill in escrow : type 7 (value not known yet)"}));
     EXPECT_EQ(b.controller.requestState(cmd::EscrowAccept), RequestState::Idle);
@@ -100,7 +66,7 @@ TEST(Status, NoDecisionOnABillOfUnknownValue) {
     b.reply(cmd::ReadBillCounter, {0, 0, 0});
     loadBills(b);
     b.status({0x20, 0x00, 0x00, 0x07, 0x00, 0x00});
-    EXPECT_EQ(b.controller.requestState(cmd::EscrowReturn), RequestState::Requested);  // 90 + 500 > 100
+    EXPECT_EQ(b.controller.requestState(cmd::EscrowReturn), RequestState::Requested);  // 500 > 100
 }
 
 TEST(Status, EventsInTheirOrder) {
@@ -232,10 +198,10 @@ TEST(Status, AStackedBillRefreshesTheVideoTestInExtendedMode) {
     EXPECT_EQ(b.controller.diagnosticsSelector(), 0xA1);
 }
 
-// Money at the status decoding: each case a run of status replies (s), count
-// reads (c) and the bill table (t); what was reported stacked or in doubt, and
-// what was credited.
-TEST(Status, StackedIdentityAndTheUnitsCount) {
+// The settlement machine's records as the events tell them: each case a run of
+// status replies (s), count reads (c) and the bill table (t); what was reported
+// stacked or in doubt, and what was credited.
+TEST(Status, MoneyRecordsAreToldAsEvents) {
     struct Step {
         char what;
         Bytes bytes{};
@@ -248,14 +214,11 @@ TEST(Status, StackedIdentityAndTheUnitsCount) {
         std::vector<std::string> records;  // in-doubt records as "reason unit/expected"
     };
     const Bytes escrow3{0x20, 0x00, 0, 3, 0, 0}, stacking3{0x00, 0x08, 0, 3, 0, 0}, stacked3{0x80, 0x01, 0, 3, 0, 0},
-        stacked1{0x80, 0x01, 0, 1, 0, 0}, idle{0x00, 0x01, 0, 0, 0, 0};
+        stacked1{0x80, 0x01, 0, 1, 0, 0}, stacked70{0x80, 0x01, 0, 70, 0, 0}, idle{0x00, 0x01, 0, 0, 0, 0};
     auto count = [](uint8_t n) { return Step{'c', {n, 0, 0}}; };
     const Step table{'t'};
     // clang-format off
     const Case cases[] = {
-        {"the same type on the next reply is the same bill",
-         {table, count(0), {'s', escrow3}, {'s', stacking3}, {'s', stacked3}, {'s', stacked3}},
-         {"bill stacked : EUR  20"}, 20, {}},
         {"another type on the next reply is another bill",
          {table, count(0), {'s', escrow3}, {'s', stacked3}, {'s', stacked1}},
          {"bill stacked : EUR  20", "bill stacked : EUR  5"}, 25, {}},
@@ -266,9 +229,10 @@ TEST(Status, StackedIdentityAndTheUnitsCount) {
          {table, count(0), {'s', escrow3}, {'s', stacked3}, {'s', idle}, {'s', idle}, {'s', stacked3}, count(1)},
          {"bill stacked : EUR  20", "bill in doubt : EUR  20 (unit count 1, expected 2)"}, 20,
          {"count-not-risen 1/2"}},
-        {"a report told again after idle replies, the count risen",
-         {table, count(0), {'s', escrow3}, {'s', stacked3}, {'s', idle}, {'s', stacked3}, count(2)},
-         {"bill stacked : EUR  20", "bill stacked : EUR  20"}, 40, {}},
+        {"a type without a row in doubt is named by its number",
+         {table, count(0), {'s', stacked70}, {'s', idle}, {'s', stacked70}, count(1)},
+         {"bill stacked : type 70  0", "bill in doubt : type 70 (unit count 1, expected 2)"}, 0,
+         {"count-not-risen 1/2"}},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -302,6 +266,18 @@ TEST(Status, StackedIdentityAndTheUnitsCount) {
         EXPECT_EQ(b.stores.escrow.creditTotal, c.credit);
         EXPECT_EQ(records.doubts, c.records);
     }
+}
+
+// Stacked bills the waiting list cannot hold are told at once, by their type, and counted.
+TEST(Status, StackedBillsBeyondTheWaitingListAreToldUnnamed) {
+    ControllerBench b;
+    for (size_t i = 0; i <= Settlement::kWaitingForNameMax; ++i)
+        b.status({0x80, 0x01, 0x00, static_cast<uint8_t>(i % 2 ? 1 : 2), 0x00, 0x00});
+    EXPECT_EQ(b.events(), (Strings{"bill stacked : type 2 (not named: too many waiting)"}));
+    EXPECT_EQ(b.controller.linkCounters().unnamedStacked, 1u);
+    loadBills(b);
+    EXPECT_EQ(b.stores.events.counter(), 1u + Settlement::kWaitingForNameMax);
+    EXPECT_EQ(b.events().back(), "(cr) bill stacked : EUR  5");
 }
 
 }  // namespace

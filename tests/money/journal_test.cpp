@@ -27,6 +27,12 @@ std::string contents(const std::string& path) {
     return s.str();
 }
 
+MoneyEvent ofEpisode(MoneyEvent e, int64_t episode, std::string by = "") {
+    e.episode = episode;
+    e.by = std::move(by);
+    return e;
+}
+
 TEST(Journal, OneLinePerRecordEndingWithItsSeq) {
     struct Case {
         MoneyEvent record;
@@ -41,6 +47,9 @@ TEST(Journal, OneLinePerRecordEndingWithItsSeq) {
          "T in-doubt type=3 value=20 credit=20 reason=count-not-risen unit-count=1 expected-count=2 seq=7"},
         {{MoneyKind::InDoubt, 9, -1, 0, "", "count-not-given"},
          "T in-doubt type=9 value=? credit=0 reason=count-not-given unit-count=? expected-count=? seq=7"},
+        {ofEpisode({MoneyKind::Decision, 3, 20, 0, "accept"}, 41, "operator"),
+         "T decision type=3 value=20 credit=0 action=accept by=operator episode=41 seq=7"},
+        {ofEpisode({MoneyKind::Stacked, 3, 20, 20}, 41), "T stacked type=3 value=20 credit=20 episode=41 seq=7"},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -59,7 +68,29 @@ TEST(Journal, OneLinePerRecordEndingWithItsSeq) {
         EXPECT_EQ(back.reason, c.record.reason);
         EXPECT_EQ(back.unitCount, c.record.unitCount);
         EXPECT_EQ(back.expectedCount, c.record.expectedCount);
+        EXPECT_EQ(back.episode, c.record.episode);
+        EXPECT_EQ(back.by, c.record.by);
+        EXPECT_EQ(back.seq, 7u);
     }
+}
+
+// The settlement machine numbers its records from the journal's next seq; the
+// journal writes that number, and never one it has handed out already.
+TEST(Journal, WritesTheRecordsOwnSeqNeverAnOldOne) {
+    const std::string path = tempJournal();
+    JournalFile j;
+    ASSERT_TRUE(j.open(path));
+    MoneyEvent e{MoneyKind::Escrow, 3, 20};
+    e.seq = 41;
+    EXPECT_TRUE(j.append(e, "T1"));
+    EXPECT_EQ(j.nextSeq(), 42u);
+    e.seq = 5;  // behind the journal
+    EXPECT_TRUE(j.append(e, "T2"));
+    const JournalReading read = readJournal(contents(path));
+    ASSERT_EQ(read.records.size(), 2u);
+    EXPECT_EQ(read.records[0].seq, 41u);
+    EXPECT_EQ(read.records[1].seq, 42u);
+    std::remove(path.c_str());
 }
 
 TEST(Journal, SeqCarriesOnAcrossRunsAndOverALineCutShort) {

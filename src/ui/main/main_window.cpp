@@ -139,6 +139,7 @@ MainWindow::MainWindow(const WindowOptions& options, QWidget* parent)
     fillComPorts();
     if (!options.journalPath.empty()) {
         if (journal_.open(options.journalPath)) {
+            controller().settlement().setFirstSeq(journal_.nextSeq());
             controller().addStatusListener(&journal_);
             // A journal that cannot be written is said at once, and stays said
             // in the status line until it takes records again.

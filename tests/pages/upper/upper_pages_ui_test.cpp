@@ -400,17 +400,16 @@ TEST(UpperPagesWindow, EscrowAcceptOnlyForABillInEscrowAndTheKeepAlive) {
 }
 
 // A bill that comes while the user looks at another tab brings the Escrow page up,
-// and the decision for it keeps the limit the user set: limit 100, total 90, a 50 is returned.
+// and the decision for it keeps the limit the user set: limit 40, a 50 is returned.
 TEST(UpperPagesWindow, ABillArrivingOnAnotherTabIsJudgedByTheUsersLimit) {
     WindowRig rig;
     rig.connectAndStart();
     auto* escrow = rig.show<EscrowPage>(page::Escrow);
     ASSERT_NE(escrow, nullptr);
     QTest::mouseClick(escrow->creditLimitBox(), Qt::LeftButton);
-    escrow->limitBox()->setText("100");
-    rig.stores().escrow.creditTotal = 90;
+    escrow->limitBox()->setText("40");
     rig.show<SetupPage>(page::Setup);
-    EXPECT_EQ(rig.stores().escrow.creditLimit, 100);
+    EXPECT_EQ(rig.stores().escrow.creditLimit, 40);
 
     ASSERT_EQ(rig.sim.execute("insert 4"), "");  // a 50
     ASSERT_TRUE(pumpUntil([&] {
@@ -421,8 +420,8 @@ TEST(UpperPagesWindow, ABillArrivingOnAnotherTabIsJudgedByTheUsersLimit) {
     EXPECT_EQ(rig.window->upperTabs()->currentIndex(), page::Escrow);
     escrow = rig.window->centralWidget()->findChild<EscrowPage*>(QString(), Qt::FindDirectChildrenOnly);
     ASSERT_NE(escrow, nullptr);
-    EXPECT_EQ(escrow->limitBox()->text(), "100");
-    EXPECT_EQ(rig.stores().escrow.creditTotal, 90);
+    EXPECT_EQ(escrow->limitBox()->text(), "40");
+    EXPECT_EQ(rig.stores().escrow.creditTotal, 0);
 }
 
 }  // namespace

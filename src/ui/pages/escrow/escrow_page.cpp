@@ -58,13 +58,14 @@ EscrowPage::EscrowPage(QWidget* parent, PageContext& context) : QWidget(parent),
         const int v = t.toInt(&ok);
         if (ok && v >= 0 && v <= kCreditLimitMax) context_.stores.escrow.creditLimit = v;
     });
-    // Only a bill that is in escrow can be accepted; the credit total counts it once the unit stacks it.
+    // Only a bill that is in escrow can be accepted, once; the credit total
+    // counts it once the unit stacks it.
     connect(accept_, &QPushButton::clicked, this, [this] {
-        if (context_.stores.escrow.billInEscrow) context_.link.request(cmd::EscrowAccept);
+        if (context_.stores.escrow.billInEscrow) context_.link.decideEscrow(EscrowAction::Accept);
     });
-    connect(return_, &QPushButton::clicked, this, [this] { context_.link.request(cmd::EscrowReturn); });
+    connect(return_, &QPushButton::clicked, this, [this] { context_.link.decideEscrow(EscrowAction::Return); });
     connect(reset_, &QPushButton::clicked, this, [this] {
-        context_.stores.escrow.creditTotal = 0;
+        context_.link.clearCredit();
         refresh();
     });
     connect(default_, &QRadioButton::clicked, this, [this] {
