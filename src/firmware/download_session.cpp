@@ -122,6 +122,9 @@ void DownloadSession::open() {
     listener_.downloadEnabled(false);
     rateCode_ = kBlockRateCode;
     snapshot_ = link_.linkFlags();
+    // Counted from the loader's first answer on: how soon DOWNLOAD follows the
+    // connect must not decide whether that answer's trail is counted.
+    strayAtStart_ = block_.downloadStrayBytes.load();
     show(DownloadStatus::Ready);
     timerRunning_ = true;
     if (snapshot_ & 0x02) {
@@ -169,7 +172,6 @@ DownloadSession::Start DownloadSession::download() {
     show(DownloadStatus::Downloading);
     block_.receiveMode.store(ReceiveMode::Download);
     refusals_ = timeouts_ = replyTimer_ = 0;
-    strayAtStart_ = block_.downloadStrayBytes.load();
     // The whole file is read and checked before the loader is even asked to
     // erase: a file that fails leaves the unit's program as it was.
     const FirmwareFileFault f = readFirmwareFile(filePath_, file_);

@@ -115,7 +115,7 @@ class DownloadSession {
     const FirmwareFile& file() const { return file_; }
     bool unitWasAnswering() const { return snapshot_ & 0x02; }
     const std::string& failure() const { return failure_; }
-    // Bytes the loader sent after a reply was whole, dropped, since DOWNLOAD.
+    // Bytes the loader sent after a reply was whole, dropped, since the window opened.
     uint32_t strayBytes() const { return block_.downloadStrayBytes.load() - strayAtStart_; }
 
   private:
