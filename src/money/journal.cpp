@@ -58,14 +58,16 @@ bool parseLine(std::string_view line, JournalRecord& out) {
         if (eq == std::string_view::npos) return false;
         const std::string_view key = fields[i].substr(0, eq), value = fields[i].substr(eq + 1);
         int64_t n = 0;
-        const bool numeric =
-            key == "type" || key == "value" || key == "credit" || key == "unit-count" || key == "expected-count";
+        const bool numeric = key == "type" || key == "value" || key == "credit" || key == "unit-count" ||
+                             key == "expected-count" || key == "episode";
         if (key == "seq") {
             if (!unsignedNumber(value, out.seq) || out.seq == 0) return false;
         } else if (key == "action") {
             out.record.action = std::string(value);
         } else if (key == "reason") {
             out.record.reason = std::string(value);
+        } else if (key == "by") {
+            out.record.by = std::string(value);
         } else if (!numeric) {
             continue;  // a field of a later writer: passed over
         } else if (!number(value, n)) {
@@ -82,9 +84,22 @@ bool parseLine(std::string_view line, JournalRecord& out) {
             out.record.unitCount = n;
         } else if (key == "expected-count") {
             out.record.expectedCount = n;
+        } else if (key == "episode") {
+            if (n < 0) return false;
+            out.record.episode = n;
         }
     }
     return typeSeen && out.seq != 0;
+}
+
+// An ack line ("TIME ack upto=N seq=M"): the seq it acknowledges up to; false when it is not one.
+bool parseAck(std::string_view line, uint64_t& upTo) {
+    const size_t first = line.find(' ');
+    if (first == std::string_view::npos || line.substr(first + 1, 9) != "ack upto=") return false;
+    const std::string_view rest = line.substr(first + 10);
+    const size_t space = rest.find(' ');
+    if (space == std::string_view::npos || rest.substr(space) != " seq=" + std::to_string(seqOf(line))) return false;
+    return seqOf(line) != 0 && unsignedNumber(rest.substr(0, space), upTo);
 }
 
 }  // namespace
@@ -93,10 +108,14 @@ std::string journalLine(const MoneyEvent& e, const std::string& timestamp, uint6
     std::string s = timestamp + " " + moneyKindName(e.kind) + " type=" + std::to_string(e.type) +
                     " value=" + figure(e.value) + " credit=" + std::to_string(e.creditTotal);
     if (!e.action.empty()) s += " action=" + e.action;
+    if (!e.by.empty()) s += " by=" + e.by;
     if (e.kind == MoneyKind::InDoubt) {
         s += " reason=" + (e.reason.empty() ? std::string("?") : e.reason);
         s += " unit-count=" + figure(e.unitCount) + " expected-count=" + figure(e.expectedCount);
+    } else if (e.expectedCount >= 0) {
+        s += " expected-count=" + std::to_string(e.expectedCount);
     }
+    if (e.episode > 0) s += " episode=" + std::to_string(e.episode);
     return s + " seq=" + std::to_string(seq);
 }
 
@@ -171,8 +190,21 @@ bool JournalFile::append(const MoneyEvent& record, const std::string& timestamp)
     }
     // A number once handed out is never handed out again, written or not.
     const uint64_t seq = nextSeq_++;
+    return appendLine(journalLine(record, timestamp, seq));
+}
+
+bool JournalFile::appendAck(uint64_t upTo, const std::string& timestamp) {
+    if (fd_ < 0) {
+        lastError_ = "the money journal is not open";
+        return false;
+    }
+    const uint64_t seq = nextSeq_++;
+    return appendLine(timestamp + " ack upto=" + std::to_string(upTo) + " seq=" + std::to_string(seq));
+}
+
+bool JournalFile::appendLine(const std::string& line) {
     std::string text(lineOpen_ ? 1 : 0, '\n');
-    text += journalLine(record, timestamp, seq);
+    text += line;
     text += '\n';
     if (!writeAll(text)) return false;
     lineOpen_ = false;
@@ -199,6 +231,12 @@ JournalReading readJournal(std::string_view bytes, uint64_t afterSeq) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty()) continue;
         JournalRecord r;
+        uint64_t upTo = 0;
+        if (parseAck(line, upTo)) {
+            out.ackedUpTo = std::max(out.ackedUpTo, upTo);
+            out.lastSeq = std::max(out.lastSeq, seqOf(line));
+            continue;
+        }
         if (!parseLine(line, r)) {
             ++out.unreadLines;
             out.lastSeq = std::max(out.lastSeq, seqOf(line));

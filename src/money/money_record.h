@@ -29,6 +29,10 @@ struct MoneyEvent {
     std::string reason{};
     int64_t unitCount = -1;
     int64_t expectedCount = -1;
+    // The escrow episode the record belongs to: the seq of its escrow record (0: none).
+    int64_t episode = 0;
+    // Decisions: who took it ("controller", "default", "host"; "" when not said).
+    std::string by{};
 };
 
 const char* moneyKindName(MoneyKind kind);

@@ -41,6 +41,11 @@ TEST(Journal, OneLinePerRecordEndingWithItsSeq) {
          "T in-doubt type=3 value=20 credit=20 reason=count-not-risen unit-count=1 expected-count=2 seq=7"},
         {{MoneyKind::InDoubt, 9, -1, 0, "", "count-not-given"},
          "T in-doubt type=9 value=? credit=0 reason=count-not-given unit-count=? expected-count=? seq=7"},
+        // The service's records: their episode, who decided, and the count an accept expects to rise from.
+        {{MoneyKind::Decision, 3, 20, 0, "accept", "", -1, -1, 5, "controller"},
+         "T decision type=3 value=20 credit=0 action=accept by=controller episode=5 seq=7"},
+        {{MoneyKind::Sent, 3, 20, 0, "accept", "", -1, 41, 5},
+         "T sent type=3 value=20 credit=0 action=accept expected-count=41 episode=5 seq=7"},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -59,7 +64,33 @@ TEST(Journal, OneLinePerRecordEndingWithItsSeq) {
         EXPECT_EQ(back.reason, c.record.reason);
         EXPECT_EQ(back.unitCount, c.record.unitCount);
         EXPECT_EQ(back.expectedCount, c.record.expectedCount);
+        EXPECT_EQ(back.episode, c.record.episode);
+        EXPECT_EQ(back.by, c.record.by);
     }
+}
+
+// The application's acks are lines of the journal too: they take a seq, are no
+// money record, and the reader tells the highest one wherever it stands.
+TEST(Journal, AcksAreKeptAndReadBack) {
+    const std::string path = tempJournal();
+    {
+        JournalFile j;
+        ASSERT_TRUE(j.open(path));
+        EXPECT_TRUE(j.append({MoneyKind::Stacked, 3, 20, 20}, "T1"));
+        EXPECT_TRUE(j.appendAck(1, "T2"));
+        EXPECT_TRUE(j.append({MoneyKind::Credit, 3, 20, 20}, "T3"));
+    }
+    EXPECT_EQ(contents(path), "T1 stacked type=3 value=20 credit=20 seq=1\nT2 ack upto=1 seq=2\n"
+                              "T3 credit type=3 value=20 credit=20 seq=3\n");
+    JournalFile again;
+    ASSERT_TRUE(again.open(path));
+    EXPECT_EQ(again.nextSeq(), 4u);
+    const JournalReading r = readJournal(contents(path) + "T4 ack upto=x seq=4\nT5 ack upto=3\n");
+    EXPECT_EQ(r.records.size(), 2u);
+    EXPECT_EQ(r.ackedUpTo, 1u);
+    EXPECT_EQ(r.unreadLines, 2u);  // a damaged ack is no ack
+    EXPECT_EQ(r.lastSeq, 4u);
+    std::remove(path.c_str());
 }
 
 TEST(Journal, SeqCarriesOnAcrossRunsAndOverALineCutShort) {
