@@ -60,6 +60,7 @@ struct EscrowEpisode {
     bool returnSeen = false;    // the unit showed the bill returned or rejected
     bool acceptPlaced = false;  // an "escrow accept" frame has gone to the line
     bool stale = false;         // the link was lost while it was open: what followed was not seen
+    uint8_t wanted = 0;         // the owner's decision, taken as soon as the bill can be decided
 };
 
 // The host controller: on every tick it sends the one command a page asked
@@ -203,6 +204,18 @@ class LinkController {
     // The unit's life count was read: a bill it stacked whose report the line
     // lost shows here, and is reported and credited then.
     void lifeCountRead();
+    // The owner decides the bill in escrow (EscrowAccept or EscrowReturn) in
+    // place of the escrow settings; false when no bill is held or it is decided.
+    // The decision goes out once the bill can be decided (its table and the
+    // unit's count known), as the settings' would.
+    bool decideEscrow(uint8_t code);
+    // The unit's count as the host expects it now; -1 while it is not known.
+    int64_t expectedLifeCount() const { return lifeCountKnown_ ? int64_t{expectedLifeCount_} : -1; }
+    // A bill accepted by an earlier run of the host whose outcome it never saw:
+    // the unit's count at the next connect settles it (risen from expectedCount:
+    // stacked; not: returned; not carrying on: in doubt), or its stacked report
+    // if the unit still has one to give.
+    void carryUnsettled(int type, uint32_t expectedCount);
 
     // Sessions that act on the status decoding.
     void addStatusListener(StatusListener* listener);

@@ -1,5 +1,6 @@
 // The status reply: the validator's state, the events, and the host's own
 // reactions (escrow decision, page switches, refreshes, the listeners).
+#include <algorithm>
 #include <cstdio>
 
 #include "link/link_controller.h"
@@ -109,6 +110,11 @@ void LinkController::decodeStatus(const Reply& r) {
                     credit(type);
                     for (StatusListener* l : listeners_) l->couponStacked(coupon);
                 } else if (episode_.open || billUnderWay_ || type != lastStackedType_) {
+                    // A bill carried over from an earlier run is settled by its report.
+                    if (!episode_.open && !billUnderWay_ && lifeCountCarried_) {
+                        const auto carried = std::find(unsettled_.begin(), unsettled_.end(), type);
+                        if (carried != unsettled_.end()) unsettled_.erase(carried);
+                    }
                     billStacked(type);
                 } else {
                     stackedUnseen(type);
@@ -189,7 +195,9 @@ void LinkController::decideEscrow(int type, int64_t value) {
     const bool known = valueKnown(type);
     const bool over = !known || e.creditTotal + value > e.creditLimit;
     uint8_t decision = 0;
-    if (e.autoAccept && !(e.creditLimitOn && over))
+    if (episode_.wanted != 0)
+        decision = episode_.wanted;
+    else if (e.autoAccept && !(e.creditLimitOn && over))
         decision = cmd::EscrowAccept;
     else if (e.creditLimitOn && over)
         decision = cmd::EscrowReturn;
@@ -198,6 +206,22 @@ void LinkController::decideEscrow(int type, int64_t value) {
     episode_.repliesSinceSent = 0;
     tellMoney({MoneyKind::Decision, type, known ? value : -1, 0, action(decision)});
     request(decision);
+}
+
+bool LinkController::decideEscrow(uint8_t code) {
+    if (!episode_.open || episode_.decision != 0 || episode_.wanted != 0) return false;
+    if (code != cmd::EscrowAccept && code != cmd::EscrowReturn) return false;
+    episode_.wanted = code;
+    decideEscrow(episode_.type, stores_.bills.value(episode_.type));
+    return true;
+}
+
+void LinkController::carryUnsettled(int type, uint32_t expectedCount) {
+    unsettled_.push_back(type);
+    expectedLifeCount_ = expectedCount;
+    lifeCountCarried_ = true;
+    lifeCountKnown_ = false;
+    request(cmd::ReadBillCounter);
 }
 
 // The unit still holds the bill after the decision went out: the frame may have

@@ -16,7 +16,8 @@ class ServiceBackend {
 
     virtual StatusView status() = 0;
 
-    enum class DecideResult { Ok, NoSuchEpisode, AlreadyDecided };
+    // Unavailable: an accept cannot be recorded (the money journal fails).
+    enum class DecideResult { Ok, NoSuchEpisode, AlreadyDecided, Unavailable };
     // The controller's decision of an escrowed bill. Deciding again the same way is Ok.
     virtual DecideResult decide(int64_t episode, Action action) = 0;
     virtual void enable(const std::vector<int>& types) = 0;

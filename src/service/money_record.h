@@ -23,11 +23,15 @@ struct MoneyRecord {
     std::string action;         // decision records: "accept" | "return"
     std::string by;             // decision records: "controller" | "default" | "host"
     std::string reason;         // in-doubt and rejected records: why, in words
+    std::optional<int64_t> credit;  // credit records: the credit total now
+    // in-doubt records: the unit's count against the count expected (-1: not known)
+    std::optional<int64_t> unitCount, expectedCount;
 };
 
 // Records a reconnecting application must learn of: what it has not acked yet.
+// A bill in doubt is one: the application must not learn of it only by chance.
 inline bool isOutcome(const MoneyRecord& r) {
-    return r.kind == "stacked" || r.kind == "returned" || r.kind == "credit";
+    return r.kind == "stacked" || r.kind == "returned" || r.kind == "credit" || r.kind == "in-doubt";
 }
 
 }  // namespace halvek::service

@@ -187,6 +187,43 @@ std::string isoTime(int64_t timeMs) {
     return out;
 }
 
+bool parseIsoTime(std::string_view t, int64_t& timeMs) {
+    // YYYY-MM-DDTHH:MM:SS.mmm then Z or +HH:MM / -HH:MM
+    auto digits = [&t](size_t at, size_t n, int& out) {
+        if (at + n > t.size()) return false;
+        out = 0;
+        for (size_t i = at; i < at + n; ++i) {
+            if (t[i] < '0' || t[i] > '9') return false;
+            out = out * 10 + (t[i] - '0');
+        }
+        return true;
+    };
+    int y, mo, d, h, mi, s, ms;
+    if (t.size() < 24 || !digits(0, 4, y) || t[4] != '-' || !digits(5, 2, mo) || t[7] != '-' || !digits(8, 2, d) ||
+        t[10] != 'T' || !digits(11, 2, h) || t[13] != ':' || !digits(14, 2, mi) || t[16] != ':' ||
+        !digits(17, 2, s) || t[19] != '.' || !digits(20, 3, ms))
+        return false;
+    int offsetMin = 0;
+    const std::string_view zone = t.substr(23);
+    if (zone != "Z") {
+        int oh, om;
+        if (zone.size() != 6 || (zone[0] != '+' && zone[0] != '-') || !digits(24, 2, oh) || zone[3] != ':' ||
+            !digits(27, 2, om))
+            return false;
+        offsetMin = (zone[0] == '-' ? -1 : 1) * (oh * 60 + om);
+    }
+    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60) return false;
+    std::tm tm{};
+    tm.tm_year = y - 1900;
+    tm.tm_mon = mo - 1;
+    tm.tm_mday = d;
+    tm.tm_hour = h;
+    tm.tm_min = mi;
+    tm.tm_sec = s;
+    timeMs = (static_cast<int64_t>(timegm(&tm)) - offsetMin * 60) * 1000 + ms;
+    return true;
+}
+
 json recordJson(const MoneyRecord& r) {
     json j = {{"class", "EVENT"}, {"seq", r.seq},     {"kind", r.kind},         {"episode", r.episode},
               {"type", r.type},   {"value", r.value}, {"currency", r.currency}, {"time", isoTime(r.timeMs)}};
@@ -195,6 +232,9 @@ json recordJson(const MoneyRecord& r) {
     if (!r.action.empty()) j["action"] = r.action;
     if (!r.by.empty()) j["by"] = r.by;
     if (!r.reason.empty()) j["reason"] = r.reason;
+    if (r.credit) j["credit"] = *r.credit;
+    if (r.unitCount) j["unit_count"] = *r.unitCount;
+    if (r.expectedCount) j["expected_count"] = *r.expectedCount;
     return j;
 }
 

@@ -97,6 +97,9 @@ std::string gapMessage(const Echo& echo, uint64_t since, uint64_t first);
 nlohmann::json recordJson(const MoneyRecord& record);
 // "2026-12-10T23:17:53.125Z"
 std::string isoTime(int64_t timeMs);
+// The same back, from any ISO 8601 time with milliseconds and "Z" or an offset
+// ("2026-12-11T00:17:53.125+01:00"); false when the text is not one.
+bool parseIsoTime(std::string_view text, int64_t& timeMs);
 
 // The error names a client can rely on.
 namespace err {

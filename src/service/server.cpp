@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace halvek::service {
@@ -26,6 +27,11 @@ struct Server::Client {
 };
 
 namespace {
+
+int64_t wallNowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
 
 std::string sysError(const std::string& what) { return what + ": " + std::strerror(errno); }
 
@@ -281,7 +287,7 @@ void Server::hello(Client& c, const Request& r) {
         // The same user takes over, say a kiosk program restarted before its old
         // connection was noticed gone: the bill in escrow keeps its controller.
         old->role = Role::Observer;
-        send(*old, noticeMessage("role", "observer: the controller role was taken over by " + c.name, 0));
+        send(*old, noticeMessage("role", "observer: the controller role was taken over by " + c.name, wallNowMs()));
         log_(c.name + " took over the controller role from " + old->name);
     }
     const bool came = controller_ < 0;
@@ -323,6 +329,10 @@ void Server::controllerCommand(Client& c, const Request& r) {
                     send(c, errorMessage(r.echo, err::AlreadyDecided,
                                          "episode " + std::to_string(r.episode) + " was already decided"));
                     return;
+                case ServiceBackend::DecideResult::Unavailable:
+                    send(c, errorMessage(r.echo, err::Unavailable,
+                                         "the money journal cannot be written: no bill is accepted"));
+                    return;
             }
             return;
         case Command::Enable:
@@ -344,14 +354,12 @@ void Server::publish(const MoneyRecord& record) {
     const std::string line = eventMessage(record);
     for (auto& c : clients_)
         if (c->watching) send(*c, line);
-    reap();
 }
 
 void Server::publishNotice(const std::string& kind, const std::string& text, int64_t timeMs) {
     const std::string line = noticeMessage(kind, text, timeMs);
     for (auto& c : clients_)
         if (c->watching) send(*c, line);
-    reap();
 }
 
 }  // namespace halvek::service

@@ -55,6 +55,11 @@ class Server {
     void publish(const MoneyRecord& record);
     void publishNotice(const std::string& kind, const std::string& text, int64_t timeMs);
 
+    // Closes the clients found gone or dropped since the last call (and tells
+    // the backend when the controller was one). The loop calls it after each
+    // round; publish() does not, as it may be called from inside a request.
+    void tidy() { reap(); }
+
     bool hasController() const { return controller_ >= 0; }
     size_t clientCount() const { return clients_.size(); }
     size_t droppedCount() const { return dropped_; }
