@@ -352,6 +352,8 @@ class LinkController {
     bool countAgainAfterEpisode_ = false;
     int settleAttempts_ = 0;
     uint32_t expectedLifeCount_ = 0;
+    // A bill carried over from an earlier run waits for the count read after the first status reply.
+    bool carriedCountWanted_ = false;
     std::vector<int> unsettled_;
 };
 

@@ -177,6 +177,10 @@ void LinkController::decodeStatus(const Reply& r) {
     S[0] &= static_cast<uint8_t>(~kEscrow);
     P[0] &= static_cast<uint8_t>(~kEscrow);
     reportDeferred();
+    if (carriedCountWanted_) {
+        carriedCountWanted_ = false;
+        request(cmd::ReadBillCounter);
+    }
     for (StatusListener* l : listeners_) l->statusDecoded(st.status);
 }
 
@@ -221,7 +225,9 @@ void LinkController::carryUnsettled(int type, uint32_t expectedCount) {
     expectedLifeCount_ = expectedCount;
     lifeCountCarried_ = true;
     lifeCountKnown_ = false;
-    request(cmd::ReadBillCounter);
+    // Read once the first status reply is taken: a stacked report the unit
+    // still holds settles the bill first, and the count then agrees with it.
+    carriedCountWanted_ = true;
 }
 
 // The unit still holds the bill after the decision went out: the frame may have
