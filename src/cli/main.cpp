@@ -12,6 +12,7 @@
 #include "cli/ports.h"
 #include "cli/read.h"
 #include "cli/report.h"
+#include "cli/service_client.h"
 #include "cli/set.h"
 #include "cli/upload.h"
 
@@ -39,6 +40,8 @@ const Command kCommands[] = {
     {"ticket", "print one bar-code ticket", halvek::cli::runTicket},
     {"ports", "list the serial devices of this machine", halvek::cli::runPorts},
     {"doctor", "check a serial port for the usual Linux troubles", halvek::cli::runDoctor},
+    {"watch", "print what halvekd reports: money records, the unit's events", halvek::cli::runWatch},
+    {"decide", "accept or return a bill in escrow as halvekd's controller", halvek::cli::runDecide},
 };
 
 void usage(std::ostream& out) {
