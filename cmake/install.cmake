@@ -76,6 +76,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+# The sysusers file alone makes no user on install: postinst makes halvekd's.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${_halvek_pkg}/debian/postinst)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The Qt and C++ runtime libraries the programs were linked against.
 find_program(_halvek_shlibdeps dpkg-shlibdeps)
 if(_halvek_shlibdeps)
