@@ -9,7 +9,7 @@ set(_halvek_pkg ${PROJECT_SOURCE_DIR}/packaging)
 # to the programs' --help.
 string(TIMESTAMP HALVEK_MAN_DATE "%B %Y" UTC)
 set(_halvek_man ${CMAKE_BINARY_DIR}/packaging/man)
-foreach(_page halvek.1 halvek-cli.1 halvek-sim.1)
+foreach(_page halvek.1 halvek-cli.1 halvek-sim.1 halvekd.8)
   configure_file(${_halvek_pkg}/man/${_page} ${_halvek_man}/${_page} @ONLY)
 endforeach()
 
@@ -17,7 +17,7 @@ endforeach()
 # in the gzip header (-n), so that two builds give the same package.
 find_program(_halvek_gzip gzip REQUIRED)
 set(_halvek_gz)
-foreach(_file halvek.1 halvek-cli.1 halvek-sim.1 changelog)
+foreach(_file halvek.1 halvek-cli.1 halvek-sim.1 halvekd.8 changelog)
   if(_file STREQUAL "changelog")
     set(_in ${_halvek_pkg}/debian/changelog)
   else()
@@ -29,7 +29,7 @@ foreach(_file halvek.1 halvek-cli.1 halvek-sim.1 changelog)
 endforeach()
 add_custom_target(halvek_compressed_docs ALL DEPENDS ${_halvek_gz})
 
-foreach(_program halvek halvek-cli halvek-sim)
+foreach(_program halvek halvek-cli halvek-sim halvekd)
   if(TARGET ${_program})
     install(TARGETS ${_program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()
@@ -44,6 +44,11 @@ endif()
 install(FILES ${_halvek_man}/halvek-cli.1.gz ${_halvek_man}/halvek-sim.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${_halvek_pkg}/completion/halvek-cli ${_halvek_pkg}/completion/halvek-sim
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+# halvekd: its manual page, systemd units and the user it runs as.
+install(FILES ${_halvek_man}/halvekd.8.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
+install(FILES ${_halvek_pkg}/systemd/halvekd.service ${_halvek_pkg}/systemd/halvekd.socket
+        DESTINATION lib/systemd/system)
+install(FILES ${_halvek_pkg}/systemd/halvekd.sysusers DESTINATION lib/sysusers.d RENAME halvekd.conf)
 install(FILES ${_halvek_pkg}/udev/60-halvek-serial.rules DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 # The README of the installed programs (the source tree's speaks of building them).
 install(FILES ${_halvek_pkg}/README ${_halvek_pkg}/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
@@ -64,12 +69,16 @@ escrow, enables bill types and reads the unit's data.
 It also does the service work: protocol capture, diagnostics report,
 firmware download and upload with CRC checks, cassette data, bar-code
 tickets and a timed accept-all mode. The package holds the window (halvek),
-the console tool (halvek-cli) and a simulated validator (halvek-sim).")
+the console tool (halvek-cli), a simulated validator (halvek-sim) and the
+validator service (halvekd) that serves kiosk software over a local socket.")
 # Stripped: the debugging symbols would triple the package.
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+# The sysusers file alone makes no user on install: postinst makes halvekd's.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${_halvek_pkg}/debian/postinst)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The Qt and C++ runtime libraries the programs were linked against.
 find_program(_halvek_shlibdeps dpkg-shlibdeps)
 if(_halvek_shlibdeps)

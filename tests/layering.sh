@@ -8,7 +8,7 @@ src="$(cd "$(dirname "$0")/../src" && pwd)"
 rank() {
     case "$1" in
         money) echo 0 ;; serial) echo 0 ;; protocol) echo 1 ;; pages) echo 2 ;; link) echo 3 ;;
-        firmware|report|accessories|capture|host) echo 4 ;; cli|ui) echo 5 ;; *) echo -1 ;;
+        firmware|report|accessories|capture|host|service) echo 4 ;; cli|ui|daemon) echo 5 ;; *) echo -1 ;;
     esac
 }
 status=0

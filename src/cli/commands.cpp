@@ -9,6 +9,7 @@
 #include "cli/ports.h"
 #include "cli/read.h"
 #include "cli/report.h"
+#include "cli/service_client.h"
 #include "cli/set.h"
 #include "cli/upload.h"
 
@@ -29,6 +30,8 @@ const Command kCommands[] = {
     {"ticket", "print one bar-code ticket", runTicket},
     {"ports", "list the serial devices of this machine", runPorts},
     {"doctor", "check a serial port for the usual Linux troubles", runDoctor},
+    {"watch", "print what halvekd reports: money records, the unit's events", runWatch},
+    {"decide", "accept or return a bill in escrow as halvekd's controller", runDecide},
 };
 
 }  // namespace

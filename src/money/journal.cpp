@@ -93,6 +93,16 @@ bool parseLine(std::string_view line, JournalRecord& out) {
     return typeSeen && out.seq != 0;
 }
 
+// An ack line ("TIME ack upto=N seq=M"): the seq it acknowledges up to; false when it is not one.
+bool parseAck(std::string_view line, uint64_t& upTo) {
+    const size_t first = line.find(' ');
+    if (first == std::string_view::npos || line.substr(first + 1, 9) != "ack upto=") return false;
+    const std::string_view rest = line.substr(first + 10);
+    const size_t space = rest.find(' ');
+    if (space == std::string_view::npos || rest.substr(space) != " seq=" + std::to_string(seqOf(line))) return false;
+    return seqOf(line) != 0 && unsignedNumber(rest.substr(0, space), upTo);
+}
+
 }  // namespace
 
 std::string journalLine(const MoneyEvent& e, const std::string& timestamp, uint64_t seq) {
@@ -103,6 +113,8 @@ std::string journalLine(const MoneyEvent& e, const std::string& timestamp, uint6
     if (e.kind == MoneyKind::InDoubt) {
         s += " reason=" + (e.reason.empty() ? std::string("?") : e.reason);
         s += " unit-count=" + figure(e.unitCount) + " expected-count=" + figure(e.expectedCount);
+    } else if (e.expectedCount >= 0) {
+        s += " expected-count=" + std::to_string(e.expectedCount);
     }
     if (e.episode > 0) s += " episode=" + std::to_string(e.episode);
     return s + " seq=" + std::to_string(seq);
@@ -181,8 +193,21 @@ bool JournalFile::append(const MoneyEvent& record, const std::string& timestamp)
     // settlement machine numbers its records itself, from nextSeq() on.
     const uint64_t seq = std::max(record.seq, nextSeq_);
     nextSeq_ = std::max(nextSeq_, seq + 1);
+    return appendLine(journalLine(record, timestamp, seq));
+}
+
+bool JournalFile::appendAck(uint64_t upTo, const std::string& timestamp) {
+    if (fd_ < 0) {
+        lastError_ = "the money journal is not open";
+        return false;
+    }
+    const uint64_t seq = nextSeq_++;
+    return appendLine(timestamp + " ack upto=" + std::to_string(upTo) + " seq=" + std::to_string(seq));
+}
+
+bool JournalFile::appendLine(const std::string& line) {
     std::string text(lineOpen_ ? 1 : 0, '\n');
-    text += journalLine(record, timestamp, seq);
+    text += line;
     text += '\n';
     if (!writeAll(text)) return false;
     lineOpen_ = false;
@@ -209,6 +234,12 @@ JournalReading readJournal(std::string_view bytes, uint64_t afterSeq) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty()) continue;
         JournalRecord r;
+        uint64_t upTo = 0;
+        if (parseAck(line, upTo)) {
+            out.ackedUpTo = std::max(out.ackedUpTo, upTo);
+            out.lastSeq = std::max(out.lastSeq, seqOf(line));
+            continue;
+        }
         if (!parseLine(line, r)) {
             ++out.unreadLines;
             out.lastSeq = std::max(out.lastSeq, seqOf(line));

@@ -15,8 +15,13 @@ namespace halvek {
 // A value not known reads "value=?"; decisions and frames sent carry
 // "action=accept" or "action=return", decisions "by=" who decided; in-doubt
 // records carry "reason=", "unit-count=" and "expected-count=" ("?" when not
-// known); a record of an escrow episode carries "episode=" (the seq of the
-// episode's escrow record). Lines without the later fields read as before. Every line ends with
+// known); an accept sent while the unit's count was known carries
+// "expected-count=" too, the count before the bill; a record of an escrow
+// episode carries "episode=" (the seq of the episode's escrow record). Lines
+// without the later fields read as before. The application's acknowledgements
+// are lines of their own:
+//   2026-12-10T13:40:05.004+01:00 ack upto=41 seq=42
+// Every line ends with
 // "seq=N", a number that never repeats within one journal: it carries on from
 // the journal's last one, so a reader can ask for what came after the last it saw.
 
@@ -48,9 +53,13 @@ class JournalFile {
     // Writes one record, with its own seq (or the next one when it has none). False, with the file and the reason in
     // lastError(), when the line could not be written whole.
     bool append(const MoneyEvent& record, const std::string& timestamp);
+    // Writes that the application has taken every record up to upTo, with the
+    // next seq: whoever numbers records goes on from nextSeq() after it.
+    bool appendAck(uint64_t upTo, const std::string& timestamp);
 
   private:
     bool writeAll(const std::string& text);
+    bool appendLine(const std::string& line);
 
     int fd_ = -1;
     std::string path_;
@@ -71,6 +80,7 @@ struct JournalReading {
     std::vector<JournalRecord> records;  // in the journal's order, those after the seq asked for
     uint64_t lastSeq = 0;                // the highest seq seen (0: none)
     size_t unreadLines = 0;              // lines that are not whole records (cut short, damaged, no seq)
+    uint64_t ackedUpTo = 0;              // the highest seq an ack line names, anywhere in the journal (0: none)
 };
 
 // Reads journal bytes: the records whose seq is above afterSeq. A last line

@@ -1,5 +1,6 @@
 #include "money/settlement.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace halvek {
@@ -52,9 +53,10 @@ struct Settlement::State {
         bool decisionPending = false;  // asked for, not yet placed on the line
         int repliesSinceSent = 0;
         int resends = 0;
-        bool returnSeen = false;    // the unit showed the bill returned or rejected
-        bool acceptPlaced = false;  // an "escrow accept" frame has gone to the line
-        bool stale = false;         // a unit was found again while it was open: what followed was not seen
+        bool returnSeen = false;      // the unit showed the bill returned or rejected
+        bool acceptPlaced = false;    // an "escrow accept" frame has gone to the line
+        bool stale = false;           // a unit was found again while it was open: what followed was not seen
+        bool sendAfterCount = false;  // decided while the unit's first count was on its way: sent once it came
     } episode;
 
     // The bill type the previous status reply showed stacked (-1: none): the same
@@ -72,6 +74,11 @@ struct Settlement::State {
     // Accepted bills whose episode ended without a stacked report: the unit's
     // count decides whether they were stacked.
     std::vector<Bill> unsettled;
+    // Accepted bills of an earlier run with no outcome, until the first status
+    // reply (a stacked report the unit still holds settles them first).
+    std::vector<Bill> carried;
+    bool carriedWaiting = false;    // carried bills were given and the first status reply has not come
+    bool carriedCountKnown = true;  // every carried bill came with the count before it
 
     // The unit's life count as expected from the bills reported stacked.
     uint32_t expectedCount = 0;
@@ -119,8 +126,40 @@ struct Settlement::State {
         MoneyEvent e{MoneyKind::Decision, episode.type, values.of(episode.type), 0, escrowActionName(action)};
         e.episode = episode.id;
         e.by = by;
+        if (action == EscrowAction::Accept) e.expectedCount = countKnown ? int64_t{expectedCount} : -1;
         emit(e);
+        // An accept goes out once the unit's count before the bill is known, as
+        // the settings' own decision waits for it: that count is what settles
+        // the bill if its stacked report is lost, also across a restart.
+        if (action == EscrowAction::Accept && !countKnown && countPending) {
+            episode.sendAfterCount = true;
+            return;
+        }
         ask({SettlementRequest::Kind::SendDecision, action});
+    }
+
+    void sendHeldDecision() {
+        if (!episode.open || !episode.sendAfterCount) return;
+        episode.sendAfterCount = false;
+        ask({SettlementRequest::Kind::SendDecision, episode.action});
+    }
+
+    // After the first status reply since the restart: carried bills its stacked
+    // report did not settle wait for the unit's count, or are in doubt without
+    // a count to compare it with.
+    // The count is read even when a stacked report settled them: it must
+    // carry on from the count expected, and the next bills stand on it.
+    void settleCarried() {
+        if (!carriedWaiting) return;
+        carriedWaiting = false;
+        std::vector<Bill> bills;
+        bills.swap(carried);
+        if (!carriedCountKnown) {
+            for (const Bill& b : bills) inDoubt(b, "outcome-not-seen-count-not-known", -1, -1);
+            return;
+        }
+        unsettled.insert(unsettled.end(), bills.begin(), bills.end());
+        askCount();
     }
 
     // The escrow settings' decision, once per bill. Until the bill table is known
@@ -274,8 +313,15 @@ void Settlement::statusShown(const StatusShown& shown) {
         }
         if (shown.escrow || shown.accepting || shown.stacking) s.billUnderWay = true;
         if (newBillStacked) {
-            const Bill bill{type, s.episode.open ? s.episode.id : 0};
-            if (shown.coupon) {
+            Bill bill{type, s.episode.open ? s.episode.id : 0};
+            const auto carried =
+                std::find_if(s.carried.begin(), s.carried.end(), [type](const Bill& b) { return b.type == type; });
+            if (!s.episode.open && !s.billUnderWay && carried != s.carried.end()) {
+                // The report the last run did not see: it settles that run's bill.
+                bill = *carried;
+                s.carried.erase(carried);
+                s.billStacked(bill);
+            } else if (shown.coupon) {
                 ++s.expectedCount;
                 s.credit(bill, MoneyEvent::Told::Coupon);
             } else if (s.episode.open || s.billUnderWay || type != s.lastStackedType) {
@@ -295,6 +341,7 @@ void Settlement::statusShown(const StatusShown& shown) {
             !(shown.stacking || shown.accepting))
             s.endEpisode(false);
     }
+    s.settleCarried();
     s.nameWaiting();
 }
 
@@ -320,6 +367,8 @@ void Settlement::decisionPlaced(EscrowAction action) {
     const int type = ep.open ? ep.type : 0;
     MoneyEvent e{MoneyKind::Sent, type, s.values.of(type), 0, escrowActionName(action)};
     e.episode = ep.open ? ep.id : 0;
+    // The count an accepted bill must raise: what settles it after a restart.
+    if (action == EscrowAction::Accept && s.countKnown) e.expectedCount = s.expectedCount;
     s.emit(e);
 }
 
@@ -327,10 +376,18 @@ void Settlement::countReadPlaced() { s_->countAskedBeforeAccept = !s_->episode.o
 
 void Settlement::countRead(uint32_t count) {
     State& s = *s_;
+    // A bill of the last run still waits for the first status reply, whose
+    // stacked report may settle it: a count taken before that would hold the
+    // bill once more. The count is read again after that reply.
+    if (s.carriedWaiting) {
+        s.sendHeldDecision();
+        return;
+    }
     // With an accepted bill on its way through the unit the count may hold it
     // already or not yet: that count is not taken, and asked again once the bill is settled.
     if (!s.countAskedBeforeAccept) {
         s.countAgainAfterEpisode = true;
+        s.sendHeldDecision();
         return;
     }
     std::vector<Bill> unsettled, unconfirmed;
@@ -371,6 +428,7 @@ void Settlement::countRead(uint32_t count) {
     s.countKnown = true;
     s.settleAttempts = 0;
     s.expectedCount = count;
+    s.sendHeldDecision();
 }
 
 // A unit that does not give its count leaves the bills it would settle in
@@ -378,6 +436,7 @@ void Settlement::countRead(uint32_t count) {
 void Settlement::countGivenUp() {
     State& s = *s_;
     s.countAsked = false;  // asked again with the next bill
+    s.sendHeldDecision();  // a count given up does not hold a bill
     if (s.unsettled.empty() && s.unconfirmed.empty()) return;
     if (++s.settleAttempts <= kSettleAttempts) {
         s.askCount();
@@ -402,6 +461,22 @@ void Settlement::linkFound() {
     // Bills seen stacked but not yet named stay: they are money, and are named
     // with the table the unit on the line gives.
     s.values = BillValues{};
+}
+
+void Settlement::acceptedBeforeRestart(int type, int64_t episode, int64_t expectedCount) {
+    State& s = *s_;
+    s.carried.push_back({type, episode});
+    s.carriedWaiting = true;
+    if (expectedCount < 0) {
+        s.carriedCountKnown = false;
+        return;
+    }
+    // The count carries on from the lowest one expected: every carried bill
+    // went in after it, if it went in at all.
+    const auto count = static_cast<uint32_t>(expectedCount);
+    if (!s.countCarried || count < s.expectedCount) s.expectedCount = count;
+    s.countCarried = true;
+    s.countKnown = false;
 }
 
 void Settlement::creditCleared() { s_->creditTotal = 0; }

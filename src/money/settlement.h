@@ -120,6 +120,14 @@ class Settlement {
     // A unit answers again after the link was lost, maybe another one: what the
     // last one told (its table, its count) no longer holds as it was.
     void linkFound();
+    // A bill an earlier run of the host accepted, whose outcome that run never
+    // recorded (it stopped between the accept and the stacked report): its type,
+    // its episode, and the unit's count before it (-1: not known). A stacked
+    // report of that type on the first status reply settles it; else the
+    // unit's count, read after that first reply, does (risen: stacked; not:
+    // returned; not carrying on, or not known: in doubt). Given before the
+    // first status reply.
+    void acceptedBeforeRestart(int type, int64_t episode, int64_t expectedCount);
     void creditCleared();  // the technician's reset of the credit total
 
     // State, for the pages and the service.

@@ -36,6 +36,11 @@ TEST(Install, PutsEveryFileWhereALinuxDesktopLooksForIt) {
         "share/doc/halvek/README",
         "share/doc/halvek/copyright",
         "share/doc/halvek/changelog.gz",
+        "bin/halvekd",
+        "share/man/man8/halvekd.8.gz",
+        "lib/systemd/system/halvekd.service",
+        "lib/systemd/system/halvekd.socket",
+        "lib/sysusers.d/halvekd.conf",
     };
     if (HALVEK_WITH_WINDOW)
         for (const char* f :
@@ -43,7 +48,7 @@ TEST(Install, PutsEveryFileWhereALinuxDesktopLooksForIt) {
               "share/man/man1/halvek.1.gz", "share/bash-completion/completions/halvek"})
             expected.push_back(f);
     for (const std::string& f : expected) EXPECT_TRUE(fs::exists(prefix / f)) << f;
-    for (const char* program : {"bin/halvek-cli", "bin/halvek-sim"}) {
+    for (const char* program : {"bin/halvek-cli", "bin/halvek-sim", "bin/halvekd"}) {
         struct stat st {};
         ASSERT_EQ(::stat((prefix / program).c_str(), &st), 0);
         EXPECT_TRUE(st.st_mode & S_IXUSR) << program;

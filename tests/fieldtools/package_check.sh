@@ -34,6 +34,13 @@ if [ -e "$work/root/usr/bin/halvek" ]; then
         [ -e "$work/root/$file" ] || { echo "package: $file is missing"; status=1; }
     done
 fi
+# halvekd's user is made on install, from the sysusers file the package holds.
+dpkg-deb -e "$deb" "$work/control" || fail "dpkg-deb cannot unpack the control area of $deb"
+if [ -e "$work/root/usr/lib/sysusers.d/halvekd.conf" ] || [ -e "$work/root/lib/sysusers.d/halvekd.conf" ]; then
+    [ -x "$work/control/postinst" ] && grep -q 'systemd-sysusers halvekd.conf' "$work/control/postinst" ||
+        { echo "package: no postinst makes halvekd's user from halvekd.conf"; status=1; }
+    sh -n "$work/control/postinst" 2>/dev/null || { echo "package: the postinst is not a valid shell script"; status=1; }
+fi
 for program in "$work"/root/usr/bin/*; do
     said=$(env QT_QPA_PLATFORM=offscreen "$program" --version 2>&1) ||
         { echo "package: $(basename "$program") --version failed: $said"; status=1; continue; }

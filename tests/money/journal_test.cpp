@@ -50,6 +50,9 @@ TEST(Journal, OneLinePerRecordEndingWithItsSeq) {
         {ofEpisode({MoneyKind::Decision, 3, 20, 0, "accept"}, 41, "operator"),
          "T decision type=3 value=20 credit=0 action=accept by=operator episode=41 seq=7"},
         {ofEpisode({MoneyKind::Stacked, 3, 20, 20}, 41), "T stacked type=3 value=20 credit=20 episode=41 seq=7"},
+        // An accept carries the count it expects to rise from: what settles it after a crash.
+        {ofEpisode({MoneyKind::Sent, 3, 20, 0, "accept", "", -1, 41}, 5),
+         "T sent type=3 value=20 credit=0 action=accept expected-count=41 episode=5 seq=7"},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -90,6 +93,30 @@ TEST(Journal, WritesTheRecordsOwnSeqNeverAnOldOne) {
     ASSERT_EQ(read.records.size(), 2u);
     EXPECT_EQ(read.records[0].seq, 41u);
     EXPECT_EQ(read.records[1].seq, 42u);
+    std::remove(path.c_str());
+}
+
+// The application's acks are lines of the journal too: they take a seq, are no
+// money record, and the reader tells the highest one wherever it stands.
+TEST(Journal, AcksAreKeptAndReadBack) {
+    const std::string path = tempJournal();
+    {
+        JournalFile j;
+        ASSERT_TRUE(j.open(path));
+        EXPECT_TRUE(j.append({MoneyKind::Stacked, 3, 20, 20}, "T1"));
+        EXPECT_TRUE(j.appendAck(1, "T2"));
+        EXPECT_TRUE(j.append({MoneyKind::Credit, 3, 20, 20}, "T3"));
+    }
+    EXPECT_EQ(contents(path), "T1 stacked type=3 value=20 credit=20 seq=1\nT2 ack upto=1 seq=2\n"
+                              "T3 credit type=3 value=20 credit=20 seq=3\n");
+    JournalFile again;
+    ASSERT_TRUE(again.open(path));
+    EXPECT_EQ(again.nextSeq(), 4u);
+    const JournalReading r = readJournal(contents(path) + "T4 ack upto=x seq=4\nT5 ack upto=3\n");
+    EXPECT_EQ(r.records.size(), 2u);
+    EXPECT_EQ(r.ackedUpTo, 1u);
+    EXPECT_EQ(r.unreadLines, 2u);  // a damaged ack is no ack
+    EXPECT_EQ(r.lastSeq, 4u);
     std::remove(path.c_str());
 }
 

@@ -145,6 +145,10 @@ Fact count(uint32_t n) {
 }
 const Fact countGivenUp = [](Harness& h) { h.countGivenUp(); };
 const Fact linkFound = [](Harness& h) { h.machine.linkFound(); };
+// A bill the last run accepted (episode 7) with no outcome recorded; expected: the count before it.
+Fact acceptedBeforeRestart(int type, int64_t expected) {
+    return [=](Harness& h) { h.machine.acceptedBeforeRestart(type, 7, expected); };
+}
 // Types 1-5 are worth 5, 10, 20, 50 and 100.
 const Fact table = [](Harness& h) {
     BillValues v;
@@ -224,6 +228,24 @@ TEST(Settlement, Scenarios) {
         {"the link is lost with a bill accepted, another bill in escrow settles the first by the count",
          {table, count(5), escrow(3), linkFound, table, escrow(2), count(5)},
          {"accept 3", "returned 3"}, 0},
+        {"a bill accepted before the restart, the count risen: stacked",
+         {acceptedBeforeRestart(3, 5), table, idle, count(6)},
+         {"stacked 3 20", "credit 20"}, 20},
+        {"a bill accepted before the restart, the count not risen: returned",
+         {acceptedBeforeRestart(3, 5), table, idle, count(5)},
+         {"returned 3"}, 0},
+        {"a bill accepted before the restart, its stacked report still held: settled once",
+         {acceptedBeforeRestart(3, 5), table, stacked(3), count(6)},
+         {"stacked 3 20", "credit 20"}, 20},
+        {"a bill accepted before the restart, a count read before the first reply is not taken",
+         {acceptedBeforeRestart(3, 5), table, count(6), stacked(3), count(6)},
+         {"stacked 3 20", "credit 20"}, 20},
+        {"a bill accepted before the restart, the count does not carry on: in doubt",
+         {acceptedBeforeRestart(3, 5), table, idle, count(0)},
+         {"doubt 3 count-not-carried-on 0/6"}, 0},
+        {"a bill accepted before the restart with no count to compare: in doubt",
+         {acceptedBeforeRestart(3, -1), table, idle, count(6)},
+         {"doubt 3 outcome-not-seen-count-not-known ?/?"}, 0},
         {"without the credit limit nothing is credited",
          {table, count(0), escrow(3), stacked(3)},
          {"accept 3", "stacked 3 20"}, 0, SettlementRules{}},
@@ -330,6 +352,23 @@ TEST(Settlement, ExternalDecisionsAreTakenOncePerEpisode) {
     escrow(4)(h);
     EXPECT_EQ(h.machine.decide(ep.id, EscrowAction::Return, "controller"), DecideResult::OtherEpisode);
     EXPECT_EQ(h.machine.decide(h.machine.episode().id, EscrowAction::Return, "default"), DecideResult::Taken);
+}
+
+// An owner's accept taken while the unit's first count is on its way goes out
+// once the count came: the accept records the count it must raise.
+TEST(Settlement, AnExternalAcceptWaitsForTheFirstCount) {
+    SettlementRules rules;
+    rules.external = true;
+    Harness h(rules);
+    for (const Fact& f : {table, escrow(3)}) f(h);
+    EXPECT_EQ(h.asks, (Strings{"count"}));
+    EXPECT_EQ(h.machine.decide(h.machine.episode().id, EscrowAction::Accept, "controller"), DecideResult::Taken);
+    EXPECT_EQ(h.asks, (Strings{"count"}));  // held
+    count(9)(h);
+    EXPECT_EQ(h.asks, (Strings{"count", "accept"}));
+    h.placeWaiting();
+    ASSERT_EQ(h.records.back().kind, MoneyKind::Sent);
+    EXPECT_EQ(h.records.back().expectedCount, 9);
 }
 
 // The technician's button decides a bill the settings leave open, once; a bill

@@ -1,0 +1,464 @@
+// halvekd end to end: the daemon program against the simulated validator on a
+// pseudo-terminal, its clients through the socket.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "money/journal.h"
+#include "sim/sim_server.h"
+#include "sim/unit_bits.h"
+#include "support/fresh_dir.h"
+
+extern char** environ;
+
+namespace halvek {
+namespace {
+
+using nlohmann::json;
+using Clock = std::chrono::steady_clock;
+constexpr auto kWait = std::chrono::seconds(20);
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Waits for a condition with a deadline; false when it never held.
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = kWait) {
+    const auto end = Clock::now() + limit;
+    while (!done()) {
+        if (Clock::now() >= end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+// One client of the socket: JSON lines each way.
+class Client {
+  public:
+    explicit Client(const std::string& path) {
+        fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un a{};
+        a.sun_family = AF_UNIX;
+        std::strncpy(a.sun_path, path.c_str(), sizeof a.sun_path - 1);
+        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    }
+    ~Client() { close(); }
+    void close() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+    bool connected() const { return connected_; }
+    int fd() const { return fd_; }
+
+    void sendRaw(const std::string& bytes) {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+            if (n <= 0) return;
+            done += static_cast<size_t>(n);
+        }
+    }
+    void send(const json& j) { sendRaw(j.dump() + "\n"); }
+
+    // The next message; null on time-out, "closed" when the daemon closed the connection.
+    json next(std::chrono::milliseconds limit = kWait) {
+        const auto end = Clock::now() + limit;
+        for (;;) {
+            const size_t nl = buf_.find('\n');
+            if (nl != std::string::npos) {
+                const std::string line = buf_.substr(0, nl);
+                buf_.erase(0, nl + 1);
+                return json::parse(line);
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+            if (left <= 0) return nullptr;
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+            char chunk[65536];
+            const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+            if (n <= 0) return "closed";
+            buf_.append(chunk, static_cast<size_t>(n));
+        }
+    }
+    // Reads on until a message matches; null when none came in time.
+    json until(const std::function<bool(const json&)>& match, std::chrono::milliseconds limit = kWait) {
+        const auto end = Clock::now() + limit;
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+            if (left.count() <= 0) return nullptr;
+            json m = next(left);
+            if (m.is_null() || m == "closed" || match(m)) return m;
+            seen.push_back(m);
+        }
+    }
+    json money(const std::string& kind) {
+        return until([&](const json& m) { return m.value("class", "") == "EVENT" && m.value("kind", "") == kind; });
+    }
+    json ask(json request) {
+        request["id"] = ++id_;
+        send(request);
+        const int id = id_;
+        return until([id](const json& m) { return m.contains("id") && m["id"] == id; });
+    }
+
+    std::vector<json> seen;  // messages passed over by until()
+
+  private:
+    int fd_ = -1;
+    bool connected_ = false;
+    std::string buf_;
+    int id_ = 0;
+};
+
+// The simulator in this process (the test counts its polls and puts bills in),
+// halvekd as a child process on its line.
+class DaemonRig : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = test::freshDir("halvekd-");
+        socket = dir + "/halvekd.sock";
+        journal = dir + "/journal";
+        sim.setLog([this](const std::string& line) {
+            if (line.rfind("<- ", 0) != 0) return;
+            if (line.find(" CC status") != std::string::npos) ++polls;
+            if (line.find(" DA read bill counter") != std::string::npos) ++countReads;
+        });
+        ASSERT_TRUE(sim.start());
+    }
+    void TearDown() override { stop(); }
+
+    void start(std::vector<std::string> extra = {}) {
+        std::vector<std::string> args = {HALVEKD_PATH, "--port",    sim.devicePath(), "--interval", "100",
+                                         "--socket",   socket,      "--journal",      journal};
+        args.insert(args.end(), extra.begin(), extra.end());
+        pid = spawn(args, dir + "/stderr");
+        ASSERT_TRUE(waitUntil([this] { return Client(socket).connected(); })) << fileText(dir + "/stderr");
+    }
+    void stop() {
+        if (pid <= 0) return;
+        ::kill(pid, SIGTERM);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        pid = -1;
+    }
+    void killHard() {
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        pid = -1;
+    }
+    static pid_t spawn(const std::vector<std::string>& args, const std::string& errFile) {
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+        std::vector<char*> argv;
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        pid_t child = -1;
+        posix_spawn(&child, argv[0], &fa, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&fa);
+        return child;
+    }
+    // Runs halvekd to its end; its exit code, and its error output in *err.
+    static int runToEnd(const std::vector<std::string>& args, const std::string& errFile, std::string* err) {
+        std::vector<std::string> all = {HALVEKD_PATH};
+        all.insert(all.end(), args.begin(), args.end());
+        const pid_t child = spawn(all, errFile);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        *err = fileText(errFile);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::unique_ptr<Client> controller() {
+        auto c = std::make_unique<Client>(socket);
+        EXPECT_EQ(c->next()["class"], "VERSION");
+        EXPECT_EQ(c->ask({{"cmd", "hello"}, {"name", "kiosk"}, {"role", "controller"}})["class"], "HELLO");
+        EXPECT_EQ(c->ask({{"cmd", "watch"}})["class"], "OK");
+        return c;
+    }
+    std::unique_ptr<Client> observer(std::optional<uint64_t> since = {}) {
+        auto c = std::make_unique<Client>(socket);
+        EXPECT_EQ(c->next()["class"], "VERSION");
+        EXPECT_EQ(c->ask({{"cmd", "hello"}, {"role", "observer"}})["class"], "HELLO");
+        json w = {{"cmd", "watch"}};
+        if (since) w["since"] = *since;
+        c->send(w);
+        return c;
+    }
+    bool unitInhibited() {
+        return sim.withModel([](sim::ValidatorModel& m) { return (m.setupByte() & sim::setupbit::Inhibit) != 0; });
+    }
+    // Puts a bill in once the unit takes bills (the daemon un-inhibits it for a controller).
+    void insertBill(int type) {
+        ASSERT_TRUE(waitUntil([&] { return !unitInhibited() && sim.execute("insert " + std::to_string(type)).empty(); }));
+    }
+
+    sim::SimServer sim;
+    std::atomic<int> polls{0}, countReads{0};
+    std::string dir, socket, journal;
+    pid_t pid = -1;
+};
+
+TEST_F(DaemonRig, TheControllerAcceptsAnObserverCannotDecideASecondControllerIsRefused) {
+    start();
+    auto kiosk = controller();
+    auto watcher = observer();
+    insertBill(3);
+    const json escrow = kiosk->money("escrow");
+    ASSERT_FALSE(escrow.is_null());
+    EXPECT_EQ(escrow["type"], 3);
+    EXPECT_EQ(escrow["value"], 20);
+    EXPECT_EQ(escrow["currency"], "EUR");
+    EXPECT_EQ(escrow["default"], "return");
+    EXPECT_TRUE(escrow.contains("decide_by"));
+    const int64_t episode = escrow["episode"];
+
+    json refused = watcher->ask({{"cmd", "decide"}, {"episode", episode}, {"action", "accept"}});
+    EXPECT_EQ(refused["error"], "not-controller");
+    auto second = std::make_unique<Client>(socket);
+    second->next();
+    EXPECT_EQ(second->ask({{"cmd", "hello"}, {"role", "controller"}})["error"], "controller-taken");
+
+    EXPECT_EQ(kiosk->ask({{"cmd", "decide"}, {"episode", episode}, {"action", "accept"}})["class"], "OK");
+    // Deciding again the same way is harmless; the other way is refused; an unknown episode too.
+    EXPECT_EQ(kiosk->ask({{"cmd", "decide"}, {"episode", episode}, {"action", "accept"}})["class"], "OK");
+    EXPECT_EQ(kiosk->ask({{"cmd", "decide"}, {"episode", episode}, {"action", "return"}})["error"],
+              "already-decided");
+    EXPECT_EQ(kiosk->ask({{"cmd", "decide"}, {"episode", episode + 100}, {"action", "accept"}})["error"],
+              "no-such-episode");
+
+    for (Client* c : {kiosk.get(), watcher.get()}) {
+        const json stacked = c->money("stacked");
+        ASSERT_FALSE(stacked.is_null());
+        EXPECT_EQ(stacked["episode"], episode);
+        const json credit = c->money("credit");
+        EXPECT_EQ(credit["credit"], 20);
+    }
+    const json decision = [&] {
+        for (const json& m : watcher->seen)
+            if (m.value("kind", "") == "decision") return m;
+        return json();
+    }();
+    EXPECT_EQ(decision["by"], "controller");
+    EXPECT_EQ(decision["action"], "accept");
+    const json status = kiosk->ask({{"cmd", "status"}});
+    EXPECT_EQ(status["credit"], 20);
+    EXPECT_EQ(status["link"], "unit answering");
+    EXPECT_TRUE(status["escrow"].is_null());
+}
+
+TEST_F(DaemonRig, NoDecisionByTheDeadlineReturnsTheBillAndSaysSo) {
+    start({"--escrow-timeout", "1500"});
+    auto kiosk = controller();
+    insertBill(4);
+    const json escrow = kiosk->money("escrow");
+    ASSERT_FALSE(escrow.is_null());
+    const json decision = kiosk->money("decision");
+    ASSERT_FALSE(decision.is_null());
+    EXPECT_EQ(decision["by"], "default");
+    EXPECT_EQ(decision["action"], "return");
+    EXPECT_EQ(decision["episode"], escrow["episode"]);
+    const json returned = kiosk->money("returned");
+    ASSERT_FALSE(returned.is_null());
+    EXPECT_EQ(returned["episode"], escrow["episode"]);
+    EXPECT_EQ(sim.withModel([](sim::ValidatorModel& m) { return m.lifeCount(); }), 0u);
+}
+
+TEST_F(DaemonRig, TheControllerGoingMidEscrowGetsTheDefaultAndTheUnitStopsUntilAnotherComes) {
+    start();
+    // Nobody decides: the unit takes no bill.
+    ASSERT_TRUE(waitUntil([&] { return unitInhibited(); }));
+    auto watcher = observer();
+    auto kiosk = controller();
+    insertBill(3);
+    const json escrow = kiosk->money("escrow");
+    ASSERT_FALSE(escrow.is_null());
+    kiosk->close();
+    const json decision = watcher->money("decision");
+    ASSERT_FALSE(decision.is_null());
+    EXPECT_EQ(decision["by"], "default");
+    EXPECT_EQ(decision["action"], "return");
+    EXPECT_FALSE(watcher->money("returned").is_null());
+    EXPECT_TRUE(waitUntil([&] { return unitInhibited(); }));
+    auto next = controller();
+    EXPECT_TRUE(waitUntil([&] { return !unitInhibited(); }));
+}
+
+// Killed after the accept went out and before the stacked report came: the next
+// run carries the journal's numbers on and settles the bill once.
+TEST_F(DaemonRig, AKillBetweenAcceptAndStackedIsSettledOnceAfterTheRestart) {
+    start();
+    auto kiosk = controller();
+    insertBill(3);
+    const json escrow = kiosk->money("escrow");
+    ASSERT_FALSE(escrow.is_null());
+    const int64_t episode = escrow["episode"];
+    ASSERT_EQ(kiosk->ask({{"cmd", "decide"}, {"episode", episode}, {"action", "accept"}})["class"], "OK");
+    // The daemon hears no more from the unit once the accept is out.
+    ASSERT_FALSE(kiosk->money("sent").is_null());
+    sim.execute("ignore cc");
+    ASSERT_TRUE(waitUntil([&] { return sim.withModel([](sim::ValidatorModel& m) { return m.lifeCount(); }) == 1; }));
+    kiosk.reset();
+    killHard();
+    const uint64_t lastBefore = readJournal(fileText(journal)).lastSeq;
+    sim.execute("answer cc");
+
+    const int countsBefore = countReads;
+    start();
+    auto again = controller();
+    const json stacked = again->money("stacked");
+    ASSERT_FALSE(stacked.is_null());
+    EXPECT_EQ(stacked["episode"], episode);
+    EXPECT_GT(stacked["seq"].get<uint64_t>(), lastBefore);
+    EXPECT_EQ(again->money("credit")["credit"], 20);
+    // Nothing more of that bill once the unit's count has been read and a few
+    // polls gone by: one stacked record, one credit, in the whole journal.
+    ASSERT_TRUE(waitUntil([&] { return countReads > countsBefore; }));
+    const int pollsThen = polls;
+    ASSERT_TRUE(waitUntil([&] { return polls >= pollsThen + 5; }));
+    int stackedRecords = 0, credits = 0;
+    for (const JournalRecord& r : readJournal(fileText(journal)).records) {
+        stackedRecords += r.record.kind == MoneyKind::Stacked;
+        credits += r.record.kind == MoneyKind::Credit;
+    }
+    EXPECT_EQ(stackedRecords, 1);
+    EXPECT_EQ(credits, 1);
+}
+
+TEST_F(DaemonRig, WatchSinceReplaysExactlyTheMissedRecordsAndAGapIsSaid) {
+    // Records an earlier daemon left, from seq 50 on (those before are gone).
+    {
+        std::ofstream j(journal);
+        j << "2026-12-10T13:40:01.123+01:00 escrow type=3 value=20 credit=0 episode=50 seq=50\n"
+             "2026-12-10T13:40:01.200+01:00 decision type=3 value=20 credit=0 action=return by=default episode=50 "
+             "seq=51\n"
+             "2026-12-10T13:40:02.000+01:00 returned type=3 value=20 credit=0 episode=50 seq=52\n";
+    }
+    start();
+    auto late = observer(50);
+    for (uint64_t seq : {51u, 52u}) {
+        const json m = late->until([](const json& x) { return x.contains("seq"); });
+        EXPECT_EQ(m["seq"], seq);
+    }
+    EXPECT_EQ(late->next()["class"], "OK");
+    EXPECT_EQ(observer(52)->next()["class"], "OK");  // nothing missed
+    auto gap = observer(10);
+    const json g = gap->next();
+    EXPECT_EQ(g["class"], "GAP");
+    EXPECT_EQ(g["first"], 50);
+    const json first = gap->next();
+    EXPECT_EQ(first["seq"], 50);
+    EXPECT_EQ(first["time"], "2026-12-10T12:40:01.123Z");
+    EXPECT_EQ(first["episode"], 50);
+    // The returned bill is still unacked: a controller learns of it, and its ack is kept.
+    auto kiosk = std::make_unique<Client>(socket);
+    kiosk->next();
+    const json hello = kiosk->ask({{"cmd", "hello"}, {"role", "controller"}});
+    ASSERT_EQ(hello["unacked"].size(), 1u);
+    EXPECT_EQ(hello["unacked"][0]["seq"], 52);
+    EXPECT_EQ(kiosk->ask({{"cmd", "ack"}, {"seq", 52}})["class"], "OK");
+    kiosk.reset();
+    stop();
+    start();
+    auto back = std::make_unique<Client>(socket);
+    back->next();
+    EXPECT_TRUE(back->ask({{"cmd", "hello"}, {"role", "controller"}})["unacked"].empty());
+}
+
+// A client that sends and never reads fills its queue and is dropped; the
+// unit is polled on all the while.
+TEST_F(DaemonRig, AClientThatNeverReadsDoesNotHoldUpThePolls) {
+    start();
+    Client stuck(socket);
+    const int before = polls;
+    const std::string many = [] {
+        std::string s;
+        for (int i = 0; i < 2000; ++i) s += "{\"cmd\":\"status\"}\n";
+        return s;
+    }();
+    // Its requests pile up answers it never takes, well past the daemon's bound.
+    for (int round = 0; round < 20; ++round) {
+        ::fcntl(stuck.fd(), F_SETFL, O_NONBLOCK);
+        ::send(stuck.fd(), many.data(), many.size(), MSG_NOSIGNAL);
+    }
+    EXPECT_TRUE(waitUntil([&] { return polls >= before + 20; })) << polls - before;
+    auto other = observer();
+    EXPECT_EQ(other->next()["class"], "OK");
+    EXPECT_EQ(other->ask({{"cmd", "status"}})["class"], "STATUS");
+    EXPECT_TRUE(waitUntil([&] { return fileText(dir + "/stderr").find("did not read") != std::string::npos; }));
+}
+
+TEST_F(DaemonRig, BadLinesAreRefusedAnOverlongOneEndsItsConnectionOnly) {
+    start();
+    Client c(socket);
+    c.next();
+    struct Case {
+        const char* line;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"not json", "not a JSON object"},
+        {"[1,2]", "not a JSON object"},
+        {"{\"cmd\":\"fly\",\"id\":4}", "unknown command"},
+        {"{\"cmd\":\"decide\",\"episode\":\"x\",\"action\":\"accept\"}", "\"episode\""},
+        {"{\"cmd\":\"hello\",\"role\":\"king\"}", "\"role\""},
+    };
+    for (const Case& k : cases) {
+        c.sendRaw(std::string(k.line) + "\n");
+        const json m = c.next();
+        EXPECT_EQ(m["class"], "ERROR") << k.line;
+        EXPECT_EQ(m["error"], "bad-request") << k.line;
+        EXPECT_NE(m.value("reason", "").find(k.reason), std::string::npos) << k.line << " " << m;
+    }
+    EXPECT_EQ(c.ask({{"cmd", "status"}, {"unknown", "field"}})["class"], "STATUS");
+    auto bystander = observer();
+    c.sendRaw(std::string(70 * 1024, 'x'));
+    EXPECT_EQ(c.next()["error"], "bad-request");
+    EXPECT_EQ(c.next(), "closed");
+    EXPECT_EQ(bystander->ask({{"cmd", "status"}})["class"], "STATUS");
+}
+
+TEST_F(DaemonRig, ExitCodesForABadLineALiveSocketAndAStaleOne) {
+    std::string err;
+    EXPECT_EQ(runToEnd({"--simulate", "--socket", socket}, dir + "/e1", &err), 2);
+    EXPECT_NE(err.find("--journal"), std::string::npos) << err;
+    EXPECT_EQ(runToEnd({"--port", dir + "/no-such-tty", "--socket", socket, "--journal", journal}, dir + "/e2", &err),
+              1);
+    EXPECT_NE(err.find("no-such-tty"), std::string::npos) << err;
+
+    start();
+    EXPECT_EQ(runToEnd({"--simulate", "--socket", socket, "--journal", dir + "/other"}, dir + "/e3", &err), 1);
+    EXPECT_NE(err.find("in use by a running daemon"), std::string::npos) << err;
+    EXPECT_EQ(runToEnd({"--simulate", "--socket", dir + "/other.sock", "--journal", journal}, dir + "/e4", &err), 1);
+    EXPECT_NE(err.find("in use by another halvekd"), std::string::npos) << err;
+    // Killed, the daemon leaves its socket file behind: the next one replaces it.
+    killHard();
+    start();
+    struct stat st {};
+    ASSERT_EQ(::stat(socket.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0660u);
+}
+
+}  // namespace
+}  // namespace halvek
