@@ -10,8 +10,9 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
-#include "host/line_options.h"
 #include "cli/terminal_text.h"
+#include "cli/usage.h"
+#include "host/line_options.h"
 
 namespace halvek::cli {
 namespace {
@@ -31,7 +32,8 @@ class ServiceConnection {
     std::string open(const std::string& path) {
         sockaddr_un a{};
         a.sun_family = AF_UNIX;
-        if (path.empty() || path.size() >= sizeof a.sun_path) return "socket " + path + ": the path is empty or too long";
+        if (path.empty() || path.size() >= sizeof a.sun_path)
+            return "socket " + path + ": the path is empty or too long";
         std::memcpy(a.sun_path, path.data(), path.size());
         fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd_ < 0 || ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
@@ -104,7 +106,7 @@ std::string eventLine(const json& m) {
     if (number(m, "episode") != "0") s += " episode " + number(m, "episode");
     const std::string value = number(m, "value");
     s += " : " + (text(m, "currency").empty() ? std::string("type ") + number(m, "type")
-                                               : text(m, "currency") + " " + (value == "-1" ? "?" : value));
+                                              : text(m, "currency") + " " + (value == "-1" ? "?" : value));
     if (kind == "credit") s += " (credit " + number(m, "credit") + ")";
     if (!text(m, "action").empty()) s += " " + text(m, "action");
     if (!text(m, "by").empty()) s += " by " + text(m, "by");
@@ -122,6 +124,9 @@ const char* const kDecideUsage =
     "usage: halvek-cli decide EPISODE accept|return --socket PATH\n"
     "  decides the bill in escrow of EPISODE as halvekd's controller\n";
 
+std::string watchUsage() { return kWatchUsage + exitCodes("halvekd cannot be reached or closed the connection"); }
+std::string decideUsage() { return kDecideUsage + exitCodes("halvekd cannot be reached or refused the decision"); }
+
 }  // namespace
 
 int runWatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -129,26 +134,27 @@ int runWatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     std::optional<long> since;
     bool asJson = false;
     for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const std::string* v = i + 1 < args.size() ? &args[i + 1] : nullptr;
         long n = 0;
-        if (args[i] == "--socket" && i + 1 < args.size() && !args[i + 1].empty()) {
+        if (a == "--socket") {
+            if (!v || v->empty()) return usageError(err, "watch", badValue(a, "a socket path", v), watchUsage());
             socketPath = args[++i];
-        } else if (args[i] == "--since" && i + 1 < args.size() && parseInt(args[i + 1], 0, 0x7fffffffL, n)) {
+        } else if (a == "--since") {
+            if (!v || !parseInt(*v, 0, 0x7fffffffL, n))
+                return usageError(err, "watch", badValue(a, "a record number", v), watchUsage());
             since = n;
             ++i;
-        } else if (args[i] == "--json") {
+        } else if (a == "--json") {
             asJson = true;
-        } else if (args[i] == "--help" || args[i] == "-h") {
-            out << kWatchUsage;
+        } else if (a == "--help" || a == "-h") {
+            out << watchUsage();
             return 0;
         } else {
-            err << "halvek-cli watch: bad option " << args[i] << "\n" << kWatchUsage;
-            return 2;
+            return usageError(err, "watch", "bad option " + escapeForTerminal(a), watchUsage());
         }
     }
-    if (socketPath.empty()) {
-        err << "halvek-cli watch: --socket PATH is needed\n" << kWatchUsage;
-        return 2;
-    }
+    if (socketPath.empty()) return usageError(err, "watch", "--socket PATH is needed", watchUsage());
     ServiceConnection c;
     if (const std::string e = c.open(socketPath); !e.empty()) {
         err << "halvek-cli watch: " << e << "\n";
@@ -190,31 +196,32 @@ int runDecide(const std::vector<std::string>& args, std::ostream& out, std::ostr
     std::string socketPath, action;
     long episode = -1;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--socket" && i + 1 < args.size() && !args[i + 1].empty()) {
+        const std::string& a = args[i];
+        if (a == "--socket") {
+            const std::string* v = i + 1 < args.size() ? &args[i + 1] : nullptr;
+            if (!v || v->empty()) return usageError(err, "decide", badValue(a, "a socket path", v), decideUsage());
             socketPath = args[++i];
-        } else if (args[i] == "--help" || args[i] == "-h") {
-            out << kDecideUsage;
+        } else if (a == "--help" || a == "-h") {
+            out << decideUsage();
             return 0;
-        } else if (episode < 0 && parseInt(args[i], 1, 0x7fffffffL, episode)) {
-        } else if (action.empty() && (args[i] == "accept" || args[i] == "return")) {
-            action = args[i];
+        } else if (episode < 0 && parseInt(a, 1, 0x7fffffffL, episode)) {
+        } else if (action.empty() && (a == "accept" || a == "return")) {
+            action = a;
         } else {
-            err << "halvek-cli decide: bad argument " << args[i] << "\n" << kDecideUsage;
-            return 2;
+            return usageError(err, "decide", "bad argument " + escapeForTerminal(a), decideUsage());
         }
     }
-    if (socketPath.empty() || episode < 0 || action.empty()) {
-        err << "halvek-cli decide: give EPISODE, accept or return, and --socket PATH\n" << kDecideUsage;
-        return 2;
-    }
+    if (socketPath.empty() || episode < 0 || action.empty())
+        return usageError(err, "decide", "give EPISODE, accept or return, and --socket PATH", decideUsage());
     ServiceConnection c;
     if (const std::string e = c.open(socketPath); !e.empty()) {
         err << "halvek-cli decide: " << e << "\n";
         return 1;
     }
     const json hello = c.ask({{"cmd", "hello"}, {"name", "halvek-cli decide"}, {"role", "controller"}}, 1);
-    const json answer =
-        text(hello, "class") == "HELLO" ? c.ask({{"cmd", "decide"}, {"episode", episode}, {"action", action}}, 2) : hello;
+    const json answer = text(hello, "class") == "HELLO"
+                            ? c.ask({{"cmd", "decide"}, {"episode", episode}, {"action", action}}, 2)
+                            : hello;
     if (text(answer, "class") == "OK") {
         out << "episode " << episode << ": " << action << "\n";
         return 0;

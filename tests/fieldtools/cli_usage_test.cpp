@@ -53,6 +53,9 @@ TEST(CliUsage, EveryCommandAnswersABadCommandLineAlike) {
         {"ticket", {std::string(25, '1'), "--printer", "/dev/null"}, "at most 24 digits, not 25"},
         {"ports", {"--bogus"}, "bad option --bogus"},
         {"doctor", {"--com", "x"}, "--com needs a number from 1 to 99, not 'x'"},
+        {"watch", {"--socket", "s", "--since", "x"}, "--since needs a record number, not 'x'"},
+        {"watch", {}, "--socket PATH is needed"},
+        {"decide", {"7", "keep", "--socket", "s"}, "bad argument keep"},
     };
     std::set<std::string> covered;
     for (const Case& c : cases) {
