@@ -74,7 +74,8 @@ bool Tally::fromJson(const json& j, Tally& out, std::string& error) {
     try {
         Tally t;
         t.acked = j.at("acked").get<uint64_t>();
-        for (const auto& [type, b] : j.value("cashbox", json::object()).items())
+        const json box = j.value("cashbox", json::object());
+        for (const auto& [type, b] : box.items())
             t.cashbox[std::stoi(type)] = {b.at("count").get<int64_t>(), b.at("value").get<int64_t>()};
         t.currency = j.value("currency", "");
         t.inDoubt = j.value("in_doubt", int64_t{0});
