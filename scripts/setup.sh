@@ -6,7 +6,9 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 HALVEK_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-                 qt6-base-dev libgl-dev zlib1g-dev ccache desktop-file-utils)
+                 qt6-base-dev libgl-dev zlib1g-dev ccache desktop-file-utils
+                 nlohmann-json3-dev
+                 mosquitto mosquitto-clients libmosquitto-dev)
 
 # The builds go through ccache: a clone elsewhere on the machine (CI's) finds
 # what an earlier build compiled, since paths below the clone are hashed as
