@@ -117,8 +117,8 @@ bool BrokerLink::publish(const std::string& topic, const std::string& payload, i
         error = "not connected";
         return false;
     }
-    const int rc = mosquitto_publish(client_, mid, topic.c_str(), static_cast<int>(payload.size()), payload.data(),
-                                     qos, retain);
+    const int rc =
+        mosquitto_publish(client_, mid, topic.c_str(), static_cast<int>(payload.size()), payload.data(), qos, retain);
     if (rc != MOSQ_ERR_SUCCESS) {
         error = errorText(rc);
         return false;

@@ -83,13 +83,16 @@ std::optional<json> alertFor(const json& event) {
     const std::string kind = event.value("kind", "");
     const std::string text = lower(event.value("text", ""));
     std::string alert;
-    if (kind == "in-doubt") alert = "in-doubt";
+    if (kind == "in-doubt")
+        alert = "in-doubt";
     else if (kind == "link" && (has(text, "no answer") || has(text, "not connected") || has(text, "lost")))
         alert = "link-lost";
-    else if ((kind == "unit" || kind == "state") && has(text, "jam")) alert = "jam";
+    else if ((kind == "unit" || kind == "state") && has(text, "jam"))
+        alert = "jam";
     else if ((kind == "unit" || kind == "state") && (has(text, "stacker full") || has(text, "cassette full")))
         alert = "stacker-full";
-    else if ((kind == "unit" || kind == "state") && sayDetached(text)) alert = "stacker-detached";
+    else if ((kind == "unit" || kind == "state") && sayDetached(text))
+        alert = "stacker-detached";
     if (alert.empty()) return std::nullopt;
     json j = moneyPayload(event);
     j["alert"] = alert;

@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
             break;
     }
     // No SA_RESTART: a signal ends the poll at once.
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGTERM, &sa, nullptr);

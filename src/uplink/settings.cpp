@@ -17,8 +17,9 @@ std::string trim(const std::string& s) {
 
 // The options that take a value, by their command-line name; the config file
 // spells the same keys with underscores (tls_ca, password_file).
-const std::vector<std::string> kKeys = {"socket",   "broker",        "site",  "kiosk",           "tls-ca",     "cert", "key",
-                                        "username", "password-file", "state", "metrics-interval", "max-pending"};
+const std::vector<std::string> kKeys = {
+    "socket", "broker",   "site",          "kiosk", "tls-ca",           "cert",
+    "key",    "username", "password-file", "state", "metrics-interval", "max-pending"};
 
 bool knownKey(const std::string& key) {
     for (const auto& k : kKeys)
@@ -46,7 +47,8 @@ bool goodLevel(const std::string& s) {
 
 bool apply(Settings& s, const std::string& key, const std::string& value, std::string& error) {
     long n = 0;
-    if (key == "socket") s.socket = value;
+    if (key == "socket")
+        s.socket = value;
     else if (key == "broker") {
         const auto colon = value.rfind(':');
         s.brokerHost = value.substr(0, colon);
@@ -58,14 +60,22 @@ bool apply(Settings& s, const std::string& key, const std::string& value, std::s
             }
             s.brokerPort = static_cast<int>(n);
         }
-    } else if (key == "site") s.site = value;
-    else if (key == "kiosk") s.kiosk = value;
-    else if (key == "tls-ca") s.tlsCa = value;
-    else if (key == "cert") s.cert = value;
-    else if (key == "key") s.key = value;
-    else if (key == "username") s.username = value;
-    else if (key == "password-file") s.passwordFile = value;
-    else if (key == "state") s.state = value;
+    } else if (key == "site")
+        s.site = value;
+    else if (key == "kiosk")
+        s.kiosk = value;
+    else if (key == "tls-ca")
+        s.tlsCa = value;
+    else if (key == "cert")
+        s.cert = value;
+    else if (key == "key")
+        s.key = value;
+    else if (key == "username")
+        s.username = value;
+    else if (key == "password-file")
+        s.passwordFile = value;
+    else if (key == "state")
+        s.state = value;
     else if (key == "metrics-interval") {
         if (!parseNumber(value, 1, 86400, n)) {
             error = "metrics-interval '" + value + "': seconds from 1 to 86400";
@@ -108,13 +118,20 @@ bool readConfig(const std::string& path, std::map<std::string, std::string>& out
 }
 
 bool finish(Settings& s, std::string& error) {
-    if (s.brokerHost.empty()) error = "no broker: give --broker HOST[:PORT]";
-    else if (!goodLevel(s.site)) error = "--site must be a name without spaces, '/', '+' or '#'";
-    else if (!goodLevel(s.kiosk)) error = "--kiosk must be a name without spaces, '/', '+' or '#'";
-    else if (s.cert.empty() != s.key.empty()) error = "--cert and --key go together";
-    else if (!s.cert.empty() && s.tlsCa.empty()) error = "--cert and --key need --tls-ca";
-    else if (!s.passwordFile.empty() && s.username.empty()) error = "--password-file needs --username";
-    else if (s.state.empty()) error = "--state must name a file";
+    if (s.brokerHost.empty())
+        error = "no broker: give --broker HOST[:PORT]";
+    else if (!goodLevel(s.site))
+        error = "--site must be a name without spaces, '/', '+' or '#'";
+    else if (!goodLevel(s.kiosk))
+        error = "--kiosk must be a name without spaces, '/', '+' or '#'";
+    else if (s.cert.empty() != s.key.empty())
+        error = "--cert and --key go together";
+    else if (!s.cert.empty() && s.tlsCa.empty())
+        error = "--cert and --key need --tls-ca";
+    else if (!s.passwordFile.empty() && s.username.empty())
+        error = "--password-file needs --username";
+    else if (s.state.empty())
+        error = "--state must name a file";
     if (!error.empty()) return false;
     if (!s.passwordFile.empty()) {
         std::ifstream in(s.passwordFile);

@@ -66,8 +66,12 @@ void Tally::count(const json& record) {
 json Tally::toJson() const {
     json box = json::object();
     for (const auto& [type, b] : cashbox) box[std::to_string(type)] = {{"count", b.count}, {"value", b.value}};
-    return {{"acked", acked},       {"cashbox", box},  {"currency", currency}, {"in_doubt", inDoubt},
-            {"escrow_defaults", escrowDefaults}, {"returned", returnedByReason}};
+    return {{"acked", acked},
+            {"cashbox", box},
+            {"currency", currency},
+            {"in_doubt", inDoubt},
+            {"escrow_defaults", escrowDefaults},
+            {"returned", returnedByReason}};
 }
 
 bool Tally::fromJson(const json& j, Tally& out, std::string& error) {

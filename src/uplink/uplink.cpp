@@ -26,8 +26,7 @@ std::string seconds(std::chrono::milliseconds ms) {
 }
 
 int64_t wallMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
 
@@ -247,9 +246,9 @@ void Uplink::handleServiceLine(const std::string& line) {
         const auto first = message.value("first", uint64_t{0});
         say("the service's journal no longer holds the records after " + std::to_string(message.value("since", 0)) +
             "; going on from " + std::to_string(first));
-        publishOnce("alert",
-                    {{"alert", "gap"}, {"since", message.value("since", json(0))}, {"first", first}, {"time_ms", wallMs()}},
-                    1);
+        publishOnce(
+            "alert",
+            {{"alert", "gap"}, {"since", message.value("since", json(0))}, {"first", first}, {"time_ms", wallMs()}}, 1);
     } else if (cls == "ERROR") {
         say("service " + settings_.socket + " answered " + message.value("error", "an error") + ": " +
             message.value("reason", ""));

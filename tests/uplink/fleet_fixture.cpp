@@ -95,15 +95,15 @@ int Process::waitExit(std::chrono::milliseconds deadline) {
 }
 
 Broker::Broker(const TempDir& dir, int port, const std::string& passwordFile)
-    : config_(dir.file("mosquitto-" + std::to_string(port) + ".conf")),
-      log_(dir.file("mosquitto.log")),
-      port_(port) {
+    : config_(dir.file("mosquitto-" + std::to_string(port) + ".conf")), log_(dir.file("mosquitto.log")), port_(port) {
     std::ofstream conf(config_);
     conf << "listener " << port << " 127.0.0.1\n"
          << "persistence false\n"
          << "log_dest stderr\n";
-    if (passwordFile.empty()) conf << "allow_anonymous true\n";
-    else conf << "allow_anonymous false\npassword_file " << passwordFile << "\n";
+    if (passwordFile.empty())
+        conf << "allow_anonymous true\n";
+    else
+        conf << "allow_anonymous false\npassword_file " << passwordFile << "\n";
     if (::getuid() == 0) conf << "user root\n";
 }
 
@@ -162,8 +162,8 @@ void FakeService::hold(bool on) {
 }
 
 std::string FakeService::record(uint64_t seq) const {
-    return json{{"class", "EVENT"}, {"seq", seq},         {"kind", "stacked"}, {"episode", seq},
-                {"type", 3},        {"value", 2000},      {"currency", "EUR"}, {"time", "2026-12-10T12:40:01.123Z"}}
+    return json{{"class", "EVENT"}, {"seq", seq},    {"kind", "stacked"}, {"episode", seq},
+                {"type", 3},        {"value", 2000}, {"currency", "EUR"}, {"time", "2026-12-10T12:40:01.123Z"}}
                .dump() +
            "\n";
 }
@@ -172,17 +172,20 @@ void FakeService::serve(Client& c, const std::string& line) {
     const json req = json::parse(line, nullptr, false);
     const std::string cmd = req.is_object() ? req.value("cmd", "") : "";
     if (cmd == "hello") {
-        c.out += R"({"class":"HELLO","role":"observer","unacked":[]})" "\n";
+        c.out += R"({"class":"HELLO","role":"observer","unacked":[]})"
+                 "\n";
     } else if (cmd == "status") {
         std::lock_guard lock(mutex_);
-        c.out += json{{"class", "STATUS"}, {"link", "unit answering"}, {"state", "idle"}, {"enabled", {1, 2, 3}},
-                      {"escrow", nullptr},  {"credit", 0},              {"seq", count_}}
+        c.out += json{{"class", "STATUS"},    {"link", "unit answering"}, {"state", "idle"},
+                      {"enabled", {1, 2, 3}}, {"escrow", nullptr},        {"credit", 0},
+                      {"seq", count_}}
                      .dump() +
                  "\n";
     } else if (cmd == "watch") {
         std::lock_guard lock(mutex_);
         for (uint64_t s = req.value("since", uint64_t{0}) + 1; s <= count_; ++s) c.out += record(s);
-        c.out += R"({"class":"OK"})" "\n";
+        c.out += R"({"class":"OK"})"
+                 "\n";
         c.live = true;
     }
 }
@@ -209,7 +212,9 @@ void FakeService::loop() {
             const int fd = ::accept4(listen_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
             if (fd >= 0) {
                 ++connections_;
-                clients.push_back({fd, "", R"({"class":"VERSION","release":"1.2","proto":1,"boot":"b","device":"sim"})" "\n"});
+                clients.push_back({fd, "",
+                                   R"({"class":"VERSION","release":"1.2","proto":1,"boot":"b","device":"sim"})"
+                                   "\n"});
             }
         }
         for (size_t i = 0; i < clients.size(); ++i) {
@@ -219,8 +224,10 @@ void FakeService::loop() {
             if (re & (POLLIN | POLLHUP | POLLERR)) {
                 char buf[4096];
                 const ssize_t n = ::read(c.fd, buf, sizeof buf);
-                if (n <= 0) gone = true;
-                else c.in.append(buf, static_cast<size_t>(n));
+                if (n <= 0)
+                    gone = true;
+                else
+                    c.in.append(buf, static_cast<size_t>(n));
                 size_t nl;
                 while ((nl = c.in.find('\n')) != std::string::npos) {
                     serve(c, c.in.substr(0, nl));
@@ -229,8 +236,10 @@ void FakeService::loop() {
             }
             if (!gone && (re & POLLOUT) && !c.out.empty()) {
                 const ssize_t n = ::send(c.fd, c.out.data(), c.out.size(), MSG_NOSIGNAL);
-                if (n > 0) c.out.erase(0, static_cast<size_t>(n));
-                else if (n < 0 && errno != EAGAIN) gone = true;
+                if (n > 0)
+                    c.out.erase(0, static_cast<size_t>(n));
+                else if (n < 0 && errno != EAGAIN)
+                    gone = true;
             }
             if (gone) {
                 ::close(c.fd);
@@ -278,8 +287,10 @@ void Subscriber::onMessage(mosquitto*, void* obj, const mosquitto_message* msg) 
     self->last_[leaf] = payload;
     if (leaf == "money") {
         const json j = json::parse(payload, nullptr, false);
-        if (j.is_object() && j.contains("seq") && j.value("kind", "") == "stacked") self->seqs_.insert(j["seq"].get<uint64_t>());
-        else ++self->badMoney_;
+        if (j.is_object() && j.contains("seq") && j.value("kind", "") == "stacked")
+            self->seqs_.insert(j["seq"].get<uint64_t>());
+        else
+            ++self->badMoney_;
     }
 }
 

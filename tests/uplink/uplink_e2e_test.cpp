@@ -36,9 +36,21 @@ class UplinkE2e : public ::testing::Test {
     UplinkE2e() : port(freePort()), broker(dir, port), service(dir.file("halvekd.sock")) {}
 
     void startUplink(std::vector<std::string> extra = {}) {
-        std::vector<std::string> argv = {HALVEK_UPLINK_BIN, "--config", dir.file("none.conf"), "--socket", service.path(),
-                                         "--broker", "127.0.0.1:" + std::to_string(port), "--site", "lab", "--kiosk",
-                                         "k1", "--state", dir.file("uplink.state"), "--max-pending", "16"};
+        std::vector<std::string> argv = {HALVEK_UPLINK_BIN,
+                                         "--config",
+                                         dir.file("none.conf"),
+                                         "--socket",
+                                         service.path(),
+                                         "--broker",
+                                         "127.0.0.1:" + std::to_string(port),
+                                         "--site",
+                                         "lab",
+                                         "--kiosk",
+                                         "k1",
+                                         "--state",
+                                         dir.file("uplink.state"),
+                                         "--max-pending",
+                                         "16"};
         argv.insert(argv.end(), extra.begin(), extra.end());
         uplink.start(argv, log());
     }
@@ -139,10 +151,23 @@ TEST(UplinkLogin, ARefusedLoginIsSaidAndRetriedAndTheRightOneGoesThrough) {
     service.add(10);
     const std::string log = dir.file("uplink.log");
     auto argv = [&](const std::string& passwordFile) {
-        return std::vector<std::string>{HALVEK_UPLINK_BIN, "--config", passwords + ".none", "--socket", service.path(),
-                                        "--broker", "127.0.0.1:" + std::to_string(port), "--site", "lab", "--kiosk",
-                                        "k1", "--state", dir.file("uplink.state"), "--username", "kiosk",
-                                        "--password-file", passwordFile};
+        return std::vector<std::string>{HALVEK_UPLINK_BIN,
+                                        "--config",
+                                        passwords + ".none",
+                                        "--socket",
+                                        service.path(),
+                                        "--broker",
+                                        "127.0.0.1:" + std::to_string(port),
+                                        "--site",
+                                        "lab",
+                                        "--kiosk",
+                                        "k1",
+                                        "--state",
+                                        dir.file("uplink.state"),
+                                        "--username",
+                                        "kiosk",
+                                        "--password-file",
+                                        passwordFile};
     };
     std::ofstream(passwords + ".none") << "";
 
