@@ -208,15 +208,6 @@ void FakeService::loop() {
         char drain[64];
         while (::read(wake_[0], drain, sizeof drain) > 0) {
         }
-        if (fds[1].revents & POLLIN) {
-            const int fd = ::accept4(listen_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-            if (fd >= 0) {
-                ++connections_;
-                clients.push_back({fd, "",
-                                   R"({"class":"VERSION","release":"1.2","proto":1,"boot":"b","device":"sim"})"
-                                   "\n"});
-            }
-        }
         for (size_t i = 0; i < clients.size(); ++i) {
             Client& c = clients[i];
             const short re = fds[i + 2].revents;
@@ -246,6 +237,16 @@ void FakeService::loop() {
                 clients.erase(clients.begin() + static_cast<long>(i));
                 fds.erase(fds.begin() + static_cast<long>(i) + 2);
                 --i;
+            }
+        }
+        // Taken after the clients polled above, whose revents are indexed by position.
+        if (fds[1].revents & POLLIN) {
+            const int fd = ::accept4(listen_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            if (fd >= 0) {
+                ++connections_;
+                clients.push_back({fd, "",
+                                   R"({"class":"VERSION","release":"1.2","proto":1,"boot":"b","device":"sim"})"
+                                   "\n"});
             }
         }
     }
