@@ -9,7 +9,7 @@ set(_halvek_pkg ${PROJECT_SOURCE_DIR}/packaging)
 # to the programs' --help.
 string(TIMESTAMP HALVEK_MAN_DATE "%B %Y" UTC)
 set(_halvek_man ${CMAKE_BINARY_DIR}/packaging/man)
-foreach(_page halvek.1 halvek-cli.1 halvek-sim.1 halvekd.8)
+foreach(_page halvek.1 halvek-cli.1 halvek-sim.1 halvekd.8 halvek-uplink.1)
   configure_file(${_halvek_pkg}/man/${_page} ${_halvek_man}/${_page} @ONLY)
 endforeach()
 
@@ -17,7 +17,7 @@ endforeach()
 # in the gzip header (-n), so that two builds give the same package.
 find_program(_halvek_gzip gzip REQUIRED)
 set(_halvek_gz)
-foreach(_file halvek.1 halvek-cli.1 halvek-sim.1 halvekd.8 changelog)
+foreach(_file halvek.1 halvek-cli.1 halvek-sim.1 halvekd.8 halvek-uplink.1 changelog)
   if(_file STREQUAL "changelog")
     set(_in ${_halvek_pkg}/debian/changelog)
   else()
@@ -29,7 +29,7 @@ foreach(_file halvek.1 halvek-cli.1 halvek-sim.1 halvekd.8 changelog)
 endforeach()
 add_custom_target(halvek_compressed_docs ALL DEPENDS ${_halvek_gz})
 
-foreach(_program halvek halvek-cli halvek-sim halvekd)
+foreach(_program halvek halvek-cli halvek-sim halvekd halvek-uplink)
   if(TARGET ${_program})
     install(TARGETS ${_program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()
@@ -49,6 +49,12 @@ install(FILES ${_halvek_man}/halvekd.8.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/ma
 install(FILES ${_halvek_pkg}/systemd/halvekd.service ${_halvek_pkg}/systemd/halvekd.socket
         DESTINATION lib/systemd/system)
 install(FILES ${_halvek_pkg}/systemd/halvekd.sysusers DESTINATION lib/sysusers.d RENAME halvekd.conf)
+# halvek-uplink: its manual page, its unit (bound to halvekd's) and a commented config.
+if(TARGET halvek-uplink)
+  install(FILES ${_halvek_man}/halvek-uplink.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${_halvek_pkg}/systemd/halvek-uplink.service DESTINATION lib/systemd/system)
+  install(FILES ${_halvek_pkg}/uplink.conf DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+endif()
 install(FILES ${_halvek_pkg}/udev/60-halvek-serial.rules DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 # The README of the installed programs (the source tree's speaks of building them).
 install(FILES ${_halvek_pkg}/README ${_halvek_pkg}/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})

@@ -7,7 +7,8 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 HALVEK_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
                  qt6-base-dev libgl-dev zlib1g-dev ccache desktop-file-utils
-                 nlohmann-json3-dev libsystemd-dev)
+                 nlohmann-json3-dev libsystemd-dev
+                 mosquitto mosquitto-clients libmosquitto-dev)
 
 # The builds go through ccache: a clone elsewhere on the machine (CI's) finds
 # what an earlier build compiled, since paths below the clone are hashed as

@@ -100,4 +100,12 @@ in_list "$(offered "$cli_completion" _halvek_cli halvek-cli set stacker = o)" op
     complain "the completion does not complete halvek-cli set stacker=o"
 in_list "$(offered "$completion/halvek" _halvek halvek --com "")" "1=" ||
     complain "the completion does not offer halvek --com 1="
+# halvek-uplink has no completion: its options are held to its man page only.
+if [ -x "$bin/halvek-uplink" ]; then
+    text=$(man_text "$man/halvek-uplink.1")
+    for option in $(options_of "$("$bin/halvek-uplink" --help 2>&1)"); do
+        names "$text" "$option" || complain "halvek-uplink: $option is not in the man page"
+    done
+    check_version halvek-uplink
+fi
 exit $status

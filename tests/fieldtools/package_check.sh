@@ -28,6 +28,12 @@ for file in usr/bin/halvek-cli usr/bin/halvek-sim usr/share/man/man1/halvek-cli.
     usr/share/doc/halvek/README usr/share/doc/halvek/copyright usr/share/doc/halvek/changelog.gz; do
     [ -e "$work/root/$file" ] || { echo "package: $file is missing"; status=1; }
 done
+if [ -e "$work/root/usr/bin/halvek-uplink" ]; then
+    for file in usr/share/man/man1/halvek-uplink.1.gz usr/lib/systemd/system/halvek-uplink.service \
+        usr/share/doc/halvek/examples/uplink.conf; do
+        [ -e "$work/root/$file" ] || [ -e "$work/root/${file#usr/}" ] || { echo "package: $file is missing"; status=1; }
+    done
+fi
 if [ -e "$work/root/usr/bin/halvek" ]; then
     for file in usr/share/applications/halvek.desktop usr/share/icons/hicolor/scalable/apps/halvek.svg \
         usr/share/man/man1/halvek.1.gz; do
