@@ -110,7 +110,9 @@ std::string eventLine(const json& m) {
     if (kind == "credit") s += " (credit " + number(m, "credit") + ")";
     if (!text(m, "action").empty()) s += " " + text(m, "action");
     if (!text(m, "by").empty()) s += " by " + text(m, "by");
-    if (kind == "escrow") s += ", " + text(m, "default") + " at " + text(m, "decide_by");
+    // A record replayed from the journal no longer carries its deadline.
+    if (kind == "escrow" && !text(m, "default").empty())
+        s += ", " + text(m, "default") + (text(m, "decide_by").empty() ? "" : " at " + text(m, "decide_by"));
     if (!text(m, "reason").empty()) s += " (" + text(m, "reason") + ")";
     return s;
 }
