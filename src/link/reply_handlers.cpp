@@ -50,7 +50,13 @@ void diagnostics0(LinkController& link, const Reply& r) {
 }
 
 void lifeCount(LinkController& link, const Reply& r) {
-    storeLifeCount(link.stores().counters, r);
+    if (!storeLifeCount(link.stores().counters, r)) {
+        // A count that cannot be read settles nothing: the bills waiting on it
+        // are treated as when the unit does not give its count.
+        link.replyUnusable();
+        link.settlement().countGivenUp();
+        return;
+    }
     // A bill the unit stacked whose report the line lost shows here.
     link.settlement().countRead(link.stores().counters.lifeCount);
 }

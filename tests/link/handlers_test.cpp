@@ -135,6 +135,10 @@ TEST(Handlers, CountersIdentityAndClock) {
     EXPECT_EQ(b.stores.counters.qrvCounts[2], 5u);
     b.reply(cmd::ReadBillCounter, {0x01, 0x02, 0x03});
     EXPECT_EQ(b.stores.counters.lifeCount, 0x030201u);
+    // A count cut short would read low and settle a stacked bill as returned: it is not used.
+    b.reply(cmd::ReadBillCounter, {0x07, 0x00});
+    EXPECT_EQ(b.stores.counters.lifeCount, 0x030201u);
+    EXPECT_EQ(b.controller.linkCounters().unusable, 1u);
     b.reply(cmd::ReadLastFive, {1, 2, 3, 4, 5});
     EXPECT_EQ(b.stores.counters.lastFive[4], 5);
     b.reply(cmd::ReadBurnCycles, {0xFF, 0xFF, 0xFF, 0xFF});

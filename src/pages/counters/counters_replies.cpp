@@ -11,8 +11,11 @@ void storeQrvCounts(CounterStore& c, const Reply& r) {
                          static_cast<uint32_t>(r.data(4 * k + 2)) << 8 | r.data(4 * k + 3);
 }
 
-void storeLifeCount(CounterStore& c, const Reply& r) {
+bool storeLifeCount(CounterStore& c, const Reply& r) {
+    // A count cut short would read low: the bytes it lacks are not zeros.
+    if (r.dataCount() < 3) return false;
     c.lifeCount = r.data(0) + 256u * r.data(1) + 65536u * r.data(2);
+    return true;
 }
 
 void storeLastFive(CounterStore& c, const Reply& r) {
