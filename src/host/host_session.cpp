@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "protocol/catalogue.h"
 #include "host/terminal_text.h"
+#include "protocol/catalogue.h"
 #include "sim/sim_server.h"
 
 namespace halvek {
@@ -56,8 +56,15 @@ class HostSession::Ui : public UserInterface {
 HostSession::HostSession(std::string name, std::ostream& err, LoopFactory makeLoop)
     : name_(std::move(name)), err_(err) {
     ui_ = std::make_unique<Ui>(*this, err);
-    host_ = std::make_unique<ControllerHost>(*ui_);
-    loop_ = makeLoop ? makeLoop(*host_) : std::make_unique<HeadlessLoop>(*host_);
+    if (makeLoop) {
+        host_ = std::make_unique<ControllerHost>(*ui_);
+        loop_ = makeLoop(*host_);
+    } else {
+        host_ = std::make_unique<ControllerHost>(*ui_, LineDriver::OwnLoop);
+        auto own = std::make_unique<LineLoop>(*host_);
+        lineLoop_ = own.get();
+        loop_ = std::move(own);
+    }
 }
 
 HostSession::~HostSession() { close(); }
