@@ -144,10 +144,11 @@ void HostSession::followKept() {
 }
 
 bool HostSession::runUntil(const std::function<bool()>& done, Clock::time_point deadline, const Hooks& hooks) {
-    // done() may watch a flag a signal sets. The session's own loop ends its
-    // step when a signal comes, so it is asked then; a loop that serves a
-    // reader thread sleeps through signals, and it is asked this often at
-    // least, even when the line is quiet and the timer stopped.
+    // done() may watch a flag a signal or another thread sets. The session's
+    // own loop ends its step when a signal comes, and while it polls, every
+    // tick asks again: nothing wakes it between ticks. Otherwise (a loop that
+    // serves a reader thread sleeps through signals, a stopped timer brings no
+    // ticks) done() is asked this often at least.
     constexpr auto kAskDoneEvery = std::chrono::milliseconds(200);
     const bool periodic = hooks.everyPeriod && hooks.period.count() > 0;
     followKept();
@@ -155,7 +156,7 @@ bool HostSession::runUntil(const std::function<bool()>& done, Clock::time_point 
     while (!done()) {
         const auto now = Clock::now();
         if (now >= deadline) return false;
-        auto until = lineLoop_ ? deadline : std::min(deadline, now + kAskDoneEvery);
+        auto until = lineLoop_ && loop_->timerRunning() ? deadline : std::min(deadline, now + kAskDoneEvery);
         if (periodic) until = std::min(until, nextPeriod);
         const PollLoop::Step s = loop_->runOnce(until);
         if (s == PollLoop::Step::Closed) return false;
