@@ -138,8 +138,8 @@ void LineLoop::serve(int id, short revents) {
 }
 
 PollLoop::Step LineLoop::runOnce(Clock::time_point deadline) {
-    std::vector<pollfd> fds;
-    std::vector<int> ids;
+    std::vector<pollfd>& fds = fds_;
+    std::vector<int>& ids = ids_;
     for (;;) {
         if (host_.lineGone()) return Step::Closed;
         const auto now = Clock::now();

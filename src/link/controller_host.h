@@ -1,5 +1,7 @@
 #pragma once
 
+#include <poll.h>
+
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -124,6 +126,9 @@ class LineLoop : public PollLoop {
     bool tickDue_ = false;
     std::vector<Watch> watches_;
     int nextWatchId_ = 1;
+    // What one sleep polls, kept between steps so that a step allocates nothing.
+    std::vector<::pollfd> fds_;
+    std::vector<int> ids_;
 };
 
 }  // namespace halvek
