@@ -102,6 +102,7 @@ LineLoop::~LineLoop() {
 void LineLoop::startTimer(int intervalMs) {
     // Periodic: the kernel keeps the ticks on their grid, and a stall brings one
     // tick late, not a burst of them.
+    intervalMs = std::max(intervalMs, 1);  // a zero period would disarm the timer
     const timespec period{intervalMs / 1000, static_cast<long>(intervalMs % 1000) * 1000000L};
     const itimerspec spec{period, period};
     timerfd_settime(timerFd_, 0, &spec, nullptr);
