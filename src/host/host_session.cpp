@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "protocol/catalogue.h"
 #include "host/terminal_text.h"
+#include "protocol/catalogue.h"
 #include "sim/sim_server.h"
 
 namespace halvek {
@@ -56,8 +56,15 @@ class HostSession::Ui : public UserInterface {
 HostSession::HostSession(std::string name, std::ostream& err, LoopFactory makeLoop)
     : name_(std::move(name)), err_(err) {
     ui_ = std::make_unique<Ui>(*this, err);
-    host_ = std::make_unique<ControllerHost>(*ui_);
-    loop_ = makeLoop ? makeLoop(*host_) : std::make_unique<HeadlessLoop>(*host_);
+    if (makeLoop) {
+        host_ = std::make_unique<ControllerHost>(*ui_);
+        loop_ = makeLoop(*host_);
+    } else {
+        host_ = std::make_unique<ControllerHost>(*ui_, LineDriver::OwnLoop);
+        auto own = std::make_unique<LineLoop>(*host_);
+        lineLoop_ = own.get();
+        loop_ = std::move(own);
+    }
 }
 
 HostSession::~HostSession() { close(); }
@@ -137,8 +144,11 @@ void HostSession::followKept() {
 }
 
 bool HostSession::runUntil(const std::function<bool()>& done, Clock::time_point deadline, const Hooks& hooks) {
-    // done() may watch a flag a signal sets: it is asked this often at least,
-    // even when the line is quiet and the timer stopped.
+    // done() may watch a flag a signal or another thread sets. The session's
+    // own loop ends its step when a signal comes, and while it polls, every
+    // tick asks again: nothing wakes it between ticks. Otherwise (a loop that
+    // serves a reader thread sleeps through signals, a stopped timer brings no
+    // ticks) done() is asked this often at least.
     constexpr auto kAskDoneEvery = std::chrono::milliseconds(200);
     const bool periodic = hooks.everyPeriod && hooks.period.count() > 0;
     followKept();
@@ -146,7 +156,7 @@ bool HostSession::runUntil(const std::function<bool()>& done, Clock::time_point 
     while (!done()) {
         const auto now = Clock::now();
         if (now >= deadline) return false;
-        auto until = std::min(deadline, now + kAskDoneEvery);
+        auto until = lineLoop_ && loop_->timerRunning() ? deadline : std::min(deadline, now + kAskDoneEvery);
         if (periodic) until = std::min(until, nextPeriod);
         const PollLoop::Step s = loop_->runOnce(until);
         if (s == PollLoop::Step::Closed) return false;

@@ -38,8 +38,9 @@ struct RunHooks {
 // (a device, a COM entry or the simulated validator inside), the controller
 // and the loop that drives it, the reads the program waits for, and a user
 // interface that prints the core's messages as "NAME: title: text (detail)".
-// It does not care what drives it: the loop is made by the factory given
-// (the headless loop by default), and a run is a series of loop steps.
+// It does not care what drives it: a run is a series of loop steps. By
+// default the session's own thread drives the line in a LineLoop; a factory
+// given makes the loop instead, over a line its reader thread drives.
 class HostSession {
   public:
     using Clock = std::chrono::steady_clock;
@@ -115,6 +116,9 @@ class HostSession {
     LinkController& controller() { return host_->controller; }
     Stores& stores() { return host_->stores; }
     PollLoop& loop() { return *loop_; }
+    // The loop that drives the line on the session's thread, where descriptors
+    // of the program's own can be added (null when a factory made the loop).
+    LineLoop* lineLoop() { return lineLoop_; }
     UserInterface& ui();
     sim::SimServer* simulator() { return simulator_.get(); }
     const std::string& name() const { return name_; }
@@ -145,6 +149,7 @@ class HostSession {
     std::unique_ptr<Ui> ui_;
     std::unique_ptr<ControllerHost> host_;
     std::unique_ptr<PollLoop> loop_;
+    LineLoop* lineLoop_ = nullptr;
 };
 
 }  // namespace halvek

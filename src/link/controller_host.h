@@ -1,30 +1,47 @@
 #pragma once
 
+#include <poll.h>
+
 #include <chrono>
+#include <functional>
+#include <memory>
+#include <vector>
 
 #include "link/link_controller.h"
 #include "link/poll_loop.h"
 #include "link/stores.h"
 #include "serial/comm_block.h"
+#include "serial/line_io.h"
 #include "serial/notification.h"
 #include "serial/port_map.h"
 #include "serial/reader_thread.h"
+#include "serial/waker.h"
 
 namespace halvek {
 
+// Who reads and writes the line: a reader thread that hands every unit over
+// to the owner's thread (the window), or the owner's own loop on its one
+// thread (the programs without a window: see LineLoop).
+enum class LineDriver { ReaderThread, OwnLoop };
+
 // Everything a host program holds for one validator line: the shared block,
-// the stores, the controller, the mailbox the reader thread delivers into and
-// the reader thread itself, started at once and stopped safely at the end.
+// the stores, the controller, and what drives the line: the mailbox the reader
+// thread delivers into and the reader thread itself (started at once and
+// stopped safely at the end), or the line's steps for the owner's loop.
 // The poster wakes the owner's loop when a notification waits in the mailbox.
 class ControllerHost {
   public:
     explicit ControllerHost(UserInterface& ui, SyncMailbox::Poster poster = {});
+    ControllerHost(UserInterface& ui, LineDriver driver);
     ~ControllerHost();
     ControllerHost(const ControllerHost&) = delete;
     ControllerHost& operator=(const ControllerHost&) = delete;
 
-    // EXIT: closes the line and stops the reader thread (without waiting on the owner).
+    // EXIT: closes the line and stops its reader (without waiting on the owner).
     void close();
+    // Nothing more will come from the line: its reader is stopped.
+    bool lineGone() const { return line_ ? direct_.cancelled() : mailbox.cancelled(); }
+    LineDriver driver() const { return line_ ? LineDriver::OwnLoop : LineDriver::ReaderThread; }
 
     CommBlock block;
     Stores stores;
@@ -33,13 +50,18 @@ class ControllerHost {
     SyncMailbox mailbox;
 
   private:
-    ReaderThread reader_;
+    friend class LineLoop;
+    ControllerHost(UserInterface& ui, LineDriver driver, SyncMailbox::Poster poster);
+
+    DirectSink direct_;
+    std::unique_ptr<LineIo> line_;          // OwnLoop
+    std::unique_ptr<ReaderThread> reader_;  // ReaderThread
     bool closed_ = false;
 };
 
-// A poll timer and event loop for programs without a window (the console tool,
-// the tests): it ticks the controller at its interval and serves the mailbox
-// in between, sleeping otherwise.
+// A poll timer and event loop for programs without a window over a host whose
+// line a reader thread drives (the tests): it ticks the controller at its
+// interval and serves the mailbox in between, sleeping otherwise.
 class HeadlessLoop : public PollLoop {
   public:
     explicit HeadlessLoop(ControllerHost& host) : host_(host) {}
@@ -56,6 +78,57 @@ class HeadlessLoop : public PollLoop {
     bool running_ = false;
     std::chrono::milliseconds interval_{350};
     std::chrono::steady_clock::time_point nextTick_{};
+};
+
+// The loop of a program without a window that drives the line itself, on its
+// one thread: a single poll() sleeps on the line, a timer descriptor for the
+// tick, a wake-up descriptor and whatever descriptors the program adds (a
+// service's socket and clients). A frame the controller places is written
+// before the step returns, what the line has is read in one call and handled
+// at once, and nothing wakes between ticks while the line is quiet.
+// The host must have been made with LineDriver::OwnLoop.
+class LineLoop : public PollLoop {
+  public:
+    using Watcher = std::function<void(short revents)>;
+
+    explicit LineLoop(ControllerHost& host);
+    ~LineLoop() override;
+    LineLoop(const LineLoop&) = delete;
+    LineLoop& operator=(const LineLoop&) = delete;
+
+    void startTimer(int intervalMs) override;
+    void stopTimer() override;
+    bool timerRunning() const override { return running_; }
+    Step runOnce(std::chrono::steady_clock::time_point deadline) override;
+
+    // Sleeps on fd beside the line for the poll events given; call(revents)
+    // runs on the loop's thread when it is ready, and the step returns Woken.
+    // Returns an id for unwatch(); a watcher may add and remove watches.
+    int watch(int fd, short events, Watcher call);
+    void unwatch(int id);
+    // From any thread or a signal handler: the sleep ends and the step returns Woken.
+    void wake() { wakeup_.wake(); }
+
+  private:
+    struct Watch {
+        int id;
+        int fd;
+        short events;
+        Watcher call;
+    };
+    void serve(int id, short revents);
+
+    ControllerHost& host_;
+    LineIo& line_;
+    Waker wakeup_;
+    int timerFd_ = -1;
+    bool running_ = false;
+    bool tickDue_ = false;
+    std::vector<Watch> watches_;
+    int nextWatchId_ = 1;
+    // What one sleep polls, kept between steps so that a step allocates nothing.
+    std::vector<::pollfd> fds_;
+    std::vector<int> ids_;
 };
 
 }  // namespace halvek

@@ -15,6 +15,7 @@ class PollLoop {
         Reply,     // a notification of the reader was handled
         Deadline,  // the deadline passed with nothing to do
         Closed,    // the line's reader is gone: nothing more will come
+        Woken,     // a descriptor of the program's own was served, or the loop was woken
     };
 
     virtual ~PollLoop() = default;

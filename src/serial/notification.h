@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 
@@ -54,6 +55,29 @@ class SyncMailbox : public NotificationSink {
     bool cancelled_ = false;
     bool serving_ = false;
     Notification value_ = Notification::ReplyReady;
+};
+
+// For an owner that drives the line on its own thread: a unit is handled at
+// once, inside deliver(), while the receive buffer holds it.
+class DirectSink : public NotificationSink {
+  public:
+    explicit DirectSink(SyncMailbox::Handler handler) : handler_(std::move(handler)) {}
+
+    bool deliver(Notification n) override {
+        if (cancelled_) return false;
+        ++delivered_;
+        if (handler_) handler_(n);
+        return true;
+    }
+    void cancel() override { cancelled_ = true; }
+    bool cancelled() const { return cancelled_; }
+    // Units handled so far.
+    uint64_t delivered() const { return delivered_; }
+
+  private:
+    SyncMailbox::Handler handler_;
+    bool cancelled_ = false;
+    uint64_t delivered_ = 0;
 };
 
 }  // namespace halvek

@@ -14,6 +14,7 @@ Waker::~Waker() {
 }
 
 void Waker::wake() {
+    if (!needed_.load(std::memory_order_relaxed)) return;
     const uint64_t one = 1;
     [[maybe_unused]] ssize_t r = ::write(fd_, &one, sizeof one);
 }
