@@ -104,8 +104,8 @@ void LineLoop::startTimer(int intervalMs) {
     // tick late, not a burst of them.
     intervalMs = std::max(intervalMs, 1);  // a zero period would disarm the timer
     const timespec period{intervalMs / 1000, static_cast<long>(intervalMs % 1000) * 1000000L};
-    const itimerspec spec{period, period};
-    timerfd_settime(timerFd_, 0, &spec, nullptr);
+    const itimerspec ticks{period, period};
+    timerfd_settime(timerFd_, 0, &ticks, nullptr);
     running_ = true;
     tickDue_ = false;
 }
