@@ -1,12 +1,15 @@
-// What one poll costs the host, next to the plainest poller there is: the
+// What one poll costs the host, next to the plainest pollers there are: the
 // console tool's polling (the host session, as `halvek-cli monitor` runs it)
 // and a naive poller (write the status poll, read the reply, sleep the
-// interval) run side by side, each on a simulated validator of its own, for a
-// fixed number of polls. Printed per poller: processor time per poll, context
-// switches per second and system calls per poll (strace -c, when installed),
-// and the ratios to the naive poller. The host is measured twice: on its own
-// loop (one thread) and on the reader thread the window uses.
-//   poll_bench [POLLS] [INTERVAL_MS] [--no-wire-time]
+// interval; in C++, and in Python as a kiosk programmer would write it) run
+// side by side, each on a simulated validator of its own, for a fixed number
+// of polls. Printed per poller: processor time per poll, context switches per
+// second and system calls per poll (strace -c, when installed), and the ratios
+// to the naive poller beside it. The host is measured on its own loop (one
+// thread) and on the reader thread the window uses. Last, sixteen hosts (and
+// sixteen Python pollers) run at once, as on a kiosk PC with sixteen units:
+// their processor time together, as a share of one core.
+//   poll_bench [POLLS] [INTERVAL_MS] [--no-wire-time] [--units N]
 // Each poller runs in a child process and measures itself from the moment the
 // parent says go (after its start-up reads), so neither start-up nor the
 // simulators count.
@@ -29,6 +32,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "host/host_session.h"
@@ -91,6 +95,18 @@ int runHost(const std::string& path, int polls, int interval, bool readerThread)
     return 0;
 }
 
+std::vector<uint8_t> pollFrame() { return halvek::encodeFrame(true, halvek::cmd::Status, {}); }
+
+std::string pollFrameHex() {
+    std::string hex;
+    char two[3];
+    for (uint8_t b : pollFrame()) {
+        std::snprintf(two, sizeof two, "%02x", b);
+        hex += two;
+    }
+    return hex;
+}
+
 // The plainest poller: blocking reads until the reply is whole, then a sleep.
 int runNaive(const std::string& path, int polls, int interval) {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
@@ -102,7 +118,7 @@ int runNaive(const std::string& path, int polls, int interval) {
     t.c_cc[VMIN] = 0;
     t.c_cc[VTIME] = 5;  // a reply that does not come ends the read after 0.5 s
     tcsetattr(fd, TCSANOW, &t);
-    const std::vector<uint8_t> poll = halvek::encodeFrame(true, halvek::cmd::Status, {});
+    const std::vector<uint8_t> poll = pollFrame();
     readyAndWait();
     const Usage a = usageNow();
     const auto start = Clock::now();
@@ -132,6 +148,9 @@ struct Child {
     int go = -1;          // its stdin
 };
 
+// The Python poller: python3 and the script beside this program's sources.
+bool havePython() { return std::system("python3 -c 'import termios' >/dev/null 2>&1") == 0; }
+
 Child spawn(const std::vector<std::string>& args) {
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) std::exit(1);
@@ -145,7 +164,13 @@ Child spawn(const std::vector<std::string>& args) {
         dup2(out[1], 1);
         close(in[1]);
         close(out[0]);
-        execv("/proc/self/exe", argv.data());
+        if (args[2] == "python") {
+            const std::string frame = pollFrameHex();
+            const char* python[] = {"python3", HALVEK_NAIVE_POLLER, argv[3], argv[4], argv[5], frame.c_str(), nullptr};
+            execvp("python3", const_cast<char* const*>(python));
+        } else {
+            execv("/proc/self/exe", argv.data());
+        }
         _exit(127);
     }
     close(in[0]);
@@ -199,10 +224,11 @@ std::vector<std::string> roleArgs(const std::string& role, const std::string& pa
 }
 
 // Both pollers at once, each on its own simulator: host first, naive second.
-std::pair<Result, Result> sideBySide(const std::string& hostRole, int polls, int interval, bool wireTime) {
+std::pair<Result, Result> sideBySide(const std::string& hostRole, const std::string& naiveRole, int polls, int interval,
+                                     bool wireTime) {
     Sim a(wireTime), b(wireTime);
     Child host = spawn(roleArgs(hostRole, a.server.devicePath(), polls, interval));
-    Child naive = spawn(roleArgs("naive", b.server.devicePath(), polls, interval));
+    Child naive = spawn(roleArgs(naiveRole, b.server.devicePath(), polls, interval));
     if (!awaitReady(host) || !awaitReady(naive)) {
         std::fprintf(stderr, "poll_bench: a poller did not start\n");
         std::exit(1);
@@ -210,6 +236,27 @@ std::pair<Result, Result> sideBySide(const std::string& hostRole, int polls, int
     (void)!::write(host.go, "g", 1);
     (void)!::write(naive.go, "g", 1);
     return {finish(host), finish(naive)};
+}
+
+// Many pollers of one kind at once, each on its own simulator: their processor
+// time together as a share of one core over the run.
+double together(const std::string& role, int units, int polls, int interval, bool wireTime) {
+    std::vector<std::unique_ptr<Sim>> sims;
+    std::vector<Child> children;
+    for (int i = 0; i < units; ++i) {
+        sims.push_back(std::make_unique<Sim>(wireTime));
+        children.push_back(spawn(roleArgs(role, sims.back()->server.devicePath(), polls, interval)));
+    }
+    for (Child& c : children)
+        if (!awaitReady(c)) {
+            std::fprintf(stderr, "poll_bench: a poller did not start\n");
+            std::exit(1);
+        }
+    for (Child& c : children) (void)!::write(c.go, "g", 1);
+    double share = 0;
+    const double seconds = static_cast<double>(polls) * interval / 1000.0;
+    for (Child& c : children) share += finish(c).cpuPerPollUs * polls / 1e6 / seconds;
+    return share * 100;
 }
 
 // Every thread of the process has a tracer.
@@ -291,36 +338,54 @@ int main(int argc, char** argv) {
         if (role == "naive") return runNaive(path, polls, interval);
         return runHost(path, polls, interval, role == "thread");
     }
-    int polls = 300, interval = 100;
+    int polls = 300, interval = 100, units = 16;
     bool wireTime = true;
     std::vector<int> numbers;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--no-wire-time") == 0)
             wireTime = false;
+        else if (std::strcmp(argv[i], "--units") == 0 && i + 1 < argc)
+            units = std::atoi(argv[++i]);
         else
             numbers.push_back(std::atoi(argv[i]));
     }
     if (!numbers.empty()) polls = numbers[0];
     if (numbers.size() > 1) interval = numbers[1];
-    if (polls <= 0 || interval <= 0) {
-        std::fprintf(stderr, "usage: poll_bench [POLLS] [INTERVAL_MS] [--no-wire-time]\n");
+    if (polls <= 0 || interval <= 0 || units < 0) {
+        std::fprintf(stderr, "usage: poll_bench [POLLS] [INTERVAL_MS] [--no-wire-time] [--units N]\n");
         return 2;
     }
+    const bool python = havePython();
     std::printf("poll_bench: %d polls every %d ms, side by side on two simulated validators (wire time %s)\n", polls,
                 interval, wireTime ? "on" : "off");
-    auto [loop, naive1] = sideBySide("loop", polls, interval, wireTime);
-    auto [thread, naive2] = sideBySide("thread", polls, interval, wireTime);
+    auto [loop, naive1] = sideBySide("loop", "naive", polls, interval, wireTime);
+    Result loop2, py;
+    if (python) std::tie(loop2, py) = sideBySide("loop", "python", polls, interval, wireTime);
+    auto [thread, naive2] = sideBySide("thread", "naive", polls, interval, wireTime);
     if (haveStrace()) {
         const int traced = std::min(polls, 200);
         naive1.callsPerPoll = naive2.callsPerPoll = callsPerPoll("naive", traced, interval, wireTime);
-        loop.callsPerPoll = callsPerPoll("loop", traced, interval, wireTime);
+        loop.callsPerPoll = loop2.callsPerPoll = callsPerPoll("loop", traced, interval, wireTime);
         thread.callsPerPoll = callsPerPoll("thread", traced, interval, wireTime);
+        if (python) py.callsPerPoll = callsPerPoll("python", traced, interval, wireTime);
     }
-    std::printf("%-28s %12s %9s %9s   ratios to the naive poller beside it\n", "", "cpu/poll", "csw/s", "calls/poll");
-    printRow("naive poller (beside loop)", naive1, nullptr);
+    std::printf("%-30s %12s %9s %9s   ratios to the naive poller above it\n", "", "cpu/poll", "csw/s", "calls/poll");
+    printRow("naive poller, C++", naive1, nullptr);
     printRow("host, one loop", loop, &naive1);
-    printRow("naive poller (beside thread)", naive2, nullptr);
+    if (python) {
+        printRow("naive poller, Python", py, nullptr);
+        printRow("host, one loop", loop2, &py);
+    }
+    printRow("naive poller, C++", naive2, nullptr);
     printRow("host, reader thread", thread, &naive2);
     if (!haveStrace()) std::printf("system calls not measured: strace is not installed\n");
+    if (!python) std::printf("the Python poller not run: python3 is not installed\n");
+    if (units > 0) {
+        std::printf("%d units at once, each on its own simulator: processor time together\n", units);
+        std::printf("  hosts, one loop each        %6.2f %% of a core\n", together("loop", units, polls, interval, wireTime));
+        if (python)
+            std::printf("  naive pollers, Python       %6.2f %% of a core\n",
+                        together("python", units, polls, interval, wireTime));
+    }
     return 0;
 }
