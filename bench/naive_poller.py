@@ -2,7 +2,9 @@
 # The poller a kiosk programmer writes in an afternoon: the status poll out,
 # the reply read until its announced length, its checksum checked, a sleep
 # until the next poll. poll_bench runs it beside the host to compare with.
-#   naive_poller.py DEVICE POLLS INTERVAL_MS POLL_FRAME_HEX
+# With --pyserial it opens the line with pyserial, as most such pollers do;
+# else with the standard library alone.
+#   naive_poller.py [--pyserial] DEVICE POLLS INTERVAL_MS POLL_FRAME_HEX
 # Says "ready", waits for a byte on stdin, then polls and prints
 # "cpu-seconds context-switches polls elapsed-seconds".
 import os, resource, sys, termios, time
@@ -11,25 +13,35 @@ def usage():
     u = resource.getrusage(resource.RUSAGE_SELF)
     return u.ru_utime + u.ru_stime, u.ru_nvcsw + u.ru_nivcsw
 
-device, polls, interval, frame = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]) / 1000, bytes.fromhex(sys.argv[4])
-fd = os.open(device, os.O_RDWR | os.O_NOCTTY)
-attrs = termios.tcgetattr(fd)
-attrs[0] = attrs[1] = attrs[3] = 0
-attrs[2] = termios.CS8 | termios.CREAD | termios.CLOCAL
-attrs[4] = attrs[5] = termios.B9600
-attrs[6][termios.VMIN], attrs[6][termios.VTIME] = 0, 5  # a missing reply ends the read after 0.5 s
-termios.tcsetattr(fd, termios.TCSANOW, attrs)
+args = sys.argv[1:]
+pyserial = args[0] == "--pyserial"
+if pyserial:
+    import serial
+    args = args[1:]
+device, polls, interval, frame = args[0], int(args[1]), int(args[2]) / 1000, bytes.fromhex(args[3])
+if pyserial:
+    line = serial.Serial(device, 9600, timeout=0.5)
+    write, read = line.write, lambda want: line.read(want)
+else:
+    fd = os.open(device, os.O_RDWR | os.O_NOCTTY)
+    attrs = termios.tcgetattr(fd)
+    attrs[0] = attrs[1] = attrs[3] = 0
+    attrs[2] = termios.CS8 | termios.CREAD | termios.CLOCAL
+    attrs[4] = attrs[5] = termios.B9600
+    attrs[6][termios.VMIN], attrs[6][termios.VTIME] = 0, 5  # a missing reply ends the read after 0.5 s
+    termios.tcsetattr(fd, termios.TCSANOW, attrs)
+    write, read = lambda b: os.write(fd, b), lambda want: os.read(fd, 512)
 print("ready", flush=True)
 sys.stdin.read(1)
 cpu0, switches0 = usage()
 start = next_poll = time.monotonic()
 good = 0
 for _ in range(polls):
-    os.write(fd, frame)
+    write(frame)
     reply = b""
     want = 4
     while len(reply) < want:
-        piece = os.read(fd, 512)
+        piece = read(want - len(reply))
         if not piece:
             break
         reply += piece

@@ -28,6 +28,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -148,8 +149,14 @@ struct Child {
     int go = -1;          // its stdin
 };
 
-// The Python poller: python3 and the script beside this program's sources.
-bool havePython() { return std::system("python3 -c 'import termios' >/dev/null 2>&1") == 0; }
+// The Python pollers: python3 (and pyserial) and the script beside this program's sources.
+// The system's Python, where Debian's python3-serial goes, before any other on the path.
+const char* pythonProgram() { return ::access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3"; }
+bool pythonHas(const char* module) {
+    return std::system((std::string(pythonProgram()) + " -c 'import " + module + "' >/dev/null 2>&1").c_str()) == 0;
+}
+bool havePython() { return pythonHas("termios"); }
+bool havePyserial() { return pythonHas("serial"); }
 
 Child spawn(const std::vector<std::string>& args) {
     int in[2], out[2];
@@ -164,10 +171,13 @@ Child spawn(const std::vector<std::string>& args) {
         dup2(out[1], 1);
         close(in[1]);
         close(out[0]);
-        if (args[2] == "python") {
+        if (args[2].starts_with("python")) {  // python, python-pyserial
             const std::string frame = pollFrameHex();
-            const char* python[] = {"python3", HALVEK_NAIVE_POLLER, argv[3], argv[4], argv[5], frame.c_str(), nullptr};
-            execvp("python3", const_cast<char* const*>(python));
+            std::vector<const char*> python = {pythonProgram(), HALVEK_NAIVE_POLLER};
+            if (args[2] == "python-pyserial") python.push_back("--pyserial");
+            python.insert(python.end(), {argv[3], argv[4], argv[5], frame.c_str()});
+            python.push_back(nullptr);
+            execvp(python[0], const_cast<char* const*>(python.data()));
         } else {
             execv("/proc/self/exe", argv.data());
         }
@@ -314,7 +324,7 @@ double callsPerPoll(const std::string& role, int polls, int interval, bool wireT
 }
 
 void printRow(const char* name, const Result& r, const Result* naive) {
-    std::printf("%-28s %9.1f us %9.1f", name, r.cpuPerPollUs, r.switchesPerSecond);
+    std::printf("%-30s %9.1f us %9.1f", name, r.cpuPerPollUs, r.switchesPerSecond);
     if (r.callsPerPoll >= 0)
         std::printf(" %9.1f", r.callsPerPoll);
     else
@@ -358,26 +368,36 @@ int main(int argc, char** argv) {
     const bool python = havePython();
     std::printf("poll_bench: %d polls every %d ms, side by side on two simulated validators (wire time %s)\n", polls,
                 interval, wireTime ? "on" : "off");
-    auto [loop, naive1] = sideBySide("loop", "naive", polls, interval, wireTime);
-    Result loop2, py;
-    if (python) std::tie(loop2, py) = sideBySide("loop", "python", polls, interval, wireTime);
-    auto [thread, naive2] = sideBySide("thread", "naive", polls, interval, wireTime);
+    // Each host beside the naive poller it is compared with.
+    struct Pair {
+        const char* naiveName;
+        std::string naiveRole;
+        const char* hostName;
+        std::string hostRole;
+        Result naive, host;
+    };
+    std::vector<Pair> pairs = {{"naive poller, C++", "naive", "host, one loop", "loop", {}, {}}};
+    if (python) pairs.push_back({"naive poller, Python", "python", "host, one loop", "loop", {}, {}});
+    if (python && havePyserial())
+        pairs.push_back({"naive poller, Python+pyserial", "python-pyserial", "host, one loop", "loop", {}, {}});
+    pairs.push_back({"naive poller, C++", "naive", "host, reader thread", "thread", {}, {}});
+    for (Pair& p : pairs) std::tie(p.host, p.naive) = sideBySide(p.hostRole, p.naiveRole, polls, interval, wireTime);
     if (haveStrace()) {
         const int traced = std::min(polls, 200);
-        naive1.callsPerPoll = naive2.callsPerPoll = callsPerPoll("naive", traced, interval, wireTime);
-        loop.callsPerPoll = loop2.callsPerPoll = callsPerPoll("loop", traced, interval, wireTime);
-        thread.callsPerPoll = callsPerPoll("thread", traced, interval, wireTime);
-        if (python) py.callsPerPoll = callsPerPoll("python", traced, interval, wireTime);
+        std::map<std::string, double> calls;
+        for (Pair& p : pairs)
+            for (const std::string& role : {p.naiveRole, p.hostRole})
+                if (!calls.count(role)) calls[role] = callsPerPoll(role, traced, interval, wireTime);
+        for (Pair& p : pairs) {
+            p.naive.callsPerPoll = calls[p.naiveRole];
+            p.host.callsPerPoll = calls[p.hostRole];
+        }
     }
     std::printf("%-30s %12s %9s %9s   ratios to the naive poller above it\n", "", "cpu/poll", "csw/s", "calls/poll");
-    printRow("naive poller, C++", naive1, nullptr);
-    printRow("host, one loop", loop, &naive1);
-    if (python) {
-        printRow("naive poller, Python", py, nullptr);
-        printRow("host, one loop", loop2, &py);
+    for (const Pair& p : pairs) {
+        printRow(p.naiveName, p.naive, nullptr);
+        printRow(p.hostName, p.host, &p.naive);
     }
-    printRow("naive poller, C++", naive2, nullptr);
-    printRow("host, reader thread", thread, &naive2);
     if (!haveStrace()) std::printf("system calls not measured: strace is not installed\n");
     if (!python) std::printf("the Python poller not run: python3 is not installed\n");
     if (units > 0) {
