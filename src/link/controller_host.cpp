@@ -139,9 +139,10 @@ void LineLoop::unwatch(std::span<const int> ids) {
     if (ids.empty()) return;
     std::vector<int> gone(ids.begin(), ids.end());
     std::sort(gone.begin(), gone.end());
-    watches_.erase(std::remove_if(watches_.begin(), watches_.end(),
-                                  [&gone](const Watch& w) { return std::binary_search(gone.begin(), gone.end(), w.id); }),
-                   watches_.end());
+    watches_.erase(
+        std::remove_if(watches_.begin(), watches_.end(),
+                       [&gone](const Watch& w) { return std::binary_search(gone.begin(), gone.end(), w.id); }),
+        watches_.end());
 }
 
 // A watch removed by an earlier watcher of the same wake-up is not called.

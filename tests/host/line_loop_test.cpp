@@ -1,7 +1,7 @@
 // The loop that drives the line on the program's own thread: the session on
 // it against the simulated validator, and the descriptors a program adds.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <unistd.h>
