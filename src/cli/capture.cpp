@@ -1,7 +1,6 @@
 #include "capture.h"
 
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <memory>
 
@@ -9,12 +8,10 @@
 #include "cli/terminal_text.h"
 #include "cli/usage.h"
 #include "host/host_session.h"
+#include "host/stop_signals.h"
 
 namespace halvek::cli {
 namespace {
-
-volatile std::sig_atomic_t stopRequested = 0;
-void onStopSignal(int) { stopRequested = 1; }
 
 const char* kUsage =
     "usage: halvek-cli capture FILE (--port PATH | --com N | --simulate) [--q7 | --q7e] [--interval MS]\n"
@@ -133,15 +130,13 @@ int runCapture(const std::vector<std::string>& args, std::ostream& out, std::ost
         return 1;
     }
     host.block.frameTap.store(&capture);
-    stopRequested = 0;
-    std::signal(SIGINT, onStopSignal);
-    std::signal(SIGTERM, onStopSignal);
     using Clock = std::chrono::steady_clock;
     const auto end = seconds < 0 ? Clock::time_point::max() : Clock::now() + std::chrono::seconds(seconds);
-    session.runUntil([&] { return stopRequested || report.ended; }, end,
-                     RunHooks::afterEach([&capture] { capture.onTick(); }));
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    {
+        const StopSignals stop(session.lineLoop());
+        session.runUntil([&] { return stop.requested() || report.ended; }, end,
+                         RunHooks::afterEach([&capture] { capture.onTick(); }));
+    }
     session.close();
     host.block.frameTap.store(nullptr);
     capture.onTick();  // an end the last frames brought

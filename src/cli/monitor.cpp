@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -14,6 +13,7 @@
 #include "cli/terminal_text.h"
 #include "cli/usage.h"
 #include "host/host_session.h"
+#include "host/stop_signals.h"
 #include "link/link_state.h"
 #include "link/money_journal.h"
 #include "link/texts.h"
@@ -21,13 +21,6 @@
 #include "serial/bounded_writer.h"
 
 namespace halvek::cli {
-namespace {
-
-volatile std::sig_atomic_t stopRequested = 0;
-void onStopSignal(int) { stopRequested = 1; }
-
-}  // namespace
-
 namespace {
 
 // One line per happening: "kind: text", with the time in front when asked
@@ -220,16 +213,15 @@ int runMonitor(const std::vector<std::string>& args, std::ostream& out, std::ost
         return 1;
     }
     // Ctrl-C or a kill ends the run as EXIT would: the line is closed properly.
-    stopRequested = 0;
-    std::signal(SIGINT, onStopSignal);
-    std::signal(SIGTERM, onStopSignal);
     using Clock = std::chrono::steady_clock;
     const auto end = seconds < 0 ? Clock::time_point::max() : Clock::now() + std::chrono::seconds(seconds);
     // A reader that went away (a closed pipe) ends the run as a signal would.
     const auto outputGone = [&writer] { return writer && writer->failed(); };
-    session.runUntil([&] { return stopRequested || outputGone(); }, end, RunHooks::afterEach([&ui] { ui.catchUp(); }));
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    {
+        const StopSignals stop(session.lineLoop());
+        session.runUntil([&] { return stop.requested() || outputGone(); }, end,
+                         RunHooks::afterEach([&ui] { ui.catchUp(); }));
+    }
     session.close();
     // What the line cost, said once at the end.
     std::string summary = host.controller.linkSummary();

@@ -1,7 +1,6 @@
 #include "cli/report.h"
 
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -10,6 +9,7 @@
 #include "cli/terminal_text.h"
 #include "cli/usage.h"
 #include "host/host_session.h"
+#include "host/stop_signals.h"
 #include "protocol/catalogue.h"
 #include "report/report_session.h"
 #include "report/report_texts.h"
@@ -18,9 +18,6 @@ namespace halvek::cli {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-volatile std::sig_atomic_t stopRequested = 0;
-void onStopSignal(int) { stopRequested = 1; }
 
 const char* kUsage =
     "usage: halvek-cli report FILE [--serial SN] [--parts LIST] (--port PATH | --com N | --simulate) [--q7 | "
@@ -130,8 +127,8 @@ int parse(const std::vector<std::string>& args, Arguments& a, std::ostream& out,
 
 // Ticks the report after each tick of the controller, until done() holds, the
 // run is interrupted or time runs out.
-bool runUntil(HostSession& link, ReportSession& session, HostSession::Clock::time_point deadline,
-              const std::function<bool()>& done) {
+bool runUntil(HostSession& link, ReportSession& session, const StopSignals& stop,
+              HostSession::Clock::time_point deadline, const std::function<bool()>& done) {
     LinkController& c = link.controller();
     RunHooks hooks;
     hooks.afterTick = [&session] { session.onTick(); };
@@ -142,11 +139,11 @@ bool runUntil(HostSession& link, ReportSession& session, HostSession::Clock::tim
         if (c.timerRunning() && session.countdown().readReadyToSend()) c.onTick();
     };
     // The first tick is now: the unit is polled, or the report's read sent, at once.
-    if (!done() && !stopRequested) {
+    if (!done() && !stop.requested()) {
         if (c.timerRunning()) c.onTick();
         session.onTick();
     }
-    return link.runUntil([&] { return stopRequested || done(); }, deadline, hooks) && !stopRequested;
+    return link.runUntil([&] { return stop.requested() || done(); }, deadline, hooks) && !stop.requested();
 }
 
 std::string targetPath(const std::string& file, const ReportSession& session) {
@@ -163,6 +160,8 @@ int report(const Arguments& a, std::ostream& out, std::ostream& err) {
         return 1;
     }
     HostSession link("halvek-cli report", err);
+    // Ctrl-C or a kill ends the wait as EXIT would: no report, the line closed properly.
+    const StopSignals stop(link.lineLoop());
     LinkOptions o;
     o.port = a.port;
     o.com = a.com;
@@ -185,8 +184,8 @@ int report(const Arguments& a, std::ostream& out, std::ostream& err) {
         if (link.controller().unitAnswered() && link.controller().linkConnected()) answered = true;
         return answered;
     };
-    if (!runUntil(link, session, Clock::now() + std::chrono::milliseconds(waitMs), heard)) {
-        err << "halvek-cli report: " << (stopRequested ? "interrupted" : "the unit on " + device + " did not answer")
+    if (!runUntil(link, session, stop, Clock::now() + std::chrono::milliseconds(waitMs), heard)) {
+        err << "halvek-cli report: " << (stop.requested() ? "interrupted" : "the unit on " + device + " did not answer")
             << "; no report written\n";
         return 1;
     }
@@ -199,10 +198,10 @@ int report(const Arguments& a, std::ostream& out, std::ostream& err) {
     // A read the link gives up is asked again while the report's time lasts.
     for (const uint8_t code : {cmd::ReadProgRev, cmd::ReadStats, cmd::ReadCreditTable, cmd::ReadDiagn0, cmd::ReadDiagn1})
         link.keepAsking(code);
-    runUntil(link, session, Clock::now() + std::chrono::milliseconds(limitMs),
+    runUntil(link, session, stop, Clock::now() + std::chrono::milliseconds(limitMs),
              [&] { return session.ready() || session.failed(); });
     if (!session.ready()) {
-        const std::string why = stopRequested      ? "interrupted"
+        const std::string why = stop.requested()   ? "interrupted"
                                 : session.failed() ? session.problem()
                                                    : "the unit on " + device + " did not answer in time";
         err << "halvek-cli report: " << why << "; no report written\n";
@@ -233,13 +232,7 @@ int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     Arguments a;
     const int bad = parse(args, a, out, err);
     if (bad != 0) return bad < 0 ? 0 : bad;
-    stopRequested = 0;
-    std::signal(SIGINT, onStopSignal);
-    std::signal(SIGTERM, onStopSignal);
-    const int result = report(a, out, err);
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    return result;
+    return report(a, out, err);
 }
 
 }  // namespace halvek::cli

@@ -12,21 +12,20 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <random>
+#include <vector>
 
 #include "daemon/link_backend.h"
-#include "host/line_options.h"
+#include "host/host_session.h"
+#include "host/stop_signals.h"
 #include "host/terminal_text.h"
 #include "link/controller_host.h"
-#include "serial/waker.h"
 #include "service/server.h"
 #include "sim/sim_server.h"
 
 namespace halvek::daemon {
 namespace {
-
-volatile std::sig_atomic_t stopRequested = 0;
-void onStopSignal(int) { stopRequested = 1; }
 
 using Clock = std::chrono::steady_clock;
 
@@ -46,28 +45,35 @@ std::string bootId() {
     return buf;
 }
 
-// The core's messages and its poll timer, for a program without a window.
-class DaemonUi : public NullUserInterface {
+// The server's socket and clients as watches of the line loop. They are
+// renewed only when the server says its set changed (a client came or went,
+// output waits for one), not at every step.
+class ServerWatches {
   public:
-    explicit DaemonUi(std::ostream& err) : err_(err) {}
-    Answer showMessage(const Message& m) override {
-        err_ << "halvekd: " << escapeForTerminal(shownMessage(m)) << std::endl;
-        return m.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
-    }
-    void startPollTimer(int ms) override {
-        interval_ = std::chrono::milliseconds(ms);
-        nextTick_ = Clock::now() + interval_;
-        running_ = true;
-    }
-    void stopPollTimer() override { running_ = false; }
+    ServerWatches(LineLoop& loop, service::Server& server) : loop_(loop), server_(server) {}
+    ~ServerWatches() { loop_.unwatch(ids_); }
+    ServerWatches(const ServerWatches&) = delete;
+    ServerWatches& operator=(const ServerWatches&) = delete;
 
-    bool running_ = false;
-    std::chrono::milliseconds interval_{350};
-    Clock::time_point nextTick_{};
+    void follow() {
+        if (seen_ && *seen_ == server_.fdsChanges()) return;
+        seen_ = server_.fdsChanges();
+        loop_.unwatch(ids_);
+        ids_.clear();
+        for (const pollfd& p : server_.fds())
+            ids_.push_back(loop_.watch(p.fd, p.events, [this, p](short revents) {
+                server_.handle({p.fd, p.events, revents});
+            }));
+    }
 
   private:
-    std::ostream& err_;
+    LineLoop& loop_;
+    service::Server& server_;
+    std::optional<uint64_t> seen_;
+    std::vector<int> ids_;
 };
+
+Clock::time_point steadyPoint(int64_t ms) { return Clock::time_point(std::chrono::milliseconds(ms)); }
 
 }  // namespace
 
@@ -96,36 +102,27 @@ int runDaemon(const DaemonOptions& o, std::ostream& err) {
     }
     if (!journal.damage().empty()) log(journal.damage());
 
-    std::unique_ptr<sim::SimServer> simulator;
-    std::string port = o.link.port;
-    if (o.link.simulate) {
-        simulator = std::make_unique<sim::SimServer>();
-        std::string error;
-        if (!simulator->start(&error)) {
-            log(error);
-            return 1;
-        }
-        // Without --sim-bills the simulated unit brings bills as the monitor's demo does.
-        if (o.link.simBills >= 0)
-            simulator->setBillEvery(static_cast<int>(o.link.simBills));
-        else
-            simulator->setAuto(true);
-        port = simulator->devicePath();
-        log("simulated validator on " + port);
-    }
-
-    Waker waker;
-    DaemonUi ui(err);
-    ControllerHost host(ui, [&waker] { waker.wake(); });
-    selectLine(host, port, o.link.com);
-    host.controller.setExtendedMode(o.link.extended);
-    host.controller.setPollInterval(static_cast<int>(o.link.interval));
+    // The line, the controller and the loop that drives both on this thread.
+    // It plays the machine controller: without --sim-bills the simulated unit
+    // brings bills as the monitor's demo does (the bills are decided here all
+    // the same: the backend's rules leave every one to a client or the deadline).
+    HostSession session("halvekd", err);
+    session.setMessageHandler([&log](const Message& m) {
+        log(shownMessage(m));
+        return m.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+    });
+    session.setPlaysMachineController(true);
+    session.setAnnounceSimulator(true);
+    if (!session.startLine(o.link)) return 1;
+    const std::string port = o.link.simulate ? session.simulator()->devicePath() : o.link.port;
+    LineLoop& loop = *session.lineLoop();
+    LinkController& controller = session.controller();
 
     service::EscrowPolicyOptions policy;
     policy.escrowTimeoutMs = o.escrowTimeoutMs;
     policy.defaultAction = o.escrowDefault;
-    LinkBackend backend(host.controller, journal, policy, {steadyMs, wallMs}, log);
-    host.controller.addStatusListener(&backend);
+    LinkBackend backend(controller, journal, policy, {steadyMs, wallMs}, log);
+    controller.addStatusListener(&backend);
 
     service::ServerOptions so;
     so.path = o.socketPath;
@@ -142,64 +139,41 @@ int runDaemon(const DaemonOptions& o, std::ostream& err) {
     }
     backend.setServer(&server);
 
-    if (!host.controller.connect()) {
-        log(host.block.port.lastError());
+    if (!session.connect()) {
+        log(session.host().block.port.lastError());
         return 1;
     }
     backend.recover();
     backend.step();
 
-    stopRequested = 0;
-    std::signal(SIGINT, onStopSignal);
-    std::signal(SIGTERM, onStopSignal);
     std::signal(SIGPIPE, SIG_IGN);
+    std::optional<StopSignals> stop(std::in_place, &loop);
     sd_notify(0, "READY=1");
     uint64_t watchdogUs = 0;
     const bool watchdog = sd_watchdog_enabled(0, &watchdogUs) > 0 && watchdogUs > 0;
     const auto watchdogEvery = std::chrono::microseconds(watchdogUs / 2);
     auto nextWatchdog = Clock::now();
 
-    // One thread: the poll timer, the reader's hand-overs and the clients. The
-    // escrow deadline is looked at every round, and a round is short.
-    constexpr auto kRound = std::chrono::milliseconds(50);
-    while (!stopRequested && !host.mailbox.cancelled()) {
-        auto now = Clock::now();
-        if (watchdog && now >= nextWatchdog) {
+    // One thread, one sleep: the line, the poll timer, the socket and its
+    // clients and the stop signals all end it. Between ticks it wakes only for
+    // what came, or for the escrow's or the service manager's next deadline.
+    ServerWatches watches(loop, server);
+    while (!stop->requested()) {
+        if (watchdog && Clock::now() >= nextWatchdog) {
             sd_notify(0, "WATCHDOG=1");
-            nextWatchdog = now + watchdogEvery;
+            nextWatchdog = Clock::now() + watchdogEvery;
         }
-        if (ui.running_ && now >= ui.nextTick_) {
-            ui.nextTick_ += ui.interval_;
-            if (ui.nextTick_ < now) ui.nextTick_ = now + ui.interval_;  // no burst of ticks after a stall
-            host.controller.onTick();
-            backend.step();
-            continue;
-        }
-        auto wake = now + kRound;
-        if (ui.running_) wake = std::min(wake, ui.nextTick_);
-        std::vector<pollfd> fds = server.fds();
-        fds.push_back({waker.fd(), POLLIN, 0});
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(wake - now).count();
-        const int n = ::poll(fds.data(), fds.size(), static_cast<int>(std::max<int64_t>(wait, 0) + 1));
-        if (n > 0) {
-            if (fds.back().revents) {
-                waker.drain();
-                while (host.mailbox.serveOne()) backend.step();
-            }
-            fds.pop_back();
-            for (const pollfd& p : fds)
-                if (p.revents) server.handle(p);
-        }
-        // A reply may be waiting though the wake was drained by an earlier round.
-        while (host.mailbox.serveOne()) backend.step();
+        auto wake = watchdog ? nextWatchdog : Clock::time_point::max();
+        if (const auto escrow = backend.nextDeadlineMs()) wake = std::min(wake, steadyPoint(*escrow));
+        watches.follow();
+        if (loop.runOnce(wake) == PollLoop::Step::Closed) break;
         server.tidy();
         backend.step();
     }
     sd_notify(0, "STOPPING=1");
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    host.close();
-    log("stopped; " + host.controller.linkSummary());
+    stop.reset();
+    session.close();
+    log("stopped; " + controller.linkSummary());
     if (backend.failedWrites() > 0) {
         log(std::to_string(backend.failedWrites()) + " money records were not written to the journal " + o.journalPath);
         return 1;

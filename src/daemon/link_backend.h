@@ -40,6 +40,9 @@ class LinkBackend : public service::ServiceBackend, public StatusListener {
     // After every tick and every reply: link changes, the escrow deadline, and
     // what the policy asks of the link.
     void step();
+    // The steady time at which step() next has something to do by the clock
+    // (the escrow deadline, a "restart escrow"); none while nothing is timed.
+    std::optional<int64_t> nextDeadlineMs() const { return policy_.nextDeadlineMs(); }
 
     // ServiceBackend.
     service::StatusView status() override;

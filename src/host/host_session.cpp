@@ -93,6 +93,11 @@ void HostSession::say(const std::string& text) { err_ << name_ << ": " << text <
 std::string HostSession::shownDevice() const { return escapeForTerminal(host_->controller.portPath()); }
 
 bool HostSession::startLine(const LinkOptions& o) {
+    // A loop without its timer would never poll: the run would sit silent.
+    if (lineLoop_ && !lineLoop_->error().empty()) {
+        say(lineLoop_->error());
+        return false;
+    }
     std::string port = o.port;
     if (o.simulate) {
         simulator_ = std::make_unique<sim::SimServer>();
@@ -145,10 +150,11 @@ void HostSession::followKept() {
 
 bool HostSession::runUntil(const std::function<bool()>& done, Clock::time_point deadline, const Hooks& hooks) {
     // done() may watch a flag a signal or another thread sets. The session's
-    // own loop ends its step when a signal comes, and while it polls, every
-    // tick asks again: nothing wakes it between ticks. Otherwise (a loop that
-    // serves a reader thread sleeps through signals, a stopped timer brings no
-    // ticks) done() is asked this often at least.
+    // own loop ends its step when a stop signal comes (StopSignals wakes it,
+    // even when the signal came just before the sleep), and while it polls,
+    // every tick asks again: nothing wakes it between ticks. Otherwise (a loop
+    // that serves a reader thread sleeps through signals, a stopped timer
+    // brings no ticks) done() is asked this often at least.
     constexpr auto kAskDoneEvery = std::chrono::milliseconds(200);
     const bool periodic = hooks.everyPeriod && hooks.period.count() > 0;
     followKept();

@@ -71,7 +71,8 @@ class HostSession {
 
     // Starts the simulated validator when asked for, and points the
     // controller at the line with the frames and the interval chosen. False,
-    // with the reason printed, when the simulator does not start.
+    // with the reason printed, when the loop could not be made (no timer) or
+    // the simulator does not start.
     bool startLine(const LinkOptions& options);
     // Presses CONNECT: false when the line does not open (the core's message
     // has named the device and the reason).

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 
 namespace halvek {
 
@@ -92,8 +93,14 @@ int soonest(int a, int b) {
 
 }  // namespace
 
-LineLoop::LineLoop(ControllerHost& host)
-    : host_(host), line_(*host.line_), timerFd_(timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC)) {}
+LineLoop::LineLoop(ControllerHost& host) : host_(host), line_(*host.line_) {
+    if (wakeup_.fd() < 0) {
+        error_ = std::string("cannot make the line loop's wake-up (eventfd): ") + std::strerror(errno);
+        return;
+    }
+    timerFd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (timerFd_ < 0) error_ = std::string("cannot make the poll timer (timerfd_create): ") + std::strerror(errno);
+}
 
 LineLoop::~LineLoop() {
     if (timerFd_ >= 0) ::close(timerFd_);
@@ -126,6 +133,16 @@ int LineLoop::watch(int fd, short events, Watcher call) {
 void LineLoop::unwatch(int id) {
     watches_.erase(std::remove_if(watches_.begin(), watches_.end(), [id](const Watch& w) { return w.id == id; }),
                    watches_.end());
+}
+
+void LineLoop::unwatch(std::span<const int> ids) {
+    if (ids.empty()) return;
+    std::vector<int> gone(ids.begin(), ids.end());
+    std::sort(gone.begin(), gone.end());
+    watches_.erase(
+        std::remove_if(watches_.begin(), watches_.end(),
+                       [&gone](const Watch& w) { return std::binary_search(gone.begin(), gone.end(), w.id); }),
+        watches_.end());
 }
 
 // A watch removed by an earlier watcher of the same wake-up is not called.

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "link/link_controller.h"
@@ -93,6 +95,10 @@ class LineLoop : public PollLoop {
 
     explicit LineLoop(ControllerHost& host);
     ~LineLoop() override;
+    // Why the loop cannot run, naming the descriptor the system refused ("" when
+    // it can). Without its timer the loop would never tick and the line would
+    // stay silent, so its owner checks this before the first step.
+    const std::string& error() const { return error_; }
     LineLoop(const LineLoop&) = delete;
     LineLoop& operator=(const LineLoop&) = delete;
 
@@ -106,8 +112,13 @@ class LineLoop : public PollLoop {
     // Returns an id for unwatch(); a watcher may add and remove watches.
     int watch(int fd, short events, Watcher call);
     void unwatch(int id);
-    // From any thread or a signal handler: the sleep ends and the step returns Woken.
+    // Several at once (a service renewing its clients' watches).
+    void unwatch(std::span<const int> ids);
+    // From any thread: the sleep ends and the step returns Woken.
     void wake() { wakeup_.wake(); }
+    // The wake-up descriptor, for a signal handler: writing an eight-byte 1 to
+    // it is what wake() does, and write() is safe in a handler.
+    int wakeFd() const { return wakeup_.fd(); }
 
   private:
     struct Watch {
@@ -122,6 +133,7 @@ class LineLoop : public PollLoop {
     LineIo& line_;
     Waker wakeup_;
     int timerFd_ = -1;
+    std::string error_;
     bool running_ = false;
     bool tickDue_ = false;
     std::vector<Watch> watches_;

@@ -1,5 +1,7 @@
 #include "service/escrow_policy.h"
 
+#include <algorithm>
+
 namespace halvek::service {
 
 void EscrowPolicy::applyInhibit(bool force) {
@@ -54,13 +56,24 @@ void EscrowPolicy::onTick(int64_t nowMs) {
         decideDefault();
         return;
     }
-    const int64_t unitGivesUp = held_->heldSinceMs + options_.unitTimeoutMs;
-    // Restart only while the unit would return the bill by itself before our
-    // deadline, or so soon after it that the default decision could come too late.
-    if (nowMs >= unitGivesUp - options_.restartLeadMs && held_->decideByMs > unitGivesUp - options_.restartLeadMs / 2) {
+    if (const auto restartAt = restartAtMs(); restartAt && nowMs >= *restartAt) {
         requests_.push_back({PolicyRequest::Kind::RestartEscrow, held_->episode});
         held_->heldSinceMs = nowMs;
     }
+}
+
+std::optional<int64_t> EscrowPolicy::restartAtMs() const {
+    const int64_t unitGivesUp = held_->heldSinceMs + options_.unitTimeoutMs;
+    // Restart only while the unit would return the bill by itself before our
+    // deadline, or so soon after it that the default decision could come too late.
+    if (held_->decideByMs <= unitGivesUp - options_.restartLeadMs / 2) return std::nullopt;
+    return unitGivesUp - options_.restartLeadMs;
+}
+
+std::optional<int64_t> EscrowPolicy::nextDeadlineMs() const {
+    if (!held_) return std::nullopt;
+    const auto restartAt = restartAtMs();
+    return restartAt ? std::min(*restartAt, held_->decideByMs) : held_->decideByMs;
 }
 
 std::vector<PolicyRequest> EscrowPolicy::takeRequests() {

@@ -48,6 +48,10 @@ class EscrowPolicy {
     // The episode was decided (by anyone) or ended on its own: the policy lets go of it.
     void onDecided(int64_t episode);
     void onTick(int64_t nowMs);
+    // When onTick() next has something to do for the bill held (its default
+    // decision or its "restart escrow"); none while no bill waits. The owner
+    // need not look in before then.
+    std::optional<int64_t> nextDeadlineMs() const;
 
     std::vector<PolicyRequest> takeRequests();
     const EscrowPolicyOptions& options() const { return options_; }
@@ -62,6 +66,9 @@ class EscrowPolicy {
     };
     void decideDefault();
     void applyInhibit(bool force);
+    // When "restart escrow" is due for the bill held; none when the unit
+    // would not give it back before the deadline (or close enough to it).
+    std::optional<int64_t> restartAtMs() const;
 
     EscrowPolicyOptions options_;
     bool controller_ = false;

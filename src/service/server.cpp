@@ -24,6 +24,7 @@ struct Server::Client {
     LineSplitter splitter;
     std::string out;
     size_t outSent = 0;
+    short watched = POLLIN;  // the events fds() gave for it when they last changed
 };
 
 namespace {
@@ -82,6 +83,7 @@ std::string Server::listen() {
     }
     ownsPath_ = true;
     listener_ = fd;
+    ++fdsChanges_;
     if (::chmod(path.c_str(), 0660) != 0) return sysError("socket " + path + ": chmod");
     if (options_.group && ::chown(path.c_str(), static_cast<uid_t>(-1), *options_.group) != 0)
         return sysError("socket " + path + ": cannot give it group " + std::to_string(*options_.group));
@@ -93,17 +95,27 @@ std::string Server::adopt(int fd) {
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return sysError("activated socket");
     listener_ = fd;
+    ++fdsChanges_;
     return "";
+}
+
+short Server::eventsOf(const Client& c) {
+    short events = c.closing ? 0 : POLLIN;
+    if (c.outSent < c.out.size()) events = static_cast<short>(events | POLLOUT);
+    return events;
+}
+
+void Server::noteEvents(Client& c) {
+    const short now = eventsOf(c);
+    if (now == c.watched) return;
+    c.watched = now;
+    ++fdsChanges_;
 }
 
 std::vector<pollfd> Server::fds() const {
     std::vector<pollfd> out;
     if (listener_ >= 0) out.push_back({listener_, POLLIN, 0});
-    for (const auto& c : clients_) {
-        short events = c->closing ? 0 : POLLIN;
-        if (c->outSent < c->out.size()) events = static_cast<short>(events | POLLOUT);
-        out.push_back({c->fd, events, 0});
-    }
+    for (const auto& c : clients_) out.push_back({c->fd, eventsOf(*c), 0});
     return out;
 }
 
@@ -148,6 +160,7 @@ void Server::acceptAll() {
         if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) == 0) c->uid = cred.uid;
         c->name = "client " + std::to_string(fd);
         clients_.push_back(std::move(c));
+        ++fdsChanges_;
         send(*clients_.back(), versionMessage(options_.release, options_.boot, options_.device));
     }
 }
@@ -183,6 +196,7 @@ void Server::readFrom(Client& c) {
         if (c.dead || c.closing) break;
     }
     if (c.closing && c.outSent >= c.out.size()) c.dead = true;
+    noteEvents(c);
 }
 
 void Server::writeTo(Client& c) {
@@ -206,6 +220,7 @@ void Server::writeTo(Client& c) {
         c.out.erase(0, c.outSent);
         c.outSent = 0;
     }
+    noteEvents(c);
 }
 
 void Server::send(Client& c, const std::string& line) {
@@ -235,8 +250,10 @@ void Server::reap() {
         }
         ::close(c->fd);
     }
+    const size_t before = clients_.size();
     clients_.erase(std::remove_if(clients_.begin(), clients_.end(), [](const auto& c) { return c->dead; }),
                    clients_.end());
+    if (clients_.size() != before) ++fdsChanges_;
     if (controllerLeft) {
         log_("the controller went");
         backend_.onControllerPresent(false);

@@ -48,6 +48,10 @@ class Server {
     // The descriptors to watch and for what; handle() takes poll's answer for one.
     std::vector<pollfd> fds() const;
     void handle(const pollfd& ready);
+    // Moves whenever fds() would answer differently: a client came or went, or
+    // one is now watched for other events (output waiting, or no more input
+    // taken). An owner that keeps its own watches renews them only then.
+    uint64_t fdsChanges() const { return fdsChanges_; }
     // One round: poll for at most timeoutMs and handle what is ready.
     void runOnce(int timeoutMs);
 
@@ -77,6 +81,9 @@ class Server {
     void drop(Client& c, const std::string& why);
     void reap();
     Client* find(int fd);
+    static short eventsOf(const Client& c);
+    // Counts a change of the client's events since they were last counted.
+    void noteEvents(Client& c);
 
     ServiceBackend& backend_;
     ServerOptions options_;
@@ -85,6 +92,7 @@ class Server {
     bool ownsPath_ = false;
     int controller_ = -1;  // the controller's descriptor
     size_t dropped_ = 0;
+    uint64_t fdsChanges_ = 0;
     std::vector<std::unique_ptr<Client>> clients_;
 };
 

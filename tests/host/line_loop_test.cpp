@@ -1,9 +1,12 @@
 // The loop that drives the line on the program's own thread: the session on
 // it against the simulated validator, and the descriptors a program adds.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <thread>
@@ -94,6 +97,37 @@ TEST(LineLoop, WatchesWakeUpsTicksAndClose) {
 
     host.close();
     EXPECT_EQ(loop.runOnce(Clock::now() + std::chrono::seconds(10)), PollLoop::Step::Closed);
+}
+
+// A descriptor the loop cannot have is said, naming it and the reason: a loop
+// without its timer would never poll, and the program would sit silent. The
+// process is held to just the descriptors it has, or one more.
+TEST(LineLoop, ADescriptorItCannotMakeIsSaid) {
+    NullUserInterface ui;
+    ControllerHost host(ui, LineDriver::OwnLoop);
+    EXPECT_EQ(LineLoop(host).error(), "");
+    const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(lowestFree, 0);
+    ::close(lowestFree);
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    const struct {
+        rlim_t free;
+        const char* names;
+    } cases[] = {{0, "wake-up (eventfd)"}, {1, "poll timer (timerfd_create)"}};
+    for (const auto& c : cases) {
+        rlimit held = limit;
+        held.rlim_cur = static_cast<rlim_t>(lowestFree) + c.free;
+        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &held), 0);
+        std::string error;
+        {
+            LineLoop loop(host);
+            error = loop.error();
+        }
+        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
+        EXPECT_NE(error.find(c.names), std::string::npos) << error;
+        EXPECT_NE(error.find(std::strerror(EMFILE)), std::string::npos) << error;
+    }
 }
 
 }  // namespace

@@ -106,35 +106,62 @@ const Scenario kScenarios[] = {
      {{Fact::Controller, 0, 0, {kUninhibit}}, {Fact::LinkReady, 10, 0, {kUninhibit}}}},
 };
 
+void apply(EscrowPolicy& policy, const Fact& f) {
+    switch (f.what) {
+        case Fact::LinkReady:
+            policy.onLinkReady(f.at);
+            break;
+        case Fact::Controller:
+            policy.onController(true, f.at);
+            break;
+        case Fact::NoController:
+            policy.onController(false, f.at);
+            break;
+        case Fact::ControllerInhibit:
+            policy.onControllerInhibit(f.episode == 1);
+            break;
+        case Fact::Escrow:
+            policy.onEscrow(f.episode, f.at);
+            break;
+        case Fact::Decided:
+            policy.onDecided(f.episode);
+            break;
+        case Fact::Tick:
+            policy.onTick(f.at);
+            break;
+    }
+}
+
 TEST(EscrowPolicy, Scenarios) {
     for (const Scenario& s : kScenarios) {
         EscrowPolicy policy(s.options);
         for (size_t i = 0; i < s.facts.size(); ++i) {
-            const Fact& f = s.facts[i];
-            switch (f.what) {
-                case Fact::LinkReady:
-                    policy.onLinkReady(f.at);
-                    break;
-                case Fact::Controller:
-                    policy.onController(true, f.at);
-                    break;
-                case Fact::NoController:
-                    policy.onController(false, f.at);
-                    break;
-                case Fact::ControllerInhibit:
-                    policy.onControllerInhibit(f.episode == 1);
-                    break;
-                case Fact::Escrow:
-                    policy.onEscrow(f.episode, f.at);
-                    break;
-                case Fact::Decided:
-                    policy.onDecided(f.episode);
-                    break;
-                case Fact::Tick:
-                    policy.onTick(f.at);
-                    break;
+            apply(policy, s.facts[i]);
+            EXPECT_EQ(policy.takeRequests(), s.facts[i].expect) << s.name << ", fact " << i;
+        }
+    }
+}
+
+// The owner sleeps until the deadline the policy gives: a tick just before it
+// must find nothing to do, a tick at it something, and with no deadline no
+// tick ever may (else a restart or a default would come late or never).
+TEST(EscrowPolicy, TheNextDeadlineIsWhenATickFirstHasSomethingToDo) {
+    for (const Scenario& s : kScenarios) {
+        EscrowPolicy policy(s.options);
+        for (size_t i = 0; i < s.facts.size(); ++i) {
+            apply(policy, s.facts[i]);
+            policy.takeRequests();
+            const auto next = policy.nextDeadlineMs();
+            EscrowPolicy before = policy, at = policy;
+            if (!next) {
+                at.onTick(s.facts[i].at + 3600000);
+                EXPECT_TRUE(at.takeRequests().empty()) << s.name << ", fact " << i;
+                continue;
             }
-            EXPECT_EQ(policy.takeRequests(), f.expect) << s.name << ", fact " << i;
+            before.onTick(*next - 1);
+            EXPECT_TRUE(before.takeRequests().empty()) << s.name << ", fact " << i;
+            at.onTick(*next);
+            EXPECT_FALSE(at.takeRequests().empty()) << s.name << ", fact " << i;
         }
     }
 }

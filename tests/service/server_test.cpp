@@ -126,11 +126,23 @@ class ServerTest : public ::testing::Test {
             }
             if (c.eof || std::chrono::steady_clock::now() > giveUp) return std::nullopt;
             server->runOnce(20);
+            expectChangesSaid();
             char buf[65536];
             const ssize_t n = ::recv(c.fd, buf, sizeof buf, MSG_DONTWAIT);
             if (n > 0) c.in.append(buf, static_cast<size_t>(n));
             if (n == 0) c.eof = true;
         }
+    }
+    // An owner that renews its watches only when fdsChanges() moves must never
+    // miss a change of fds(): a client it would not hear, or one it would spin on.
+    void expectChangesSaid() {
+        std::vector<std::pair<int, short>> now;
+        for (const pollfd& p : server->fds()) now.emplace_back(p.fd, p.events);
+        if (now != seenFds) {
+            EXPECT_NE(server->fdsChanges(), seenChanges) << "fds() changed unsaid";
+        }
+        seenFds = std::move(now);
+        seenChanges = server->fdsChanges();
     }
     json read(Client& c) {
         const auto line = readLine(c);
@@ -147,6 +159,8 @@ class ServerTest : public ::testing::Test {
     FakeBackend backend;
     std::vector<std::string> log;
     std::unique_ptr<Server> server;
+    std::vector<std::pair<int, short>> seenFds;
+    uint64_t seenChanges = 0;
 };
 
 TEST_F(ServerTest, TheControllerDecidesObserversAndASecondControllerAreRefused) {
@@ -262,9 +276,11 @@ TEST_F(ServerTest, AClientThatNeverReadsIsDroppedWithoutHoldingUpTheOthers) {
     while (server->droppedCount() == 0 && seq < 100000) {
         big.event.seq = ++seq;
         server->publish(big);
+        expectChangesSaid();
         EXPECT_EQ(read(*reader)["seq"], seq);
     }
     server->tidy();  // the loop closes what was dropped after its round
+    expectChangesSaid();
     EXPECT_EQ(server->droppedCount(), 1u);
     EXPECT_EQ(server->clientCount(), 1u);
     ASSERT_FALSE(log.empty());
