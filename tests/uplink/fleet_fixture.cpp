@@ -105,7 +105,7 @@ std::vector<std::string> uplinkArgs(const TempDir& dir, const std::string& socke
     return argv;
 }
 
-Broker::Broker(const TempDir& dir, int port, const std::string& passwordFile)
+Broker::Broker(const TempDir& dir, int port, const std::string& passwordFile, const std::string& extra)
     : config_(dir.file("mosquitto-" + std::to_string(port) + ".conf")), log_(dir.file("mosquitto.log")), port_(port) {
     std::ofstream conf(config_);
     conf << "listener " << port << " 127.0.0.1\n"
@@ -116,6 +116,7 @@ Broker::Broker(const TempDir& dir, int port, const std::string& passwordFile)
     else
         conf << "allow_anonymous false\npassword_file " << passwordFile << "\n";
     if (::getuid() == 0) conf << "user root\n";
+    conf << extra;
 }
 
 void Broker::start() {

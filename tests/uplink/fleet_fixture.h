@@ -63,8 +63,9 @@ std::vector<std::string> uplinkArgs(const TempDir& dir, const std::string& socke
 // A mosquitto of the test's own on 127.0.0.1, with a generated config.
 class Broker {
   public:
-    // With a password file the broker takes only the users in it.
-    Broker(const TempDir& dir, int port, const std::string& passwordFile = "");
+    // With a password file the broker takes only the users in it; `extra` is
+    // added to the generated config as it is.
+    Broker(const TempDir& dir, int port, const std::string& passwordFile = "", const std::string& extra = "");
     void start();
     void kill() { process_.kill(SIGKILL); }
     int port() const { return port_; }
