@@ -32,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const ParsedSettings r = parseSettings({"--config", file.path()}, "");
     if (r.outcome != ParsedSettings::Outcome::Run) {
-        FUZZ_CHECK(r.outcome == ParsedSettings::Outcome::Error && !r.error.empty(), "a config refused without a reason");
+        FUZZ_CHECK(r.outcome == ParsedSettings::Outcome::Error && !r.error.empty(),
+                   "a config refused without a reason");
         return 0;
     }
     const Settings& s = r.settings;

@@ -22,12 +22,12 @@ struct ServiceMessage {
         Bad,      // not the service's protocol: the connection is dropped
     };
     Kind kind = Kind::Bad;
-    nlohmann::json body;   // the object as read
-    int64_t proto = 0;     // Version
-    uint64_t seq = 0;      // Money: its number; Gap: the first number still held
-    uint64_t since = 0;    // Gap: the number asked to go on after
-    std::string text;      // Event: the unit's words; Error: the error and its reason
-    std::string problem;   // Bad: why, in words
+    nlohmann::json body;  // the object as read
+    int64_t proto = 0;    // Version
+    uint64_t seq = 0;     // Money: its number; Gap: the first number still held
+    uint64_t since = 0;   // Gap: the number asked to go on after
+    std::string text;     // Event: the unit's words; Error: the error and its reason
+    std::string problem;  // Bad: why, in words
 };
 
 ServiceMessage parseServiceLine(std::string_view line);

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <fstream>
 #include <limits>
+#include <sstream>
 #include <stdexcept>
 #include <type_traits>
-#include <sstream>
 
 namespace halvek::uplink {
 
@@ -114,8 +114,7 @@ bool Tally::fromJson(const json& j, Tally& out, std::string& error) {
         t.inDoubt = wholeNumber(j.value("in_doubt", json(0)));
         t.escrowDefaults = wholeNumber(j.value("escrow_defaults", json(0)));
         const json returned = j.value("returned", json::object());
-        for (const auto& [reason, n] : returned.items())
-            t.returnedByReason[reason] = wholeNumber(n);
+        for (const auto& [reason, n] : returned.items()) t.returnedByReason[reason] = wholeNumber(n);
         out = std::move(t);
         return true;
     } catch (const std::exception& e) {

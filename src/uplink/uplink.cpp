@@ -250,8 +250,7 @@ void Uplink::handleServiceLine(const std::string& line) {
             say("the service's journal no longer holds the records after " + std::to_string(message.since) +
                 "; going on from " + std::to_string(message.seq));
             publishOnce("alert",
-                        {{"alert", "gap"}, {"since", message.since}, {"first", message.seq}, {"time_ms", wallMs()}},
-                        1);
+                        {{"alert", "gap"}, {"since", message.since}, {"first", message.seq}, {"time_ms", wallMs()}}, 1);
             return;
         case Kind::Error:
             say("service " + settings_.socket + " answered " + message.text);

@@ -98,9 +98,19 @@ std::vector<std::string> uplinkArgs(const TempDir& dir, const std::string& socke
                                     const std::vector<std::string>& extra, const std::string& kiosk) {
     const std::string config = dir.file("none.conf");
     std::ofstream(config) << "# nothing\n";
-    std::vector<std::string> argv = {HALVEK_UPLINK_BIN, "--config", config, "--socket", socket, "--broker",
-                                     "127.0.0.1:" + std::to_string(port), "--site", "lab", "--kiosk", kiosk,
-                                     "--state", dir.file(kiosk + ".state")};
+    std::vector<std::string> argv = {HALVEK_UPLINK_BIN,
+                                     "--config",
+                                     config,
+                                     "--socket",
+                                     socket,
+                                     "--broker",
+                                     "127.0.0.1:" + std::to_string(port),
+                                     "--site",
+                                     "lab",
+                                     "--kiosk",
+                                     kiosk,
+                                     "--state",
+                                     dir.file(kiosk + ".state")};
     argv.insert(argv.end(), extra.begin(), extra.end());
     return argv;
 }
@@ -297,8 +307,8 @@ void Subscriber::onMessage(mosquitto*, void* obj, const mosquitto_message* msg) 
     const std::string payload(static_cast<const char*>(msg->payload), static_cast<size_t>(msg->payloadlen));
     const std::string leaf = topic.substr(topic.rfind('/') + 1);
     const json j = leaf == "money" ? json::parse(payload, nullptr, false) : json();
-    const bool good = j.is_object() && j.contains("seq") && j["seq"].is_number_unsigned() &&
-                      !j.value("kind", "").empty();
+    const bool good =
+        j.is_object() && j.contains("seq") && j["seq"].is_number_unsigned() && !j.value("kind", "").empty();
     if (good && self->hook_) {
         const std::string kioskTopic = topic.substr(0, topic.rfind('/'));
         self->hook_(kioskTopic.substr(kioskTopic.rfind('/') + 1), j["seq"].get<uint64_t>());

@@ -68,9 +68,9 @@ class UplinkWithDaemon : public ::testing::Test {
     void SetUp() override {
         broker.start();
         // A bill about every second: enough records in a few seconds, little load.
-        daemon.start({HALVEKD_PATH, "--simulate", "--sim-bills", "1", "--socket", socket, "--journal",
-                      dir.file("journal")},
-                     dir.file("halvekd.log"));
+        daemon.start(
+            {HALVEKD_PATH, "--simulate", "--sim-bills", "1", "--socket", socket, "--journal", dir.file("journal")},
+            dir.file("halvekd.log"));
         ASSERT_TRUE(waitFor([&] { return ServiceClient(socket).connected(); })) << readFile(dir.file("halvekd.log"));
     }
     void startUplink() { uplink.start(uplinkArgs(dir, socket, port), dir.file("uplink.log")); }

@@ -97,8 +97,9 @@ TEST(StateFile, KeepsTheTallyAndRefusesADamagedOne) {
     EXPECT_EQ(back.cashbox[2].value, 500);
 
     // Damaged: cut short, or a mark that would skip records or send them all again.
-    for (const char* damaged : {R"({"acked":)", R"({"acked":-1})", R"({"acked":2.5})", R"({"acked":3,"in_doubt":1e300})",
-                                R"({"acked":3,"cashbox":{"2":{"count":1.5,"value":1}}})"}) {
+    for (const char* damaged :
+         {R"({"acked":)", R"({"acked":-1})", R"({"acked":2.5})", R"({"acked":3,"in_doubt":1e300})",
+          R"({"acked":3,"cashbox":{"2":{"count":1.5,"value":1}}})"}) {
         std::ofstream(dir.file("state")) << damaged;
         error.clear();
         EXPECT_FALSE(file.load(back, error)) << damaged;
