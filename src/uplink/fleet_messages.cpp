@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "uplink/service_message.h"
+
 namespace halvek::uplink {
 
 using nlohmann::json;
@@ -43,9 +45,9 @@ std::string stackerAfter(const std::string& stacker, const std::string& eventTex
 }
 
 json statePayload(const json& status, const std::string& stacker, int64_t inDoubt) {
-    json j = {{"link", status.value("link", "")},
-              {"state", status.value("state", "")},
-              {"enabled", status.value("enabled", json::array())},
+    json j = {{"link", textField(status, "link")},
+              {"state", textField(status, "state")},
+              {"enabled", status.contains("enabled") ? status["enabled"] : json::array()},
               {"stacker", stacker},
               {"in_doubt", inDoubt},
               {"credit", status.value("credit", json(0))},
@@ -80,8 +82,8 @@ json metricsPayload(const Tally& tally, const UplinkCounters& c, int64_t timeMs)
 }
 
 std::optional<json> alertFor(const json& event) {
-    const std::string kind = event.value("kind", "");
-    const std::string text = lower(event.value("text", ""));
+    const std::string kind = textField(event, "kind");
+    const std::string text = lower(textField(event, "text"));
     std::string alert;
     if (kind == "in-doubt")
         alert = "in-doubt";

@@ -6,7 +6,10 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <sstream>
+#include <stdexcept>
+#include <type_traits>
 
 namespace halvek::uplink {
 
@@ -14,15 +17,37 @@ using nlohmann::json;
 
 namespace {
 
+// A field of a record, or the fallback when it is missing or of another type.
+// A number with a fraction is no whole number: it never reads as one.
 template <typename T>
 T field(const json& j, const char* name, T fallback) {
     const auto it = j.find(name);
-    if (it == j.end() || it->is_null()) return fallback;
-    try {
-        return it->get<T>();
-    } catch (const json::exception&) {
-        return fallback;
+    if (it == j.end()) return fallback;
+    if constexpr (std::is_integral_v<T>) {
+        if (!it->is_number_integer()) return fallback;
+        // A whole number past what T holds is no bill type or value either.
+        if (it->is_number_unsigned() ? it->get<uint64_t>() > static_cast<uint64_t>(std::numeric_limits<T>::max())
+                                     : it->get<int64_t>() < static_cast<int64_t>(std::numeric_limits<T>::min()))
+            return fallback;
+    } else {
+        if (!it->is_string()) return fallback;
     }
+    return it->get<T>();
+}
+
+// The sums are kept from records of the service; one absurd value must not
+// wrap them over into a negative cash box.
+int64_t plus(int64_t a, int64_t b) {
+    int64_t sum = 0;
+    if (!__builtin_add_overflow(a, b, &sum)) return sum;
+    return b > 0 ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::min();
+}
+
+// A whole number of the state file; anything else there is damage.
+int64_t wholeNumber(const json& j) {
+    if (!j.is_number_integer() || (j.is_number_unsigned() && j.get<uint64_t>() > INT64_MAX))
+        throw std::runtime_error("a count that is not a whole number");
+    return j.get<int64_t>();
 }
 
 bool writeAll(int fd, const std::string& data) {
@@ -50,16 +75,17 @@ void Tally::count(const json& record) {
     const std::string kind = field<std::string>(record, "kind", "");
     if (kind == "stacked") {
         Box& box = cashbox[field<int>(record, "type", 0)];
-        box.count += 1;
-        box.value += field<int64_t>(record, "value", 0);
+        box.count = plus(box.count, 1);
+        box.value = plus(box.value, field<int64_t>(record, "value", 0));
         const std::string cur = field<std::string>(record, "currency", "");
         if (!cur.empty()) currency = cur;
     } else if (kind == "returned") {
-        returnedByReason[field<std::string>(record, "reason", "unstated")] += 1;
+        int64_t& returned = returnedByReason[field<std::string>(record, "reason", "unstated")];
+        returned = plus(returned, 1);
     } else if (kind == "in-doubt") {
-        inDoubt += 1;
+        inDoubt = plus(inDoubt, 1);
     } else if (kind == "decision" && field<std::string>(record, "by", "") == "default") {
-        escrowDefaults += 1;
+        escrowDefaults = plus(escrowDefaults, 1);
     }
 }
 
@@ -77,14 +103,18 @@ json Tally::toJson() const {
 bool Tally::fromJson(const json& j, Tally& out, std::string& error) {
     try {
         Tally t;
-        t.acked = j.at("acked").get<uint64_t>();
+        // A negative or fractional mark would skip records or send them all again.
+        if (!j.is_object() || !j.contains("acked") || !j["acked"].is_number_unsigned())
+            throw std::runtime_error("no acknowledged record number");
+        t.acked = j["acked"].get<uint64_t>();
         const json box = j.value("cashbox", json::object());
         for (const auto& [type, b] : box.items())
-            t.cashbox[std::stoi(type)] = {b.at("count").get<int64_t>(), b.at("value").get<int64_t>()};
+            t.cashbox[std::stoi(type)] = {wholeNumber(b.at("count")), wholeNumber(b.at("value"))};
         t.currency = j.value("currency", "");
-        t.inDoubt = j.value("in_doubt", int64_t{0});
-        t.escrowDefaults = j.value("escrow_defaults", int64_t{0});
-        t.returnedByReason = j.value("returned", std::map<std::string, int64_t>{});
+        t.inDoubt = wholeNumber(j.value("in_doubt", json(0)));
+        t.escrowDefaults = wholeNumber(j.value("escrow_defaults", json(0)));
+        const json returned = j.value("returned", json::object());
+        for (const auto& [reason, n] : returned.items()) t.returnedByReason[reason] = wholeNumber(n);
         out = std::move(t);
         return true;
     } catch (const std::exception& e) {

@@ -55,7 +55,7 @@ bool Uplink::start(std::string& error) {
             tally_.count(record);
             tally_.acked = record.value("seq", tally_.acked);
             tallyMoved_ = true;
-            if (record.value("kind", "") == "stacked") cashboxMoved_ = true;
+            if (textField(record, "kind") == "stacked") cashboxMoved_ = true;
         }
     };
     broker_ = std::make_unique<BrokerLink>(settings_, std::move(h));
@@ -209,60 +209,58 @@ void Uplink::dropService(const std::string& reason) {
 }
 
 void Uplink::handleServiceLine(const std::string& line) {
-    const json message = json::parse(line, nullptr, false);
-    if (message.is_discarded() || !message.is_object()) {
-        dropService("sent a line that is not JSON: not the service's protocol");
-        return;
-    }
-    const std::string cls = message.value("class", "");
+    using Kind = ServiceMessage::Kind;
+    const ServiceMessage message = parseServiceLine(line);
     std::string why;
-    if (cls == "VERSION") {
-        const int proto = message.value("proto", 0);
-        if (proto != 1) {
-            dropService("speaks protocol " + std::to_string(proto) + ", this uplink 1");
+    switch (message.kind) {
+        case Kind::Bad:
+            dropService(message.problem + ": not the service's protocol");
+            return;
+        case Kind::Version: {
+            if (message.proto != 1) {
+                dropService("speaks protocol " + std::to_string(message.proto) + ", this uplink 1");
+                return;
+            }
+            const std::string watch = json{{"cmd", "watch"}, {"since", outbox_.lastTaken()}}.dump();
+            if (!service_.send(R"({"cmd":"hello","name":"halvek-uplink","role":"observer"})", why) ||
+                !service_.send(watch, why) || !service_.send(R"({"cmd":"status"})", why)) {
+                dropService(why);
+                return;
+            }
+            serviceGreeted_ = true;
+            serviceBackoff_ = 250ms;
+            if (!serviceProblem_.empty()) say("service " + settings_.socket + " is back");
+            serviceProblem_.clear();
             return;
         }
-        const std::string watch = json{{"cmd", "watch"}, {"since", outbox_.lastTaken()}}.dump();
-        if (!service_.send(R"({"cmd":"hello","name":"halvek-uplink","role":"observer"})", why) ||
-            !service_.send(watch, why) || !service_.send(R"({"cmd":"status"})", why)) {
-            dropService(why);
+        case Kind::Money:
+            handleMoney(message.seq, message.body);
             return;
-        }
-        serviceGreeted_ = true;
-        serviceBackoff_ = 250ms;
-        if (!serviceProblem_.empty()) say("service " + settings_.socket + " is back");
-        serviceProblem_.clear();
-    } else if (cls == "EVENT" && message.contains("seq")) {
-        handleMoney(message);
-    } else if (cls == "EVENT") {
-        stacker_ = stackerAfter(stacker_, message.value("text", ""));
-        if (auto alert = alertFor(message)) publishOnce("alert", *alert, 1);
-        if (!service_.send(R"({"cmd":"status"})", why)) dropService(why);
-    } else if (cls == "STATUS") {
-        lastStatus_ = message;
-        shownInDoubt_ = tally_.inDoubt;
-        publishRetained("state", statePayload(message, stacker_, tally_.inDoubt));
-    } else if (cls == "GAP") {
-        const auto first = message.value("first", uint64_t{0});
-        say("the service's journal no longer holds the records after " + std::to_string(message.value("since", 0)) +
-            "; going on from " + std::to_string(first));
-        publishOnce(
-            "alert",
-            {{"alert", "gap"}, {"since", message.value("since", json(0))}, {"first", first}, {"time_ms", wallMs()}}, 1);
-    } else if (cls == "ERROR") {
-        say("service " + settings_.socket + " answered " + message.value("error", "an error") + ": " +
-            message.value("reason", ""));
+        case Kind::Event:
+            stacker_ = stackerAfter(stacker_, message.text);
+            if (auto alert = alertFor(message.body)) publishOnce("alert", *alert, 1);
+            if (!service_.send(R"({"cmd":"status"})", why)) dropService(why);
+            return;
+        case Kind::Status:
+            lastStatus_ = message.body;
+            shownInDoubt_ = tally_.inDoubt;
+            publishRetained("state", statePayload(message.body, stacker_, tally_.inDoubt));
+            return;
+        case Kind::Gap:
+            say("the service's journal no longer holds the records after " + std::to_string(message.since) +
+                "; going on from " + std::to_string(message.seq));
+            publishOnce("alert",
+                        {{"alert", "gap"}, {"since", message.since}, {"first", message.seq}, {"time_ms", wallMs()}}, 1);
+            return;
+        case Kind::Error:
+            say("service " + settings_.socket + " answered " + message.text);
+            return;
+        case Kind::Other:
+            return;
     }
 }
 
-void Uplink::handleMoney(const json& event) {
-    uint64_t seq = 0;
-    try {
-        seq = event.at("seq").get<uint64_t>();
-    } catch (const json::exception&) {
-        dropService("sent a record without a number: not the service's protocol");
-        return;
-    }
+void Uplink::handleMoney(uint64_t seq, const json& event) {
     const json payload = moneyPayload(event);
     if (!outbox_.take(seq, payload)) return;  // already sent in this session
     int mid = 0;

@@ -10,6 +10,7 @@
 #include "uplink/fleet_messages.h"
 #include "uplink/outbox.h"
 #include "uplink/service_link.h"
+#include "uplink/service_message.h"
 #include "uplink/settings.h"
 #include "uplink/tally.h"
 
@@ -39,7 +40,7 @@ class Uplink {
     void dropBroker(const std::string& reason, bool refused);
     void dropService(const std::string& reason);
     void handleServiceLine(const std::string& line);
-    void handleMoney(const nlohmann::json& event);
+    void handleMoney(uint64_t seq, const nlohmann::json& event);
     void publishRetained(const char* leaf, const nlohmann::json& payload);
     void publishOnce(const char* leaf, const nlohmann::json& payload, int qos);
     void saveIfMoved();

@@ -94,7 +94,28 @@ int Process::waitExit(std::chrono::milliseconds deadline) {
     return result;
 }
 
-Broker::Broker(const TempDir& dir, int port, const std::string& passwordFile)
+std::vector<std::string> uplinkArgs(const TempDir& dir, const std::string& socket, int port,
+                                    const std::vector<std::string>& extra, const std::string& kiosk) {
+    const std::string config = dir.file("none.conf");
+    std::ofstream(config) << "# nothing\n";
+    std::vector<std::string> argv = {HALVEK_UPLINK_BIN,
+                                     "--config",
+                                     config,
+                                     "--socket",
+                                     socket,
+                                     "--broker",
+                                     "127.0.0.1:" + std::to_string(port),
+                                     "--site",
+                                     "lab",
+                                     "--kiosk",
+                                     kiosk,
+                                     "--state",
+                                     dir.file(kiosk + ".state")};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    return argv;
+}
+
+Broker::Broker(const TempDir& dir, int port, const std::string& passwordFile, const std::string& extra)
     : config_(dir.file("mosquitto-" + std::to_string(port) + ".conf")), log_(dir.file("mosquitto.log")), port_(port) {
     std::ofstream conf(config_);
     conf << "listener " << port << " 127.0.0.1\n"
@@ -105,6 +126,7 @@ Broker::Broker(const TempDir& dir, int port, const std::string& passwordFile)
     else
         conf << "allow_anonymous false\npassword_file " << passwordFile << "\n";
     if (::getuid() == 0) conf << "user root\n";
+    conf << extra;
 }
 
 void Broker::start() {
@@ -253,7 +275,7 @@ void FakeService::loop() {
     for (Client& c : clients) ::close(c.fd);
 }
 
-Subscriber::Subscriber(int port) {
+Subscriber::Subscriber(int port, MoneyHook hook) : hook_(std::move(hook)) {
     mosquitto_lib_init();
     client_ = mosquitto_new(nullptr, true, this);
     mosquitto_connect_callback_set(client_, onConnect);
@@ -283,16 +305,26 @@ void Subscriber::onMessage(mosquitto*, void* obj, const mosquitto_message* msg) 
     auto* self = static_cast<Subscriber*>(obj);
     const std::string topic = msg->topic;
     const std::string payload(static_cast<const char*>(msg->payload), static_cast<size_t>(msg->payloadlen));
-    std::lock_guard lock(self->mutex_);
     const std::string leaf = topic.substr(topic.rfind('/') + 1);
-    self->last_[leaf] = payload;
-    if (leaf == "money") {
-        const json j = json::parse(payload, nullptr, false);
-        if (j.is_object() && j.contains("seq") && j.value("kind", "") == "stacked")
-            self->seqs_.insert(j["seq"].get<uint64_t>());
-        else
-            ++self->badMoney_;
+    const json j = leaf == "money" ? json::parse(payload, nullptr, false) : json();
+    const bool good =
+        j.is_object() && j.contains("seq") && j["seq"].is_number_unsigned() && !j.value("kind", "").empty();
+    if (good && self->hook_) {
+        const std::string kioskTopic = topic.substr(0, topic.rfind('/'));
+        self->hook_(kioskTopic.substr(kioskTopic.rfind('/') + 1), j["seq"].get<uint64_t>());
     }
+    std::lock_guard lock(self->mutex_);
+    self->last_[leaf] = payload;
+    if (leaf != "money") return;
+    if (!good) {
+        ++self->badMoney_;
+        return;
+    }
+    const auto seq = j["seq"].get<uint64_t>();
+    const std::string identity = j["kind"].dump() + " " + j.value("episode", json()).dump();
+    const auto [at, fresh] = self->identity_.emplace(seq, identity);
+    if (!fresh && at->second != identity) ++self->clashes_;
+    self->seqs_.insert(seq);
 }
 
 std::set<uint64_t> Subscriber::moneySeqs() {

@@ -47,16 +47,25 @@ class Process {
     bool running();
     // The exit status after the process ended (waits up to the deadline), or -1.
     int waitExit(std::chrono::milliseconds deadline);
+    pid_t pid() const { return pid_; }
 
   private:
     pid_t pid_ = -1;
 };
 
+// The uplink's command line for one kiosk of the site "lab": a config file of
+// its own that says nothing (the machine's /etc/halvek/uplink.conf is never
+// read), the service's socket, the broker on 127.0.0.1 and the kiosk's state
+// file in `dir`; `extra` goes last.
+std::vector<std::string> uplinkArgs(const TempDir& dir, const std::string& socket, int port,
+                                    const std::vector<std::string>& extra = {}, const std::string& kiosk = "k1");
+
 // A mosquitto of the test's own on 127.0.0.1, with a generated config.
 class Broker {
   public:
-    // With a password file the broker takes only the users in it.
-    Broker(const TempDir& dir, int port, const std::string& passwordFile = "");
+    // With a password file the broker takes only the users in it; `extra` is
+    // added to the generated config as it is.
+    Broker(const TempDir& dir, int port, const std::string& passwordFile = "", const std::string& extra = "");
     void start();
     void kill() { process_.kill(SIGKILL); }
     int port() const { return port_; }
@@ -105,7 +114,11 @@ class FakeService {
 // Subscribes to halvek/v1/# and keeps what arrives.
 class Subscriber {
   public:
-    explicit Subscriber(int port);
+    // Told of every money record as it arrives (on libmosquitto's thread): the
+    // kiosk's topic level and the record's seq.
+    using MoneyHook = std::function<void(const std::string& kiosk, uint64_t seq)>;
+
+    explicit Subscriber(int port, MoneyHook hook = {});
     ~Subscriber();
     // The distinct money seqs seen, and whether every message carried a seq.
     std::set<uint64_t> moneySeqs();
@@ -117,20 +130,29 @@ class Subscriber {
         const auto s = moneySeqs();
         return s.size() == count && (count == 0 || (*s.begin() == 1 && *s.rbegin() == count));
     }
-    // Messages on money that were not a stacked record with its seq.
+    // Messages on money that were not a record with its seq and kind.
     size_t badMoney() {
         std::lock_guard lock(mutex_);
         return badMoney_;
+    }
+    // Seqs that came again as another record (another kind or episode): a
+    // receiver dropping duplicates by seq would lose one of them.
+    size_t clashes() {
+        std::lock_guard lock(mutex_);
+        return clashes_;
     }
 
   private:
     static void onConnect(mosquitto*, void*, int);
     static void onSubscribe(mosquitto*, void*, int, int, const int*);
     static void onMessage(mosquitto*, void*, const mosquitto_message*);
+    MoneyHook hook_;
     mosquitto* client_ = nullptr;
     std::mutex mutex_;
     std::multiset<uint64_t> seqs_;
+    std::map<uint64_t, std::string> identity_;  // by seq: the record's kind and episode
     size_t badMoney_ = 0;
+    size_t clashes_ = 0;
     std::map<std::string, std::string> last_;
     std::atomic<int> subscriptions_{0};
 };

@@ -35,27 +35,8 @@ class UplinkE2e : public ::testing::Test {
   protected:
     UplinkE2e() : port(freePort()), broker(dir, port), service(dir.file("halvekd.sock")) {}
 
-    void startUplink(std::vector<std::string> extra = {}) {
-        std::vector<std::string> argv = {HALVEK_UPLINK_BIN,
-                                         "--config",
-                                         dir.file("none.conf"),
-                                         "--socket",
-                                         service.path(),
-                                         "--broker",
-                                         "127.0.0.1:" + std::to_string(port),
-                                         "--site",
-                                         "lab",
-                                         "--kiosk",
-                                         "k1",
-                                         "--state",
-                                         dir.file("uplink.state"),
-                                         "--max-pending",
-                                         "16"};
-        argv.insert(argv.end(), extra.begin(), extra.end());
-        uplink.start(argv, log());
-    }
+    void startUplink() { uplink.start(uplinkArgs(dir, service.path(), port, {"--max-pending", "16"}), log()); }
     std::string log() const { return dir.file("uplink.log"); }
-    void SetUp() override { std::ofstream(dir.file("none.conf")) << "# nothing\n"; }
 
     TempDir dir;
     int port;
@@ -133,6 +114,7 @@ TEST_F(UplinkE2e, UplinkKilledHardGoesOfflineAndResumesFromTheAcknowledgedRecord
     ASSERT_TRUE(waitFor([&] { return sub.seenAll(300); })) << readFile(log());
     EXPECT_EQ(json::parse(sub.last("status")), json({{"online", true}}));
     EXPECT_EQ(sub.badMoney(), 0u);
+    EXPECT_EQ(sub.clashes(), 0u);
     // Records sent twice (killed before their acknowledgement was kept) are counted once.
     EXPECT_TRUE(waitFor([&] { return cashboxCount(sub) == 300; })) << sub.last("cashbox");
 }
@@ -151,25 +133,8 @@ TEST(UplinkLogin, ARefusedLoginIsSaidAndRetriedAndTheRightOneGoesThrough) {
     service.add(10);
     const std::string log = dir.file("uplink.log");
     auto argv = [&](const std::string& passwordFile) {
-        return std::vector<std::string>{HALVEK_UPLINK_BIN,
-                                        "--config",
-                                        passwords + ".none",
-                                        "--socket",
-                                        service.path(),
-                                        "--broker",
-                                        "127.0.0.1:" + std::to_string(port),
-                                        "--site",
-                                        "lab",
-                                        "--kiosk",
-                                        "k1",
-                                        "--state",
-                                        dir.file("uplink.state"),
-                                        "--username",
-                                        "kiosk",
-                                        "--password-file",
-                                        passwordFile};
+        return uplinkArgs(dir, service.path(), port, {"--username", "kiosk", "--password-file", passwordFile});
     };
-    std::ofstream(passwords + ".none") << "";
 
     Process wrong;
     wrong.start(argv(dir.file("wrong")), log);

@@ -5,7 +5,9 @@
 #include <fstream>
 
 #include "uplink/fleet_fixture.h"
+#include "uplink/fleet_messages.h"
 #include "uplink/outbox.h"
+#include "uplink/service_message.h"
 #include "uplink/settings.h"
 #include "uplink/tally.h"
 
@@ -38,6 +40,45 @@ TEST(Outbox, TheMarkMovesOnlyOverAnUnbrokenRunOfAcknowledgements) {
     EXPECT_TRUE(box.take(12, stacked(12)));
 }
 
+// Whatever a line holds, reading it never throws (an exception would end the
+// uplink): a field of the wrong type reads as absent, a record without a
+// usable number is not the service's protocol.
+TEST(ServiceMessage, EveryLineIsReadWithoutThrowing) {
+    using Kind = ServiceMessage::Kind;
+    struct Case {
+        const char* line;
+        Kind kind;
+        uint64_t seq;
+    };
+    const Case cases[] = {
+        {R"({"class":"VERSION","proto":1})", Kind::Version, 0},
+        {R"({"class":"EVENT","seq":7,"kind":"stacked"})", Kind::Money, 7},
+        {R"({"class":"EVENT","seq":-1,"kind":"stacked"})", Kind::Bad, 0},
+        {R"({"class":"EVENT","seq":2.5})", Kind::Bad, 0},
+        {R"({"class":"EVENT","seq":"3"})", Kind::Bad, 0},
+        {R"({"class":"EVENT","kind":5,"text":["jam"]})", Kind::Event, 0},
+        {R"({"class":"GAP","since":"x","first":50})", Kind::Gap, 50},
+        {R"({"class":7})", Kind::Other, 0},
+        {R"({"class":"OK"})", Kind::Other, 0},
+        {"[1,2]", Kind::Bad, 0},
+        {"not json", Kind::Bad, 0},
+    };
+    for (const Case& c : cases) {
+        const ServiceMessage m = parseServiceLine(c.line);
+        EXPECT_EQ(m.kind, c.kind) << c.line;
+        EXPECT_EQ(m.seq, c.seq) << c.line;
+        if (m.kind == Kind::Bad) {
+            EXPECT_FALSE(m.problem.empty()) << c.line;
+            continue;
+        }
+        // What the uplink makes of the rest goes through as well.
+        (void)alertFor(m.body);
+        (void)statePayload(m.body, "unknown", 0);
+    }
+    EXPECT_EQ(parseServiceLine(R"({"class":"VERSION","proto":"1"})").proto, 0);
+    EXPECT_EQ(parseServiceLine(R"({"class":"ERROR","error":"bad-request","reason":4})").text, "bad-request: ");
+}
+
 TEST(StateFile, KeepsTheTallyAndRefusesADamagedOne) {
     test::TempDir dir;
     StateFile file(dir.file("state"));
@@ -55,9 +96,22 @@ TEST(StateFile, KeepsTheTallyAndRefusesADamagedOne) {
     EXPECT_EQ(back.toJson(), t.toJson());
     EXPECT_EQ(back.cashbox[2].value, 500);
 
-    std::ofstream(dir.file("state")) << "{\"acked\":";
-    EXPECT_FALSE(file.load(back, error));
-    EXPECT_NE(error.find(dir.file("state")), std::string::npos) << error;
+    // Damaged: cut short, or a mark that would skip records or send them all again.
+    for (const char* damaged :
+         {R"({"acked":)", R"({"acked":-1})", R"({"acked":2.5})", R"({"acked":3,"in_doubt":1e300})",
+          R"({"acked":3,"cashbox":{"2":{"count":1.5,"value":1}}})"}) {
+        std::ofstream(dir.file("state")) << damaged;
+        error.clear();
+        EXPECT_FALSE(file.load(back, error)) << damaged;
+        EXPECT_NE(error.find(dir.file("state")), std::string::npos) << error;
+    }
+    // A record's absurd value is not counted as a number it is not.
+    Tally odd;
+    odd.count({{"seq", 1}, {"kind", "stacked"}, {"type", 2}, {"value", 1e300}});
+    odd.count({{"seq", 2}, {"kind", "stacked"}, {"type", 2}, {"value", INT64_MAX}});
+    odd.count({{"seq", 3}, {"kind", "stacked"}, {"type", 2}, {"value", INT64_MAX}});
+    EXPECT_EQ(odd.cashbox[2].count, 3);
+    EXPECT_EQ(odd.cashbox[2].value, INT64_MAX);
 }
 
 TEST(Settings, TheCommandLineOverTheConfigFile) {
