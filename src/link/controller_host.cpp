@@ -1,12 +1,11 @@
 #include "link/controller_host.h"
 
 #include <poll.h>
-#include <sys/timerfd.h>
+#include <sys/epoll.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <cstring>
 
@@ -77,18 +76,19 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Whole milliseconds until the deadline, rounded up so that the sleep does not
-// end just short of it (-1: no deadline).
-int msUntil(Clock::time_point deadline, Clock::time_point now) {
-    if (deadline == Clock::time_point::max()) return -1;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
-    return static_cast<int>(std::clamp<int64_t>(left, 0, INT_MAX));
-}
+// What the set's entries carry: the wake-up, the line, or a watch's id.
+constexpr uint64_t kWakeKey = 0;
+constexpr uint64_t kLineKey = 1;
+constexpr uint64_t kFirstWatchKey = 2;
 
-int soonest(int a, int b) {
-    if (a < 0) return b;
-    if (b < 0) return a;
-    return std::min(a, b);
+// The sleep until the soonest of the times given (max: none), as the wait takes it.
+const timespec* sleepUntil(Clock::time_point until, Clock::time_point now, timespec& ts) {
+    if (until == Clock::time_point::max()) return nullptr;
+    const auto left = std::max<Clock::duration>(until - now, Clock::duration::zero());
+    const auto s = std::chrono::duration_cast<std::chrono::seconds>(left);
+    ts.tv_sec = static_cast<time_t>(s.count());
+    ts.tv_nsec = static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(left - s).count());
+    return &ts;
 }
 
 }  // namespace
@@ -98,51 +98,52 @@ LineLoop::LineLoop(ControllerHost& host) : host_(host), line_(*host.line_) {
         error_ = std::string("cannot make the line loop's wake-up (eventfd): ") + std::strerror(errno);
         return;
     }
-    timerFd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    if (timerFd_ < 0) error_ = std::string("cannot make the poll timer (timerfd_create): ") + std::strerror(errno);
+    epollFd_ = epoll_create1(EPOLL_CLOEXEC);
+    if (epollFd_ < 0) {
+        error_ = std::string("cannot make the line loop's event set (epoll_create1): ") + std::strerror(errno);
+        return;
+    }
+    epoll_event e{};
+    e.events = EPOLLIN;
+    e.data.u64 = kWakeKey;
+    if (epoll_ctl(epollFd_, EPOLL_CTL_ADD, wakeup_.fd(), &e) != 0)
+        error_ = std::string("cannot watch the line loop's wake-up (epoll_ctl): ") + std::strerror(errno);
 }
 
 LineLoop::~LineLoop() {
-    if (timerFd_ >= 0) ::close(timerFd_);
+    if (epollFd_ >= 0) ::close(epollFd_);
 }
 
 void LineLoop::startTimer(int intervalMs) {
-    // Periodic: the kernel keeps the ticks on their grid, and a stall brings one
-    // tick late, not a burst of them.
-    intervalMs = std::max(intervalMs, 1);  // a zero period would disarm the timer
-    const timespec period{intervalMs / 1000, static_cast<long>(intervalMs % 1000) * 1000000L};
-    const itimerspec ticks{period, period};
-    timerfd_settime(timerFd_, 0, &ticks, nullptr);
+    // The ticks keep to their grid; a stall brings one tick late, not a burst of them.
+    interval_ = std::chrono::milliseconds(std::max(intervalMs, 1));
+    nextTick_ = Clock::now() + interval_;
     running_ = true;
-    tickDue_ = false;
 }
 
-void LineLoop::stopTimer() {
-    const itimerspec off{};
-    timerfd_settime(timerFd_, 0, &off, nullptr);
-    running_ = false;
-    tickDue_ = false;
-}
+void LineLoop::stopTimer() { running_ = false; }
 
 int LineLoop::watch(int fd, short events, Watcher call) {
     const int id = nextWatchId_++;
-    watches_.push_back({id, fd, events, std::move(call)});
+    epoll_event e{};
+    e.events = static_cast<uint32_t>(events);  // POLLIN and POLLOUT are EPOLLIN and EPOLLOUT
+    e.data.u64 = kFirstWatchKey + static_cast<uint64_t>(id);
+    if (epollFd_ < 0 || epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &e) != 0) return -1;
+    watches_.push_back({id, fd, std::move(call)});
     return id;
 }
 
 void LineLoop::unwatch(int id) {
-    watches_.erase(std::remove_if(watches_.begin(), watches_.end(), [id](const Watch& w) { return w.id == id; }),
-                   watches_.end());
+    for (auto it = watches_.begin(); it != watches_.end(); ++it)
+        if (it->id == id) {
+            epoll_ctl(epollFd_, EPOLL_CTL_DEL, it->fd, nullptr);
+            watches_.erase(it);
+            return;
+        }
 }
 
 void LineLoop::unwatch(std::span<const int> ids) {
-    if (ids.empty()) return;
-    std::vector<int> gone(ids.begin(), ids.end());
-    std::sort(gone.begin(), gone.end());
-    watches_.erase(
-        std::remove_if(watches_.begin(), watches_.end(),
-                       [&gone](const Watch& w) { return std::binary_search(gone.begin(), gone.end(), w.id); }),
-        watches_.end());
+    for (const int id : ids) unwatch(id);
 }
 
 // A watch removed by an earlier watcher of the same wake-up is not called.
@@ -155,55 +156,78 @@ void LineLoop::serve(int id, short revents) {
         }
 }
 
+// The line is in the set only while it is to be read: a hung-up line would end
+// every wait at once even with no events asked for. An opening of the port is
+// known by its generation, as a reopened port may get the same descriptor.
+void LineLoop::followLine(const LineIo::Wait& w) {
+    const int want = w.watch ? w.line.fd : -1;
+    if (want == lineFd_ && (want < 0 || w.line.generation == lineGeneration_)) return;
+    if (lineFd_ >= 0) epoll_ctl(epollFd_, EPOLL_CTL_DEL, lineFd_, nullptr);  // gone with its close, or still there
+    lineFd_ = -1;
+    if (want < 0) return;
+    epoll_event e{};
+    e.events = EPOLLIN;
+    e.data.u64 = kLineKey;
+    if (epoll_ctl(epollFd_, EPOLL_CTL_ADD, want, &e) != 0 &&
+        (errno != EEXIST || epoll_ctl(epollFd_, EPOLL_CTL_MOD, want, &e) != 0))
+        return;  // not watched: the next wait tries again
+    lineFd_ = want;
+    lineGeneration_ = w.line.generation;
+}
+
 PollLoop::Step LineLoop::runOnce(Clock::time_point deadline) {
-    std::vector<pollfd>& fds = fds_;
-    std::vector<int>& ids = ids_;
+    constexpr int kMaxEvents = 64;
+    epoll_event events[kMaxEvents];
     for (;;) {
         if (host_.lineGone()) return Step::Closed;
         const auto now = Clock::now();
         if (now >= deadline) return Step::Deadline;
-        if (tickDue_ && running_) {
-            tickDue_ = false;
+        if (running_ && now >= nextTick_) {
+            nextTick_ += interval_;
+            if (nextTick_ <= now) nextTick_ = now + interval_;
             host_.controller.onTick();
             line_.next();  // the frame placed goes out now, not after the caller's hooks
             return Step::Tick;
         }
         const LineIo::Wait w = line_.next();
-        fds.clear();
-        fds.push_back({wakeup_.fd(), POLLIN, 0});
-        fds.push_back({running_ ? timerFd_ : -1, POLLIN, 0});
-        fds.push_back({w.watch ? w.line.fd : -1, POLLIN, 0});
-        ids.clear();
-        for (const Watch& watch : watches_) {
-            fds.push_back({watch.fd, watch.events, 0});
-            ids.push_back(watch.id);
-        }
-        const auto gapEnd = now + std::chrono::milliseconds(w.timeoutMs);
-        const int r = ::poll(fds.data(), fds.size(), soonest(msUntil(deadline, now), w.timeoutMs));
+        followLine(w);
+        auto until = deadline;
+        if (running_) until = std::min(until, nextTick_);
+        const auto gapEnd = w.timeoutMs >= 0 ? now + std::chrono::milliseconds(w.timeoutMs) : Clock::time_point::max();
+        until = std::min(until, gapEnd);
+        timespec ts{};
+        const int n = epoll_pwait2(epollFd_, events, kMaxEvents, sleepUntil(until, now, ts), nullptr);
         // A signal: whatever it set is for the caller to look at.
-        if (r < 0) return errno == EINTR ? Step::Woken : Step::Deadline;
-        bool woken = false, replied = false;
-        if (fds[0].revents & POLLIN) {
-            wakeup_.drain();
-            woken = true;
+        if (n < 0) return errno == EINTR ? Step::Woken : Step::Deadline;
+        bool woken = false;
+        uint32_t lineEvents = 0;
+        ready_.clear();
+        readyEvents_.clear();
+        for (int i = 0; i < n; ++i) {
+            const uint64_t key = events[i].data.u64;
+            if (key == kWakeKey) {
+                wakeup_.drain();
+                woken = true;
+            } else if (key == kLineKey) {
+                lineEvents = events[i].events;
+            } else {
+                ready_.push_back(static_cast<int>(key - kFirstWatchKey));
+                readyEvents_.push_back(static_cast<short>(events[i].events));
+            }
         }
-        if (fds[1].revents & POLLIN) {
-            uint64_t expirations = 0;
-            if (::read(timerFd_, &expirations, sizeof expirations) > 0) tickDue_ = true;
-        }
-        if (fds[2].revents) {
+        bool replied = false;
+        if (lineEvents) {
             const uint64_t before = host_.direct_.delivered();
-            line_.onReady(w, fds[2].revents);
+            line_.onReady(w, static_cast<short>(lineEvents));  // EPOLLIN, EPOLLHUP, EPOLLERR are poll's bits
             line_.next();  // what the handler placed goes out before anything else
             replied = host_.direct_.delivered() != before;
-        } else if (w.timeoutMs >= 0 && w.gap && Clock::now() >= gapEnd) {
+        } else if (w.gap && Clock::now() >= gapEnd) {
             line_.onGap();
         }
-        for (size_t i = 0; i < ids.size(); ++i)
-            if (fds[3 + i].revents) {
-                serve(ids[i], fds[3 + i].revents);
-                woken = true;
-            }
+        for (size_t i = 0; i < ready_.size(); ++i) {
+            serve(ready_[i], readyEvents_[i]);
+            woken = true;
+        }
         if (replied) return Step::Reply;
         if (woken) return Step::Woken;
     }

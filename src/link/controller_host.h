@@ -3,6 +3,7 @@
 #include <poll.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <span>
@@ -83,11 +84,14 @@ class HeadlessLoop : public PollLoop {
 };
 
 // The loop of a program without a window that drives the line itself, on its
-// one thread: a single poll() sleeps on the line, a timer descriptor for the
-// tick, a wake-up descriptor and whatever descriptors the program adds (a
-// service's socket and clients). A frame the controller places is written
-// before the step returns, what the line has is read in one call and handled
-// at once, and nothing wakes between ticks while the line is quiet.
+// one thread: a single epoll set holds the line, a wake-up descriptor and
+// whatever descriptors the program adds (a service's socket and clients), and
+// the sleep ends at the next tick. A quiet poll costs one wait for the tick,
+// the frame's write, one wait for the reply and its read. The set is kept
+// between steps, so the kernel is not told the descriptors again on every
+// wait. A frame the controller places is written before the step returns,
+// what the line has is read in one call and handled at once, and nothing wakes
+// between ticks while the line is quiet.
 // The host must have been made with LineDriver::OwnLoop.
 class LineLoop : public PollLoop {
   public:
@@ -96,7 +100,7 @@ class LineLoop : public PollLoop {
     explicit LineLoop(ControllerHost& host);
     ~LineLoop() override;
     // Why the loop cannot run, naming the descriptor the system refused ("" when
-    // it can). Without its timer the loop would never tick and the line would
+    // it can). Without its event set the loop would never tick and the line would
     // stay silent, so its owner checks this before the first step.
     const std::string& error() const { return error_; }
     LineLoop(const LineLoop&) = delete;
@@ -107,9 +111,11 @@ class LineLoop : public PollLoop {
     bool timerRunning() const override { return running_; }
     Step runOnce(std::chrono::steady_clock::time_point deadline) override;
 
-    // Sleeps on fd beside the line for the poll events given; call(revents)
-    // runs on the loop's thread when it is ready, and the step returns Woken.
-    // Returns an id for unwatch(); a watcher may add and remove watches.
+    // Sleeps on fd beside the line for the poll events given (POLLIN, POLLOUT);
+    // call(revents) runs on the loop's thread when it is ready, and the step
+    // returns Woken. Returns an id for unwatch(), or -1 when the system refused
+    // the descriptor. A watcher may add and remove watches. A descriptor is
+    // watched once at a time.
     int watch(int fd, short events, Watcher call);
     void unwatch(int id);
     // Several at once (a service renewing its clients' watches).
@@ -124,23 +130,27 @@ class LineLoop : public PollLoop {
     struct Watch {
         int id;
         int fd;
-        short events;
         Watcher call;
     };
+    // What the set holds of the line: the descriptor of one opening of the port.
+    void followLine(const LineIo::Wait& w);
     void serve(int id, short revents);
 
     ControllerHost& host_;
     LineIo& line_;
     Waker wakeup_;
-    int timerFd_ = -1;
+    int epollFd_ = -1;
     std::string error_;
     bool running_ = false;
-    bool tickDue_ = false;
+    std::chrono::milliseconds interval_{350};
+    std::chrono::steady_clock::time_point nextTick_{};
+    int lineFd_ = -1;  // the line's descriptor in the set, of that opening
+    uint64_t lineGeneration_ = 0;
     std::vector<Watch> watches_;
     int nextWatchId_ = 1;
-    // What one sleep polls, kept between steps so that a step allocates nothing.
-    std::vector<::pollfd> fds_;
-    std::vector<int> ids_;
+    // What one wake-up brought, kept between steps so that a step allocates nothing.
+    std::vector<int> ready_;
+    std::vector<short> readyEvents_;
 };
 
 }  // namespace halvek

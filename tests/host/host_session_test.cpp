@@ -101,7 +101,7 @@ TEST(HostSession, ALoopWithoutItsTimerIsSaidAndTheLineNotStarted) {
         EXPECT_EQ(err.str(), "halvek-test: " + error + "\n");
         lastRefusal = error;
     }
-    EXPECT_EQ(lastRefusal, std::string("cannot make the poll timer (timerfd_create): ") + std::strerror(EMFILE));
+    EXPECT_EQ(lastRefusal, std::string("cannot make the line loop's event set (epoll_create1): ") + std::strerror(EMFILE));
 }
 
 // A unit that never answers: the wait ends at its time, naming the device,

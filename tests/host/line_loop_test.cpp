@@ -114,7 +114,7 @@ TEST(LineLoop, ADescriptorItCannotMakeIsSaid) {
     const struct {
         rlim_t free;
         const char* names;
-    } cases[] = {{0, "wake-up (eventfd)"}, {1, "poll timer (timerfd_create)"}};
+    } cases[] = {{0, "wake-up (eventfd)"}, {1, "event set (epoll_create1)"}};
     for (const auto& c : cases) {
         rlimit held = limit;
         held.rlim_cur = static_cast<rlim_t>(lowestFree) + c.free;
