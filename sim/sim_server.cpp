@@ -124,6 +124,7 @@ bool SimServer::runScript(const std::string& path, std::string* error) {
 // reply is seen arriving over the seconds it takes, as on a real line, not all
 // at once after them.
 void SimServer::writeOut(const Bytes& bytes, bool pace) {
+    if (replyTap_) replyTap_(bytes);
     const bool paced = pace && wireTime_;
     int64_t byteUs = 0;
     if (paced) {

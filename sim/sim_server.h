@@ -45,6 +45,9 @@ class SimServer {
     // Paces sent bytes at the line speed the host set (read from the pseudo-terminal).
     void setWireTime(bool on) { wireTime_ = on; }
     void setLog(std::function<void(const std::string&)> sink);
+    // Sees every reply as the unit starts to send it, on the server's thread
+    // (benchmarks time the line with it). Set it before start().
+    void setReplyTap(std::function<void(const Bytes&)> tap) { replyTap_ = std::move(tap); }
 
     // Puts the unit into its download loader (as powered up with the download
     // switches set), or back to its program.
@@ -81,6 +84,7 @@ class SimServer {
     Bytes pending_;  // host bytes not yet a whole frame
     int64_t pendingSince_ = 0;
     std::function<void(const std::string&)> log_;
+    std::function<void(const Bytes&)> replyTap_;
     DownloadLoader loader_;
     std::atomic<bool> inLoader_{false};
     bool loaderOnDownload_ = true;  // as a unit does: "Download Firmware" restarts it into its loader

@@ -2,65 +2,34 @@
 // pseudo-terminal, its clients through the socket.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/un.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <atomic>
-#include <chrono>
-#include <cstring>
 #include <fstream>
-#include <functional>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "daemon_fixture.h"
 #include "money/journal.h"
 #include "sim/sim_server.h"
 #include "sim/unit_bits.h"
-#include "support/fresh_dir.h"
-#include "support/service_client.h"
-
-extern char** environ;
 
 namespace halvek {
 namespace {
 
 using nlohmann::json;
-using Clock = std::chrono::steady_clock;
-using Client = test::ServiceClient;
-constexpr auto kWait = test::ServiceClient::kWait;
-
-std::string fileText(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// Waits for a condition with a deadline; false when it never held.
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = kWait) {
-    const auto end = Clock::now() + limit;
-    while (!done()) {
-        if (Clock::now() >= end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
+using test::Client;
+using test::fileText;
+using test::waitUntil;
 
 // The simulator in this process (the test counts its polls and puts bills in),
 // halvekd as a child process on its line.
-class DaemonRig : public ::testing::Test {
+class DaemonRig : public test::DaemonFixture {
   protected:
     void SetUp() override {
-        dir = test::freshDir("halvekd-");
-        socket = dir + "/halvekd.sock";
-        journal = dir + "/journal";
+        DaemonFixture::SetUp();
         sim.setLog([this](const std::string& line) {
             if (line.rfind("<- ", 0) != 0) return;
             if (line.find(" CC status") != std::string::npos) ++polls;
@@ -68,80 +37,19 @@ class DaemonRig : public ::testing::Test {
         });
         ASSERT_TRUE(sim.start());
     }
-    void TearDown() override { stop(); }
 
-    void start(std::vector<std::string> extra = {}) {
-        std::vector<std::string> args = {HALVEKD_PATH, "--port",    sim.devicePath(), "--interval", "100",
-                                         "--socket",   socket,      "--journal",      journal};
-        args.insert(args.end(), extra.begin(), extra.end());
-        pid = spawn(args, dir + "/stderr");
-        ASSERT_TRUE(waitUntil([this] { return Client(socket).connected(); })) << fileText(dir + "/stderr");
-    }
-    void stop() {
-        if (pid <= 0) return;
-        ::kill(pid, SIGTERM);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        pid = -1;
-    }
-    void killHard() {
-        ::kill(pid, SIGKILL);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        pid = -1;
-    }
-    static pid_t spawn(const std::vector<std::string>& args, const std::string& errFile) {
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        pid_t child = -1;
-        posix_spawn(&child, argv[0], &fa, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&fa);
-        return child;
-    }
-    // Runs halvekd to its end; its exit code, and its error output in *err.
-    static int runToEnd(const std::vector<std::string>& args, const std::string& errFile, std::string* err) {
-        std::vector<std::string> all = {HALVEKD_PATH};
-        all.insert(all.end(), args.begin(), args.end());
-        const pid_t child = spawn(all, errFile);
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        *err = fileText(errFile);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    std::unique_ptr<Client> controller() {
-        auto c = std::make_unique<Client>(socket);
-        EXPECT_EQ(c->next()["class"], "VERSION");
-        EXPECT_EQ(c->ask({{"cmd", "hello"}, {"name", "kiosk"}, {"role", "controller"}})["class"], "HELLO");
-        EXPECT_EQ(c->ask({{"cmd", "watch"}})["class"], "OK");
-        return c;
-    }
-    std::unique_ptr<Client> observer(std::optional<uint64_t> since = {}) {
-        auto c = std::make_unique<Client>(socket);
-        EXPECT_EQ(c->next()["class"], "VERSION");
-        EXPECT_EQ(c->ask({{"cmd", "hello"}, {"role", "observer"}})["class"], "HELLO");
-        json w = {{"cmd", "watch"}};
-        if (since) w["since"] = *since;
-        c->send(w);
-        return c;
-    }
+    void start(std::vector<std::string> extra = {}) { startOn(sim.devicePath(), std::move(extra)); }
     bool unitInhibited() {
         return sim.withModel([](sim::ValidatorModel& m) { return (m.setupByte() & sim::setupbit::Inhibit) != 0; });
     }
     // Puts a bill in once the unit takes bills (the daemon un-inhibits it for a controller).
     void insertBill(int type) {
-        ASSERT_TRUE(waitUntil([&] { return !unitInhibited() && sim.execute("insert " + std::to_string(type)).empty(); }));
+        ASSERT_TRUE(
+            waitUntil([&] { return !unitInhibited() && sim.execute("insert " + std::to_string(type)).empty(); }));
     }
 
     sim::SimServer sim;
     std::atomic<int> polls{0}, countReads{0};
-    std::string dir, socket, journal;
-    pid_t pid = -1;
 };
 
 TEST_F(DaemonRig, TheControllerAcceptsAnObserverCannotDecideASecondControllerIsRefused) {
@@ -167,8 +75,7 @@ TEST_F(DaemonRig, TheControllerAcceptsAnObserverCannotDecideASecondControllerIsR
     EXPECT_EQ(kiosk->ask({{"cmd", "decide"}, {"episode", episode}, {"action", "accept"}})["class"], "OK");
     // Deciding again the same way is harmless; the other way is refused; an unknown episode too.
     EXPECT_EQ(kiosk->ask({{"cmd", "decide"}, {"episode", episode}, {"action", "accept"}})["class"], "OK");
-    EXPECT_EQ(kiosk->ask({{"cmd", "decide"}, {"episode", episode}, {"action", "return"}})["error"],
-              "already-decided");
+    EXPECT_EQ(kiosk->ask({{"cmd", "decide"}, {"episode", episode}, {"action", "return"}})["error"], "already-decided");
     EXPECT_EQ(kiosk->ask({{"cmd", "decide"}, {"episode", episode + 100}, {"action", "accept"}})["error"],
               "no-such-episode");
 
