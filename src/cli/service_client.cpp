@@ -123,8 +123,10 @@ const char* const kWatchUsage =
     "  --since SEQ    first the money records after SEQ, from the daemon's journal\n"
     "  --json         the daemon's JSON lines as they come\n";
 const char* const kDecideUsage =
-    "usage: halvek-cli decide EPISODE accept|return --socket PATH\n"
-    "  decides the bill in escrow of EPISODE as halvekd's controller\n";
+    "usage: halvek-cli decide EPISODE accept|return --socket PATH [--takeover]\n"
+    "  decides the bill in escrow of EPISODE as halvekd's controller\n"
+    "  --takeover  takes the controller role from the program of the same user that holds it;\n"
+    "              the unit then takes no bill until a controller says hello again\n";
 
 std::string watchUsage() { return kWatchUsage + exitCodes("halvekd cannot be reached or closed the connection"); }
 std::string decideUsage() { return kDecideUsage + exitCodes("halvekd cannot be reached or refused the decision"); }
@@ -197,12 +199,15 @@ int runWatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
 int runDecide(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::string socketPath, action;
     long episode = -1;
+    bool takeover = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--socket") {
             const std::string* v = i + 1 < args.size() ? &args[i + 1] : nullptr;
             if (!v || v->empty()) return usageError(err, "decide", badValue(a, "a socket path", v), decideUsage());
             socketPath = args[++i];
+        } else if (a == "--takeover") {
+            takeover = true;
         } else if (a == "--help" || a == "-h") {
             out << decideUsage();
             return 0;
@@ -220,7 +225,9 @@ int runDecide(const std::vector<std::string>& args, std::ostream& out, std::ostr
         err << "halvek-cli decide: " << e << "\n";
         return 1;
     }
-    const json hello = c.ask({{"cmd", "hello"}, {"name", "halvek-cli decide"}, {"role", "controller"}}, 1);
+    json helloRequest = {{"cmd", "hello"}, {"name", "halvek-cli decide"}, {"role", "controller"}};
+    if (takeover) helloRequest["takeover"] = true;
+    const json hello = c.ask(helloRequest, 1);
     const json answer = text(hello, "class") == "HELLO"
                             ? c.ask({{"cmd", "decide"}, {"episode", episode}, {"action", action}}, 2)
                             : hello;

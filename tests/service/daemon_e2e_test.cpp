@@ -8,9 +8,11 @@
 #include <atomic>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli/service_client.h"
 #include "daemon_fixture.h"
 #include "money/journal.h"
 #include "sim/sim_server.h"
@@ -97,6 +99,32 @@ TEST_F(DaemonRig, TheControllerAcceptsAnObserverCannotDecideASecondControllerIsR
     EXPECT_EQ(status["credit"], 20);
     EXPECT_EQ(status["link"], "unit answering");
     EXPECT_TRUE(status["escrow"].is_null());
+}
+
+// A technician decides a bill the kiosk program left waiting: refused while the
+// program holds the controller role, done when taking it over, and the program
+// is told it became an observer.
+TEST_F(DaemonRig, TheConsoleDecidesABillByTakingOverTheControllerRole) {
+    start();
+    auto kiosk = controller();
+    auto watcher = observer();
+    insertBill(3);
+    const json escrow = watcher->money("escrow");
+    ASSERT_FALSE(escrow.is_null());
+    const std::string episode = std::to_string(escrow["episode"].get<int64_t>());
+
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::runDecide({episode, "accept", "--socket", socket}, out, err), 1);
+    EXPECT_NE(err.str().find("controller-taken"), std::string::npos) << err.str();
+
+    std::ostringstream out2, err2;
+    EXPECT_EQ(cli::runDecide({episode, "accept", "--socket", socket, "--takeover"}, out2, err2), 0) << err2.str();
+    EXPECT_EQ(out2.str(), "episode " + episode + ": accept\n");
+    const json role = kiosk->until([](const json& m) { return m.value("kind", "") == "role"; });
+    ASSERT_FALSE(role.is_null());
+    const json stacked = watcher->money("stacked");
+    ASSERT_FALSE(stacked.is_null());
+    EXPECT_EQ(std::to_string(stacked["episode"].get<int64_t>()), episode);
 }
 
 TEST_F(DaemonRig, NoDecisionByTheDeadlineReturnsTheBillAndSaysSo) {
