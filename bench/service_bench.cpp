@@ -15,7 +15,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -44,8 +43,8 @@
 #include "serial/frame_layout.h"
 #include "sim/sim_server.h"
 #include "sim/unit_bits.h"
+#include "support/child_process.h"
 
-extern char** environ;
 
 namespace {
 
@@ -231,29 +230,6 @@ long statusKiB(pid_t pid, const std::string& field) {
     return -1;
 }
 
-pid_t spawnDaemon(const std::vector<std::string>& args, const std::string& errFile) {
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t child = -1;
-    const int failed = posix_spawn(&child, argv[0], &fa, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    return failed ? -1 : child;
-}
-
-bool waitFor(const std::function<bool()>& done, std::chrono::seconds limit) {
-    const auto end = Clock::now() + limit;
-    while (!done()) {
-        if (Clock::now() >= end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
-
 struct Run {
     int observers = 1;
     bool bills = false;
@@ -294,13 +270,13 @@ Result measure(const Run& run, bool wireTime) {
         std::fprintf(stderr, "service_bench: simulator: %s\n", error.c_str());
         return r;
     }
-    const pid_t pid = spawnDaemon({HALVEKD_PATH, "--port", sim.devicePath(), "--interval", std::to_string(kIntervalMs),
+    const pid_t pid = halvek::test::spawnProcess({HALVEKD_PATH, "--port", sim.devicePath(), "--interval", std::to_string(kIntervalMs),
                                    "--socket", socket, "--journal", dir + "/journal"},
                                   errFile);
     auto fail = [&](const char* what) {
         std::fprintf(stderr, "service_bench: %s\n%s", what, readFile(errFile).c_str());
     };
-    const bool up = pid > 0 && waitFor(
+    const bool up = pid > 0 && halvek::test::waitUntil(
                                    [&] {
                                        const int fd = connectTo(socket);
                                        if (fd >= 0) ::close(fd);
@@ -318,9 +294,9 @@ Result measure(const Run& run, bool wireTime) {
         // Start-up: the unit read, a controller there, the unit out of inhibit, a few quiet polls.
         long startPolls = 0;
         const bool ready =
-            clients.allConnected(run.observers) && waitFor(unitTakesBills, std::chrono::seconds(30)) &&
+            clients.allConnected(run.observers) && halvek::test::waitUntil(unitTakesBills, std::chrono::seconds(30)) &&
             (startPolls = unit.polls(),
-             waitFor([&] { return unit.polls() >= startPolls + kSettlePolls; }, std::chrono::seconds(30)));
+             halvek::test::waitUntil([&] { return unit.polls() >= startPolls + kSettlePolls; }, std::chrono::seconds(30)));
         if (ready) {
             const long ticks0 = cpuTicks(pid), polls0 = unit.polls();
             const auto t0 = Clock::now();

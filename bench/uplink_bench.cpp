@@ -122,7 +122,7 @@ bool measure(int kiosks, int records, int idleSeconds, int samples, Row& row) {
     broker.start();
     Arrivals arrivals;
     Subscriber sub(port, [&](const std::string& kiosk, uint64_t seq) { arrivals.arrived(kiosk, seq); });
-    if (!waitFor([&] { return sub.subscriptions() > 0; })) return false;
+    if (!waitUntil([&] { return sub.subscriptions() > 0; })) return false;
 
     std::vector<std::string> names;
     std::vector<std::unique_ptr<FakeService>> services;
@@ -139,7 +139,7 @@ bool measure(int kiosks, int records, int idleSeconds, int samples, Row& row) {
         return sum;
     };
     // Every uplink on the broker and reading its service.
-    if (!waitFor([&] {
+    if (!waitUntil([&] {
             for (auto& s : services)
                 if (s->connections() == 0) return false;
             return true;
@@ -153,7 +153,7 @@ bool measure(int kiosks, int records, int idleSeconds, int samples, Row& row) {
 
     const double busyFrom = cpuOfAll();
     for (auto& s : services) s->add(records);
-    const bool all = waitFor(
+    const bool all = waitUntil(
         [&] {
             for (const auto& n : names)
                 if (arrivals.seen(n) < static_cast<size_t>(records)) return false;
@@ -171,7 +171,7 @@ bool measure(int kiosks, int records, int idleSeconds, int samples, Row& row) {
         services[k]->add(1);
         std::this_thread::sleep_for(20ms);
     }
-    waitFor([&] { return arrivals.delays().size() >= static_cast<size_t>(samples); }, 60s);
+    waitUntil([&] { return arrivals.delays().size() >= static_cast<size_t>(samples); }, 60s);
     const std::vector<double> delays = arrivals.delays();
     row.samples = delays.size();
     row.medianMs = percentile(delays, 0.5) / 1e3;

@@ -143,7 +143,14 @@ void LineLoop::unwatch(int id) {
 }
 
 void LineLoop::unwatch(std::span<const int> ids) {
-    for (const int id : ids) unwatch(id);
+    if (ids.empty()) return;
+    std::vector<int> gone(ids.begin(), ids.end());
+    std::sort(gone.begin(), gone.end());
+    std::erase_if(watches_, [&](const Watch& w) {
+        if (!std::binary_search(gone.begin(), gone.end(), w.id)) return false;
+        epoll_ctl(epollFd_, EPOLL_CTL_DEL, w.fd, nullptr);
+        return true;
+    });
 }
 
 // A watch removed by an earlier watcher of the same wake-up is not called.

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/service_client.h"
 
 namespace halvek::test {
@@ -22,13 +23,6 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kWait = std::chrono::seconds(20);
 
 std::string fileText(const std::string& path);
-
-// Waits for a condition with a deadline; false when it never held.
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = kWait);
-
-// Starts a program with standard output to /dev/null (or the descriptor
-// `out`, when given) and standard error appended to errFile; -1 when it could not.
-pid_t spawnProcess(const std::vector<std::string>& args, const std::string& errFile, int in = -1, int out = -1);
 
 // One client of the socket: JSON lines each way.
 using Client = ServiceClient;

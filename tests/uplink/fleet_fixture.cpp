@@ -21,15 +21,6 @@ namespace halvek::uplink::test {
 using nlohmann::json;
 using namespace std::chrono_literals;
 
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline) {
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (std::chrono::steady_clock::now() < end) {
-        if (done()) return true;
-        std::this_thread::sleep_for(20ms);
-    }
-    return done();
-}
-
 TempDir::TempDir() {
     char name[] = "/tmp/halvek-uplink-test-XXXXXX";
     if (!::mkdtemp(name)) throw std::runtime_error("mkdtemp failed");
@@ -83,7 +74,7 @@ int Process::waitExit(std::chrono::milliseconds deadline) {
     if (pid_ <= 0) return -1;
     int status = 0;
     int result = -1;
-    waitFor(
+    waitUntil(
         [&] {
             const pid_t r = ::waitpid(pid_, &status, WNOHANG);
             if (r == pid_) result = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -131,7 +122,7 @@ Broker::Broker(const TempDir& dir, int port, const std::string& passwordFile, co
 
 void Broker::start() {
     process_.start({"/usr/sbin/mosquitto", "-c", config_}, log_);
-    const bool up = waitFor(
+    const bool up = waitUntil(
         [&] {
             const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
             sockaddr_in a{};

@@ -14,13 +14,14 @@
 #include <thread>
 #include <vector>
 
+#include "support/child_process.h"
+
 struct mosquitto;
 struct mosquitto_message;
 
 namespace halvek::uplink::test {
 
-// Waits for `done` to hold, looking every few milliseconds, until the deadline.
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline = std::chrono::seconds(30));
+using halvek::test::waitUntil;
 
 // A folder of its own for one test, removed after it.
 class TempDir {

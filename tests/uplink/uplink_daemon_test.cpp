@@ -71,7 +71,7 @@ class UplinkWithDaemon : public ::testing::Test {
         daemon.start(
             {HALVEKD_PATH, "--simulate", "--sim-bills", "1", "--socket", socket, "--journal", dir.file("journal")},
             dir.file("halvekd.log"));
-        ASSERT_TRUE(waitFor([&] { return ServiceClient(socket).connected(); })) << readFile(dir.file("halvekd.log"));
+        ASSERT_TRUE(waitUntil([&] { return ServiceClient(socket).connected(); })) << readFile(dir.file("halvekd.log"));
     }
     void startUplink() { uplink.start(uplinkArgs(dir, socket, port), dir.file("uplink.log")); }
     // The number of the journal's last record, as halvekd says it; 0 when it does not answer.
@@ -94,22 +94,22 @@ class UplinkWithDaemon : public ::testing::Test {
 
 TEST_F(UplinkWithDaemon, EveryJournalRecordArrivesAcrossAHardKillOfTheUplink) {
     Subscriber sub(port);
-    ASSERT_TRUE(waitFor([&] { return sub.subscriptions() > 0; }));
+    ASSERT_TRUE(waitUntil([&] { return sub.subscriptions() > 0; }));
     startUplink();
     auto kiosk = std::make_unique<AcceptingController>(socket);
     auto distinct = [&] { return sub.moneySeqs().size(); };
 
-    ASSERT_TRUE(waitFor([&] { return distinct() >= 8; }, 60s)) << logs();
+    ASSERT_TRUE(waitUntil([&] { return distinct() >= 8; }, 60s)) << logs();
     uplink.kill(SIGKILL);
     const uint64_t beforeKill = *sub.moneySeqs().rbegin();
     startUplink();
     // Bills go on being taken while the uplink is away and after it is back.
-    ASSERT_TRUE(waitFor([&] { return distinct() >= 24; }, 60s)) << logs();
+    ASSERT_TRUE(waitUntil([&] { return distinct() >= 24; }, 60s)) << logs();
     EXPECT_GE(kiosk->accepted(), 3);
 
     // No controller: the unit takes no more bills, and the journal comes to rest.
     kiosk.reset();
-    ASSERT_TRUE(waitFor([&] { return sub.seenAll(lastSeq()); }, 60s))
+    ASSERT_TRUE(waitUntil([&] { return sub.seenAll(lastSeq()); }, 60s))
         << "journal up to " << lastSeq() << ", seen " << sub.moneySeqs().size() << "\n"
         << logs();
     EXPECT_GT(*sub.moneySeqs().rbegin(), beforeKill);

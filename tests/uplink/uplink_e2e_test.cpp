@@ -48,24 +48,24 @@ class UplinkE2e : public ::testing::Test {
 TEST_F(UplinkE2e, EveryRecordArrivesOnceCountedAndTheStatusSaysOnline) {
     broker.start();
     Subscriber sub(port);
-    ASSERT_TRUE(waitFor([&] { return sub.subscriptions() > 0; }));
+    ASSERT_TRUE(waitUntil([&] { return sub.subscriptions() > 0; }));
     service.add(200);
     startUplink();
-    ASSERT_TRUE(waitFor([&] { return sub.seenAll(200); })) << readFile(log());
+    ASSERT_TRUE(waitUntil([&] { return sub.seenAll(200); })) << readFile(log());
     EXPECT_EQ(sub.badMoney(), 0u);
     EXPECT_EQ(json::parse(sub.last("status")), json({{"online", true}}));
     // The cash box is counted from acknowledged records only: once each.
-    EXPECT_TRUE(waitFor([&] { return cashboxCount(sub) == 200; })) << sub.last("cashbox");
-    EXPECT_TRUE(waitFor([&] { return !sub.last("state").empty(); }));
+    EXPECT_TRUE(waitUntil([&] { return cashboxCount(sub) == 200; })) << sub.last("cashbox");
+    EXPECT_TRUE(waitUntil([&] { return !sub.last("state").empty(); }));
     EXPECT_EQ(json::parse(sub.last("state")).value("link", ""), "unit answering");
 
     // Live records after the replay.
     service.add(5);
-    EXPECT_TRUE(waitFor([&] { return sub.seenAll(205); }));
+    EXPECT_TRUE(waitUntil([&] { return sub.seenAll(205); }));
 
     uplink.kill(SIGTERM);
     EXPECT_EQ(uplink.waitExit(10s), 0) << readFile(log());
-    EXPECT_TRUE(waitFor([&] { return sub.last("status") == R"({"online":false})"; }));
+    EXPECT_TRUE(waitUntil([&] { return sub.last("status") == R"({"online":false})"; }));
 }
 
 TEST_F(UplinkE2e, BrokerKilledMidRunResumesWithNothingMissing) {
@@ -73,9 +73,9 @@ TEST_F(UplinkE2e, BrokerKilledMidRunResumesWithNothingMissing) {
     service.add(200);
     {
         Subscriber sub(port);
-        ASSERT_TRUE(waitFor([&] { return sub.subscriptions() > 0; }));
+        ASSERT_TRUE(waitUntil([&] { return sub.subscriptions() > 0; }));
         startUplink();
-        ASSERT_TRUE(waitFor([&] { return sub.moneySeqs().size() >= 20; })) << readFile(log());
+        ASSERT_TRUE(waitUntil([&] { return sub.moneySeqs().size() >= 20; })) << readFile(log());
         broker.kill();
     }
     // While the broker is away records go on being stacked; the service is held
@@ -84,16 +84,16 @@ TEST_F(UplinkE2e, BrokerKilledMidRunResumesWithNothingMissing) {
     service.hold(true);
     broker.start();
     Subscriber sub(port);
-    ASSERT_TRUE(waitFor([&] { return sub.subscriptions() > 0; }));
+    ASSERT_TRUE(waitUntil([&] { return sub.subscriptions() > 0; }));
     service.hold(false);
     // Everything after the last acknowledged record comes again: the subscriber
     // that joined late sees at least 201..300 and the resumed run's first records.
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(waitUntil([&] {
         const auto s = sub.moneySeqs();
         return s.size() >= 100 && *s.rbegin() == 300 && s.size() == *s.rbegin() - *s.begin() + 1;
     })) << readFile(log());
     EXPECT_EQ(sub.badMoney(), 0u);
-    EXPECT_TRUE(waitFor([&] { return cashboxCount(sub) == 300; })) << sub.last("cashbox");
+    EXPECT_TRUE(waitUntil([&] { return cashboxCount(sub) == 300; })) << sub.last("cashbox");
     EXPECT_TRUE(uplink.running());
     EXPECT_NE(readFile(log()).find("broker 127.0.0.1:" + std::to_string(port)), std::string::npos);
 }
@@ -101,22 +101,22 @@ TEST_F(UplinkE2e, BrokerKilledMidRunResumesWithNothingMissing) {
 TEST_F(UplinkE2e, UplinkKilledHardGoesOfflineAndResumesFromTheAcknowledgedRecord) {
     broker.start();
     Subscriber sub(port);
-    ASSERT_TRUE(waitFor([&] { return sub.subscriptions() > 0; }));
+    ASSERT_TRUE(waitUntil([&] { return sub.subscriptions() > 0; }));
     service.add(200);
     startUplink();
-    ASSERT_TRUE(waitFor([&] { return sub.moneySeqs().size() >= 20; })) << readFile(log());
+    ASSERT_TRUE(waitUntil([&] { return sub.moneySeqs().size() >= 20; })) << readFile(log());
     uplink.kill(SIGKILL);
     // The broker's Last Will.
-    ASSERT_TRUE(waitFor([&] { return sub.last("status") == R"({"online":false})"; })) << sub.last("status");
+    ASSERT_TRUE(waitUntil([&] { return sub.last("status") == R"({"online":false})"; })) << sub.last("status");
 
     service.add(100);
     startUplink();
-    ASSERT_TRUE(waitFor([&] { return sub.seenAll(300); })) << readFile(log());
+    ASSERT_TRUE(waitUntil([&] { return sub.seenAll(300); })) << readFile(log());
     EXPECT_EQ(json::parse(sub.last("status")), json({{"online", true}}));
     EXPECT_EQ(sub.badMoney(), 0u);
     EXPECT_EQ(sub.clashes(), 0u);
     // Records sent twice (killed before their acknowledgement was kept) are counted once.
-    EXPECT_TRUE(waitFor([&] { return cashboxCount(sub) == 300; })) << sub.last("cashbox");
+    EXPECT_TRUE(waitUntil([&] { return cashboxCount(sub) == 300; })) << sub.last("cashbox");
 }
 
 TEST(UplinkLogin, ARefusedLoginIsSaidAndRetriedAndTheRightOneGoesThrough) {
@@ -139,7 +139,7 @@ TEST(UplinkLogin, ARefusedLoginIsSaidAndRetriedAndTheRightOneGoesThrough) {
     Process wrong;
     wrong.start(argv(dir.file("wrong")), log);
     const std::string said = "broker 127.0.0.1:" + std::to_string(port) + " refused the login";
-    ASSERT_TRUE(waitFor([&] { return occurrences(readFile(log), said) >= 2; })) << readFile(log);
+    ASSERT_TRUE(waitUntil([&] { return occurrences(readFile(log), said) >= 2; })) << readFile(log);
     EXPECT_NE(readFile(log).find("trying again in 2.0 s"), std::string::npos) << readFile(log);
     EXPECT_TRUE(wrong.running());
     // Not logged in, the uplink does not read the service at all.
@@ -149,8 +149,8 @@ TEST(UplinkLogin, ARefusedLoginIsSaidAndRetriedAndTheRightOneGoesThrough) {
 
     Process right;
     right.start(argv(dir.file("right")), log);
-    EXPECT_TRUE(waitFor([&] { return service.connections() > 0; })) << readFile(log);
-    EXPECT_TRUE(waitFor([&] { return readFile(log).find("connected to the broker") != std::string::npos; }));
+    EXPECT_TRUE(waitUntil([&] { return service.connections() > 0; })) << readFile(log);
+    EXPECT_TRUE(waitUntil([&] { return readFile(log).find("connected to the broker") != std::string::npos; }));
 }
 
 }  // namespace
